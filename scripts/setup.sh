@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs. Fast when all is present:
+# the package lists are refreshed only when something is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build ccache pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libsimpleini-dev
+  python3 python3-pymodbus python3-serial mbpoll
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

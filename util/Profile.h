@@ -1,0 +1,27 @@
+#pragma once
+#include <string>
+
+// Settings files in the profile format, with the semantics of the classic
+// profile functions: sections and keys match case-insensitively, missing keys
+// give the default, the file is created on first write, and paths are taken
+// relative to the working folder. Every call reads the file afresh; every
+// write replaces the file whole (temporary file, then rename) or leaves it as
+// it was.
+
+// Leading decimal integer of the value (optional sign); default when the key
+// is missing or holds no digits.
+int ProfileGetInt(const std::string& file, const std::string& section, const std::string& key,
+                  int defaultValue);
+
+// The value, without surrounding quotes, cut to maxChars characters (the
+// classic buffer size minus its terminator). Default when the key is missing.
+std::string ProfileGetString(const std::string& file, const std::string& section,
+                             const std::string& key, const std::string& defaultValue,
+                             size_t maxChars = 259);
+
+bool ProfileWriteString(const std::string& file, const std::string& section,
+                        const std::string& key, const std::string& value);
+bool ProfileWriteInt(const std::string& file, const std::string& section, const std::string& key,
+                     int value);
+bool ProfileDeleteKey(const std::string& file, const std::string& section, const std::string& key);
+bool ProfileDeleteSection(const std::string& file, const std::string& section);
