@@ -1,0 +1,62 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// The serial port driver of the raw link: up to two ports, each with a read
+// thread that collects every received byte in a 1 MiB ring and a write thread
+// that sends the blocks handed to CommWrite in order. The single-port calls
+// act on the current port index, which the callers own: they store what
+// StartComm returned and set -1 after StopComm.
+
+constexpr int kCommSlots = 2;
+constexpr size_t kCommReadChunk = 2048;   // bytes asked of the port per read
+constexpr size_t kCommConfigMax = 259;    // longest port description accepted
+
+// Cleans a port description the way StartComm does: an optional "\\.\" prefix
+// and leading blanks go, a ';' starts a comment, trailing blanks go. False
+// (and `out` untouched) when what is left is shorter than 5 characters, holds
+// no ':', or the description is longer than kCommConfigMax.
+bool NormalizeCommConfig(const char* config, std::string* out);
+
+// Opens the port of a description ("COM3:921600,n,8,1", "/dev/ttyUSB0:9600,n,8,1")
+// in the first free slot and starts its threads. Returns the slot or -1.
+int StartComm(const char* config);
+// Stops the current port's threads and frees its slot (the index stays as it is).
+void StopComm();
+// Stops the port in `slot`, if any.
+void StopCommSlot(int slot);
+
+// Hands a copy of the block to the current port's write thread: 1 when
+// handed over, 0 when there is no current port or no write thread.
+int CommWrite(const uint8_t* data, size_t length);
+
+// Moves up to max bytes, oldest first, from the slot's ring into buf.
+size_t GetFromRXQueue(int slot, uint8_t* buf, size_t max);
+// What the read thread does with each read; 0 when nothing was queued.
+int PutInRXQueue(int slot, const uint8_t* data, size_t n);
+
+// which 0: drops output not yet sent; which 1: empties the ring and the port's
+// input. Returns 0 or the errno of a failed flush; -1 with no current port or
+// another `which`.
+int PurgeCommQueue(int which);
+// Empties the slot's ring and discards the port's pending input, as a part
+// does that takes a port over. False when the slot holds no port.
+bool EmptyCommRx(int slot);
+
+// Bytes waiting in the current port's ring, with the total received since the
+// start in *totalOut; 0 and 0 with no current port.
+uint32_t GetCommStats(uint64_t* totalOut);
+// Bytes waiting in the current port's ring ("BytesAvail").
+uint32_t CommBytesAvail();
+
+bool CommSlotOpen(int slot);
+// Whether the slot's read or write thread still runs (a degraded slot has lost one).
+bool CommReadThreadRunning(int slot);
+bool CommWriteThreadRunning(int slot);
+
+int CurrentCommPort();
+void SetCurrentCommPort(int slot);
+
+// Stops both slots, closes mcommcode.dat and sets the current index to -1.
+void ResetCommDriver();
