@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <string>
 
 // Settings files in the profile format, with the semantics of the classic
@@ -8,8 +9,8 @@
 // write replaces the file whole (temporary file, then rename) or leaves it as
 // it was.
 
-// Leading decimal integer of the value (optional sign); default when the key
-// is missing or holds no digits.
+// The leading integer of the value (optional sign, decimal or 0x-hex): the
+// default when the key is missing or empty, 0 when the value holds no number.
 int ProfileGetInt(const std::string& file, const std::string& section, const std::string& key,
                   int defaultValue);
 

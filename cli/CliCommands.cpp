@@ -1,0 +1,265 @@
+#include "cli/CliCommands.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+#include "cli/Hex.h"
+#include "protocol/Registers.h"
+#include "protocol/Transport.h"
+#include "util/PumpWait.h"
+
+namespace {
+
+std::optional<unsigned long> number(const std::string& text) {
+    std::string digits;
+    for (char c : text)
+        if (c != ',') digits += c;  // "30,001" as the tool shows register numbers
+    if (digits.empty() || digits.size() > 9) return std::nullopt;
+    for (char c : digits)
+        if (c < '0' || c > '9') return std::nullopt;
+    return std::strtoul(digits.c_str(), nullptr, 10);
+}
+
+// Options "--name value" after the positional words; false on an unknown one.
+bool takeOptions(const std::vector<std::string>& args, size_t from,
+                 std::vector<std::pair<std::string, std::string>>* out, std::vector<std::string>* positional) {
+    for (size_t i = from; i < args.size(); ++i) {
+        if (args[i].rfind("--", 0) == 0) {
+            if (i + 1 >= args.size()) return false;
+            out->emplace_back(args[i], args[i + 1]);
+            ++i;
+        } else {
+            positional->push_back(args[i]);
+        }
+    }
+    return true;
+}
+
+std::string transportError(int result) {
+    std::string text = "transport result " + std::to_string(result);
+    if (result < 0 && errno >= MODBUS_ENOBASE && errno < MODBUS_ENOBASE + 100)
+        text += ", exception " + std::to_string(errno - MODBUS_ENOBASE);
+    return text;
+}
+
+}  // namespace
+
+const char* CliSession::usage() {
+    return "usage: wexcon-cli --port DESC [--address N] [--tags] [--raw] [--log] COMMAND [ARGS]\n"
+           "  DESC: COM3:9600,n,8,1 or /dev/ttyUSB0:9600,n,8,1\n"
+           "commands:\n"
+           "  get CMD [--payload HEX] [--size N] [--wait MS] [--timeout MS]\n"
+           "  set CMD [--payload HEX]\n"
+           "  read-input REG COUNT        (REG from 30001)\n"
+           "  read-holding REG COUNT      (REG from 40001)\n"
+           "  write-register REG HEXVALUE\n"
+           "  write-registers REG HEX...\n"
+           "  set-address NEW\n"
+           "  poll [--count N] [--period MS]   (count 0: until stopped)\n"
+           "  run FILE|-                  (the commands above, one per line)\n";
+}
+
+int CliSession::usageError(const std::string& what) {
+    err_ << "wexcon-cli: " << what << "\n";
+    return kCliUsage;
+}
+
+int CliSession::run(const std::vector<std::string>& args) {
+    if (args.empty()) return usageError("no command");
+    const std::string& c = args[0];
+    if (c == "get") return get(args);
+    if (c == "set") return set(args);
+    if (c == "read-input") return readRegisters(args, true);
+    if (c == "read-holding") return readRegisters(args, false);
+    if (c == "write-register") return writeRegister(args);
+    if (c == "write-registers") return writeRegisters(args);
+    if (c == "set-address") return setAddress(args);
+    if (c == "poll") return poll(args);
+    return usageError("unknown command '" + c + "'");
+}
+
+int CliSession::runScript(std::istream& in) {
+    int status = kCliOk;
+    std::string line;
+    while (std::getline(in, line)) {
+        const size_t hash = line.find('#');
+        if (hash != std::string::npos) line.resize(hash);
+        const auto words = splitWords(line);
+        if (words.empty()) continue;
+        const int rc = words[0] == "run" ? usageError("run cannot be nested") : run(words);
+        if (status == kCliOk) status = rc;
+    }
+    return status;
+}
+
+int CliSession::get(const std::vector<std::string>& args) {
+    std::vector<std::pair<std::string, std::string>> opts;
+    std::vector<std::string> pos;
+    if (!takeOptions(args, 1, &opts, &pos) || pos.size() != 1) return usageError("get CMD [options]");
+    const auto cmd = parseCommand(pos[0]);
+    if (!cmd) return usageError("unknown command '" + pos[0] + "'");
+    const CommandInfo* info = commandInfo(*cmd);
+    std::vector<uint8_t> payload;
+    unsigned long size = info ? info->responseSize : 0;
+    unsigned long wait = info ? info->waitMs : 100, timeout = info ? info->timeoutMs : 500;
+    for (const auto& [name, value] : opts) {
+        if (name == "--payload") {
+            const auto bytes = parseHexBytes(value);
+            if (!bytes) return usageError("bad hex '" + value + "'");
+            payload = *bytes;
+        } else if (name == "--size" || name == "--wait" || name == "--timeout") {
+            const auto v = number(value);
+            if (!v) return usageError("bad number '" + value + "' for " + name);
+            (name == "--size" ? size : name == "--wait" ? wait : timeout) = *v;
+        } else {
+            return usageError("unknown option " + name);
+        }
+    }
+    if (size == 0 || size > kMaxRecordFrame) return usageError("get " + pos[0] + " needs --size");
+    std::vector<uint8_t> buffer(std::max<size_t>(size, payload.size()));
+    std::copy(payload.begin(), payload.end(), buffer.begin());
+    const int r = ModbusGet(static_cast<unsigned>(payload.size()), *cmd, Wire().ctx, buffer.data(),
+                            static_cast<unsigned>(size), static_cast<unsigned>(wait), static_cast<unsigned>(timeout));
+    if (r > 0) out_ << hexLine(buffer.data(), std::min<size_t>(static_cast<size_t>(r), size)) << "\n";
+    if (r != static_cast<int>(size)) {
+        err_ << "get " << pos[0] << ": " << transportError(r) << ", expected " << size << " bytes\n";
+        return kCliFailed;
+    }
+    return kCliOk;
+}
+
+int CliSession::set(const std::vector<std::string>& args) {
+    std::vector<std::pair<std::string, std::string>> opts;
+    std::vector<std::string> pos;
+    if (!takeOptions(args, 1, &opts, &pos) || pos.size() != 1) return usageError("set CMD [--payload HEX]");
+    const auto cmd = parseCommand(pos[0]);
+    if (!cmd) return usageError("unknown command '" + pos[0] + "'");
+    std::vector<uint8_t> payload;
+    for (const auto& [name, value] : opts) {
+        if (name != "--payload") return usageError("unknown option " + name);
+        const auto bytes = parseHexBytes(value);
+        if (!bytes) return usageError("bad hex '" + value + "'");
+        payload = *bytes;
+    }
+    const int r = ModbusSet(static_cast<unsigned>(payload.size()), payload.data(), Wire().ctx, *cmd);
+    if (r != 0) {
+        err_ << "set " << pos[0] << ": " << transportError(r) << "\n";
+        return kCliFailed;
+    }
+    return kCliOk;
+}
+
+int CliSession::readRegisters(const std::vector<std::string>& args, bool input) {
+    const unsigned long base = input ? 30001 : 40001;
+    if (args.size() != 3) return usageError(args[0] + " REG COUNT");
+    const auto reg = number(args[1]);
+    const auto count = number(args[2]);
+    if (!reg || *reg < base || *reg - base > 0xFFFF) return usageError("bad register '" + args[1] + "'");
+    if (!count || *count == 0 || *count > kMaxReadRegisters) return usageError("bad count '" + args[2] + "'");
+    std::vector<uint16_t> words(*count);
+    const unsigned address = static_cast<unsigned>(*reg - base);
+    const unsigned n = static_cast<unsigned>(*count);
+    const int r = input ? ReadInputRegisters(n, address, words.data()) : ReadHoldingRegisters(n, address, words.data());
+    if (r != static_cast<int>(n)) {
+        err_ << args[0] << ": " << transportError(r) << "\n";
+        return kCliFailed;
+    }
+    for (unsigned i = 0; i < n; ++i) {
+        char b[8];
+        std::snprintf(b, sizeof b, i ? " %04X" : "%04X", words[i]);
+        out_ << b;
+    }
+    out_ << "\n";
+    return kCliOk;
+}
+
+int CliSession::writeRegister(const std::vector<std::string>& args) {
+    if (args.size() != 3) return usageError("write-register REG HEXVALUE");
+    const auto reg = number(args[1]);
+    if (!reg || *reg < 40001 || *reg - 40001 > 0xFFFF) return usageError("bad register '" + args[1] + "'");
+    const auto value = parseHexWord(args[2]);
+    if (!value) return usageError("bad hex '" + args[2] + "'");
+    const int r = WriteSingleRegister(*value, static_cast<unsigned>(*reg - 40001));
+    if (r != 1) {
+        err_ << "write-register: " << transportError(r) << "\n";
+        return kCliFailed;
+    }
+    return kCliOk;
+}
+
+int CliSession::writeRegisters(const std::vector<std::string>& args) {
+    if (args.size() < 3) return usageError("write-registers REG HEX...");
+    const auto reg = number(args[1]);
+    if (!reg || *reg < 40001 || *reg - 40001 > 0xFFFF) return usageError("bad register '" + args[1] + "'");
+    if (args.size() - 2 > kMaxWriteRegisters) return usageError("too many values");
+    std::vector<uint16_t> values;
+    for (size_t i = 2; i < args.size(); ++i) {
+        const auto v = parseHexWord(args[i]);
+        if (!v) return usageError("bad hex '" + args[i] + "'");
+        values.push_back(*v);
+    }
+    const unsigned n = static_cast<unsigned>(values.size());
+    const int r = WriteMultipleRegisters(n, static_cast<unsigned>(*reg - 40001), values.data());
+    if (r != static_cast<int>(n)) {
+        err_ << "write-registers: " << transportError(r) << "\n";
+        return kCliFailed;
+    }
+    return kCliOk;
+}
+
+int CliSession::setAddress(const std::vector<std::string>& args) {
+    if (args.size() != 2) return usageError("set-address NEW");
+    const auto v = number(args[1]);
+    if (!v) return usageError("bad address '" + args[1] + "'");
+    // Out-of-range addresses go through as well: the transport refuses and logs them.
+    const unsigned next = *v > 0xFFFF ? 0xFFFF : static_cast<unsigned>(*v);
+    if (ChangeDetectorAddress(next) != 1) {
+        err_ << "set-address: address change to " << next << " failed\n";
+        return kCliFailed;
+    }
+    // Later lines of a script talk to the detector where it now is.
+    Wire().slave = next;
+    modbus_set_slave(Wire().ctx, static_cast<int>(next));
+    return kCliOk;
+}
+
+int CliSession::poll(const std::vector<std::string>& args) {
+    std::vector<std::pair<std::string, std::string>> opts;
+    std::vector<std::string> pos;
+    if (!takeOptions(args, 1, &opts, &pos) || !pos.empty()) return usageError("poll [--count N] [--period MS]");
+    unsigned long count = 1, period = 1000;
+    for (const auto& [name, value] : opts) {
+        const auto v = number(value);
+        if (!v || (name != "--count" && name != "--period")) return usageError("bad option " + name + " " + value);
+        (name == "--count" ? count : period) = *v;
+    }
+    int status = kCliOk;
+    for (unsigned long i = 0; count == 0 || i < count; ++i) {
+        if (i) PumpWait(static_cast<unsigned>(period));
+        uint8_t frame[177] = {};
+        const int r = ModbusGet(0, D_DATA2HOST, Wire().ctx, frame, sizeof frame, 100, 500);
+        char line[160];
+        if (r == static_cast<int>(sizeof frame)) {
+            const unsigned serial = frame[7] | frame[8] << 8 | frame[9] << 16 | static_cast<unsigned>(frame[10]) << 24;
+            const char mode = frame[16] >= 32 && frame[16] < 127 ? static_cast<char>(frame[16]) : '?';
+            std::snprintf(line, sizeof line, "address %u serial %u model 0x%04X mode %c state %u", frame[0],
+                          serial, frame[5] | frame[6] << 8, mode, frame[15]);
+        } else {
+            std::snprintf(line, sizeof line, "address %u no answer (%s)", Wire().slave, transportError(r).c_str());
+            status = kCliFailed;
+        }
+        out_ << line << std::endl;
+    }
+    return status;
+}
+
+std::vector<std::string> splitWords(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> words;
+    for (std::string w; in >> w;) words.push_back(w);
+    return words;
+}

@@ -1,0 +1,42 @@
+#pragma once
+#include <istream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+// Exit statuses of every command.
+constexpr int kCliOk = 0;
+constexpr int kCliFailed = 1;  // the detector did not answer as asked
+constexpr int kCliUsage = 2;   // bad command line, port or hex
+
+// The commands of wexcon-cli, run against the link that is already open
+// (Wire() holds it). One instance per process, so that tags, nonce and
+// counters carry from one command to the next.
+class CliSession {
+public:
+    CliSession(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+
+    // One command with its arguments ("get", "D_SETUP2HOST", "--size", "89").
+    int run(const std::vector<std::string>& args);
+    // Commands one per line; '#' starts a comment. Every line runs; the status
+    // is that of the first failing line.
+    int runScript(std::istream& in);
+
+    static const char* usage();
+
+private:
+    int get(const std::vector<std::string>& args);
+    int set(const std::vector<std::string>& args);
+    int readRegisters(const std::vector<std::string>& args, bool input);
+    int writeRegister(const std::vector<std::string>& args);
+    int writeRegisters(const std::vector<std::string>& args);
+    int setAddress(const std::vector<std::string>& args);
+    int poll(const std::vector<std::string>& args);
+    int usageError(const std::string& what);
+
+    std::ostream& out_;
+    std::ostream& err_;
+};
+
+// Splits a script line into words at blanks.
+std::vector<std::string> splitWords(const std::string& line);

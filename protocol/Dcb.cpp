@@ -1,0 +1,66 @@
+#include "protocol/Dcb.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// Decimal digits only, at most 9 of them, so the value always fits.
+bool decimal(const std::string& s, unsigned* out) {
+    if (s.empty() || s.size() > 9) return false;
+    for (char c : s)
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    *out = static_cast<unsigned>(std::strtoul(s.c_str(), nullptr, 10));
+    return true;
+}
+
+}  // namespace
+
+bool ParseDCB(const std::string& text, PortDescription* out) {
+    std::string lower;
+    for (char c : text) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const bool path = !lower.empty() && lower[0] == '/';
+    if (!path && lower.rfind("com", 0) != 0) return false;
+    // Device paths may hold colons of their own; the mode never does.
+    const size_t colon = path ? lower.rfind(':') : lower.find(':');
+    if (colon == std::string::npos) return false;
+
+    PortDescription p;
+    if (path) {
+        p.portName = text.substr(0, colon);
+    } else {
+        unsigned n;
+        if (!decimal(lower.substr(3, colon - 3), &n) || n < 1 || n > 99) return false;
+        p.portName = (n < 10 ? "COM" : "\\\\.\\COM") + std::to_string(n);
+    }
+
+    std::string fields[4];
+    size_t k = 0, start = colon + 1;
+    for (;; ++k) {
+        const size_t comma = lower.find(',', start);
+        if (k == 3) {
+            if (comma != std::string::npos) return false;
+            fields[k] = lower.substr(start);
+            break;
+        }
+        if (comma == std::string::npos) return false;
+        fields[k] = lower.substr(start, comma - start);
+        start = comma + 1;
+    }
+    if (!decimal(fields[0], &p.baud) || p.baud < 2400) return false;
+    if (fields[1] != "n" && fields[1] != "e" && fields[1] != "o") return false;
+    p.parity = static_cast<char>(std::toupper(static_cast<unsigned char>(fields[1][0])));
+    if (!decimal(fields[2], &p.dataBits) || p.dataBits < 1 || p.dataBits > 8) return false;
+    if (!decimal(fields[3], &p.stopBits) || p.stopBits < 1 || p.stopBits > 8) return false;
+    *out = p;
+    return true;
+}
+
+std::string ModeString(const PortDescription& port) {
+    char buf[400];
+    std::snprintf(buf, sizeof buf, "%s:%u,%c,%u,%u", port.portName.c_str(), port.baud,
+                  static_cast<char>(std::tolower(static_cast<unsigned char>(port.parity))),
+                  port.dataBits, port.stopBits);
+    return buf;
+}

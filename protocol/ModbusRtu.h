@@ -1,0 +1,60 @@
+#pragma once
+// The Modbus RTU library contract the transport is written against: the
+// classic libmodbus names, plus the extras the record protocol needs (raw
+// frame send and receive with our own length rules, the swapped CRC, the
+// hand-framed standard mode). Our own small layer over SerialPort: stock
+// libmodbus stops at 256-byte frames and takes every function code with bit 7
+// set for an exception.
+#include <cstddef>
+#include <cstdint>
+
+#include "protocol/Crc16.h"
+
+struct modbus_t;
+
+// Protocol modes of modbus_set_proto.
+constexpr int MODBUS_PROTO_RECORD = 1;    // record frames, function 0xC8
+constexpr int MODBUS_PROTO_STANDARD = 2;  // hand-framed standard functions 3, 4, 6, 16
+
+// errno values of our failures, beside the system's (ETIMEDOUT, EIO...).
+constexpr int MODBUS_ENOBASE = 112345678;  // + exception code of an exception reply
+constexpr int EMBBADCRC = MODBUS_ENOBASE + 100;
+constexpr int EMBBADDATA = MODBUS_ENOBASE + 101;  // wrong function, garbage, short frame
+constexpr int EMBMDATA = MODBUS_ENOBASE + 102;    // frame longer than the buffer
+constexpr int EMBBADCTX = MODBUS_ENOBASE + 103;   // no context, or one already freed
+
+// The version text the library reports (also written into the frame buffer
+// on creation, so a caller can show it).
+const char* modbus_library_version();
+
+// Creates a context for the port (COMn, \\.\COMn or a device path). The frame
+// buffer (capacity bytes) and frame length receive every frame the library
+// sends; write_flag is the caller's marker byte for register writes. Any of
+// the three may be null. Returns null when the port name or settings are bad.
+modbus_t* modbus_new_rtu(const char* port, int baud, char parity, int data_bit, int stop_bit,
+                         uint8_t* frame_buffer, size_t frame_capacity, uint32_t* frame_length,
+                         uint8_t* write_flag, int reserved);
+int modbus_set_slave(modbus_t* ctx, int slave);
+int modbus_connect(modbus_t* ctx);
+int modbus_set_debug(modbus_t* ctx, int flag);
+int modbus_set_proto(modbus_t* ctx, int mode);
+int modbus_flush(modbus_t* ctx);
+void modbus_close(modbus_t* ctx);
+void modbus_free(modbus_t* ctx);
+
+// Standard function 6 with the standard (high byte first) value; 1 on success.
+int modbus_write_register(modbus_t* ctx, int reg, int value);
+
+// Sends slave address + bytes + CRC as one frame and returns once it left the
+// port: the frame length, or -1 (errno says why).
+int modbus_write_data(modbus_t* ctx, int length, const uint8_t* bytes);
+
+// Receives one frame, address and CRC included, CRC-checked. The timeout is
+// the wait for the first byte; after it an inter-byte gap ends a frame.
+// Record mode returns the frame length; standard mode returns the registers
+// read (3, 4), 1 (6) or the registers written (16), and -1 with
+// errno MODBUS_ENOBASE + code for an exception reply. -1 on every failure.
+int _modbus_receive_data(modbus_t* ctx, uint8_t* buffer, int max_length, int timeout_ms);
+
+// True while ctx is a context that was created and not yet freed.
+bool modbus_context_alive(const modbus_t* ctx);

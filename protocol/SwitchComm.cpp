@@ -1,0 +1,113 @@
+#include "protocol/SwitchComm.h"
+
+#include "link/CommDriver.h"
+#include "link/Comproc.h"
+#include "protocol/Transport.h"
+#include "util/Log.h"
+#include "util/PumpWait.h"
+
+namespace {
+
+void closeContext() {
+    WireState& w = Wire();
+    if (!w.ctx) return;
+    modbus_close(w.ctx);
+    modbus_free(w.ctx);
+    w.ctx = nullptr;
+}
+
+// Asks the poll clock to stand aside and gives a poll in flight time to end.
+void requestSwitch() {
+    std::atomic<int>& mode = LinkModeWord();
+    mode = LINK_REQUESTED;
+    for (int i = 0; i < 50 && mode.load() == LINK_REQUESTED; ++i) PumpWait(10);
+    PumpWait(1000);
+    mode = LINK_SWITCHING;
+}
+
+void stopRawPort() {
+    if (CurrentCommPort() >= 0) {
+        StopComm();
+        SetCurrentCommPort(-1);
+    }
+}
+
+}  // namespace
+
+modbus_t* OpenModbusContext() {
+    WireState& w = Wire();
+    closeContext();
+    const PortDescription& p = w.port;
+    w.ctx = modbus_new_rtu(p.portName.c_str(), static_cast<int>(p.baud), p.parity,
+                           static_cast<int>(p.dataBits), static_cast<int>(p.stopBits), nullptr, 0,
+                           nullptr, nullptr, 0);
+    if (!w.ctx) {
+        DebugLog("modbus_new_rtu(%s) failed...", ModeString(p).c_str());
+        return nullptr;
+    }
+    DebugLog("modbus_new_rtu(%s) success.", ModeString(p).c_str());
+    if (modbus_set_slave(w.ctx, static_cast<int>(w.slave)) == 0)
+        DebugLog("modbus_set_slave(%u) success.", w.slave);
+    else
+        DebugLog("modbus_set_slave(%u) failure...", w.slave);
+    if (modbus_connect(w.ctx) == -1) {
+        DebugLog("modbus_connect() failure...");
+        closeContext();
+        return nullptr;
+    }
+    DebugLog("modbus_connect() success.");
+    modbus_set_debug(w.ctx, logs::protocolActive());
+    return w.ctx;
+}
+
+bool OpenRawLink() {
+    const PortDescription& p = Wire().port;
+    stopRawPort();
+    const int slot = StartComm(ModeString(p).c_str());
+    SetCurrentCommPort(slot);
+    if (slot < 0) {
+        LinkModeWord() = LINK_SWITCHING;
+        DebugLog("SwitchComm> mOpenComm(%s) failed...", ModeString(p).c_str());
+        return false;
+    }
+    LinkModeWord() = LINK_RAW;
+    ResetComproc();
+    return true;
+}
+
+int SwitchComm(int on) {
+    std::lock_guard lock(LinkLock());
+    WireState& w = Wire();
+    const int mode = LinkModeWord().load();
+    if (on) {
+        if (mode != LINK_MODBUS) return 0;
+        const uint32_t slave = w.slave;
+        requestSwitch();
+        closeContext();
+        if (!OpenRawLink()) return -1;
+        if (w.slave != slave) {
+            w.slave = w.lastResponder = slave;
+            ProtocolLog("SwitchComm(Fixed) slave_addr %d, slave %d", static_cast<int>(slave),
+                        static_cast<int>(slave));
+        }
+        return 1;
+    }
+    if (mode == LINK_MODBUS) return 0;
+    requestSwitch();
+    stopRawPort();
+    if (!OpenModbusContext()) return 0;
+    LinkModeWord() = LINK_MODBUS;
+    return 1;
+}
+
+bool ReopenLink() {
+    std::lock_guard lock(LinkLock());
+    if (LinkModeWord().load() == LINK_RAW) return OpenRawLink();
+    closeContext();
+    if (!OpenModbusContext()) {
+        LinkModeWord() = LINK_SWITCHING;
+        return false;
+    }
+    LinkModeWord() = LINK_MODBUS;
+    return true;
+}

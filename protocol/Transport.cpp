@@ -1,0 +1,318 @@
+#include "protocol/Transport.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "link/CommDriver.h"
+#include "protocol/RawExchange.h"
+#include "util/Log.h"
+#include "util/PumpWait.h"
+
+namespace {
+
+constexpr uint8_t kAccessCode[4] = {0x5A, 0xC3, 0xE1, 0x7B};  // 5AC3E17B, most significant first
+constexpr size_t kHeader = 15;
+
+WireState g_wire;
+std::atomic<int> g_linkMode{LINK_MODBUS};
+std::recursive_mutex g_lock;
+std::mutex g_hookMutex;
+std::function<void(int)> g_failureNotice;
+std::function<bool()> g_altDown;
+
+bool altDown() {
+    std::lock_guard lock(g_hookMutex);
+    return g_altDown && g_altDown();
+}
+
+void noticeFailure(int result) {
+    std::function<void(int)> notice;
+    {
+        std::lock_guard lock(g_hookMutex);
+        notice = g_failureNotice;
+    }
+    if (notice) notice(result);
+}
+
+void putU32(std::vector<uint8_t>& f, uint32_t v) {
+    for (int i = 0; i < 4; ++i) f.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+uint32_t u32At(const uint8_t* b) {
+    return static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
+           static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
+}
+
+void putLength(std::vector<uint8_t>& f, size_t length) {
+    f[1] = static_cast<uint8_t>(length);
+    f[2] = static_cast<uint8_t>(length >> 8);
+}
+
+// Pending simulated errors mangle the block as it leaves: kind 1 drops the
+// last four bytes, kind 2 (requests only) replaces every byte.
+size_t applySimulatedErrors(std::vector<uint8_t>& f, bool allowKind2) {
+    WireState& w = g_wire;
+    size_t n = f.size();
+    if (w.simulatedErrors1 > 0) {
+        DebugLog("Simulation of Comm Error!");
+        --w.simulatedErrors1;
+        n = n > 4 ? n - 4 : 0;
+        DebugLog("%u Comm Error Simulations still pending...", static_cast<unsigned>(w.simulatedErrors1));
+    }
+    if (allowKind2 && w.simulatedErrors2 > 0) {
+        DebugLog("Simulation of Comm Error2!");
+        static std::mt19937 random{std::random_device{}()};
+        for (auto& b : f) b = static_cast<uint8_t>(random());
+        --w.simulatedErrors2;
+        DebugLog("%u Comm Error2 Simulations still pending...", static_cast<unsigned>(w.simulatedErrors2));
+    }
+    return n;
+}
+
+// A CRC-checked answer of at least a header and CRC updates what the wire
+// remembers of its peer; returns false when a stale tag rejects it.
+bool acceptResponse(unsigned command, bool exempt, const uint8_t* frame, size_t n) {
+    WireState& w = g_wire;
+    if (n < kHeader + 2) return true;
+    w.responded = true;
+    w.lastResponder = frame[0];
+    w.nonce = u32At(frame + 11);
+    if (command == D_DATA2HOST && w.useCmdTags && !w.tagsActive) {
+        // Byte 17 is the first data byte; it exists only in answers longer than 17.
+        if (n > 17 && (frame[17] & 0x04)) w.tagsActive = true;
+        return true;
+    }
+    if (w.tagsActive && !exempt) {
+        const int d = static_cast<int>(frame[11]) - static_cast<int>(w.tagCounter);
+        if (d < 0 || d > 128) {
+            DebugLog("_ModbusGet> Expecting CmdTag %u but got %u; rejecting response...",
+                     static_cast<unsigned>(w.tagCounter), static_cast<unsigned>(frame[11]));
+            return false;
+        }
+    }
+    return true;
+}
+
+class ExchangeGuard {
+public:
+    ExchangeGuard() : lock_(g_lock) {
+        nested_ = g_wire.exchangeActive;
+        g_wire.exchangeActive = true;
+    }
+    ~ExchangeGuard() {
+        if (!nested_) g_wire.exchangeActive = false;
+    }
+    bool nested() const { return nested_; }
+
+private:
+    std::lock_guard<std::recursive_mutex> lock_;
+    bool nested_;
+};
+
+// Silence after a sent record: the caller's figure of a millisecond per byte,
+// but never less than the frame's own time on the wire plus 3.5 characters,
+// so that the next frame cannot merge with this one on a slow line.
+unsigned setWaitMs(size_t blockBytes) {
+    const PortDescription& p = g_wire.port;
+    const unsigned bits = 1 + p.dataBits + (p.parity == 'N' ? 0 : 1) + p.stopBits;
+    const double charMs = p.baud ? 1000.0 * bits / p.baud : 0.0;
+    const auto wire = static_cast<unsigned>(charMs * (blockBytes + 3 + 3.5) + 0.999);
+    return std::max(static_cast<unsigned>(blockBytes), wire);
+}
+
+}  // namespace
+
+WireState& Wire() { return g_wire; }
+std::atomic<int>& LinkModeWord() { return g_linkMode; }
+std::recursive_mutex& LinkLock() { return g_lock; }
+
+void ResetWire() {
+    std::lock_guard lock(g_lock);
+    if (g_wire.ctx) {
+        modbus_close(g_wire.ctx);
+        modbus_free(g_wire.ctx);
+    }
+    if (g_linkMode.load() == LINK_RAW && CurrentCommPort() >= 0) {
+        StopComm();
+        SetCurrentCommPort(-1);
+    }
+    g_wire = WireState{};
+    g_linkMode = LINK_MODBUS;
+    SetReceiveFailureNotice({});
+    SetAltKeyState({});
+}
+
+void SetReceiveFailureNotice(std::function<void(int)> notice) {
+    std::lock_guard lock(g_hookMutex);
+    g_failureNotice = std::move(notice);
+}
+
+void SetAltKeyState(std::function<bool()> alt) {
+    std::lock_guard lock(g_hookMutex);
+    g_altDown = std::move(alt);
+}
+
+uint16_t AuthorisationCode(uint32_t nonce) {
+    uint8_t b[8];
+    std::memcpy(b, kAccessCode, 4);
+    for (int i = 0; i < 4; ++i) b[4 + i] = static_cast<uint8_t>(nonce >> (8 * i));
+    return crc16(b, sizeof b);
+}
+
+int ModbusGet(unsigned payloadLength, unsigned command, modbus_t* ctx, uint8_t* buffer,
+              unsigned responseSize, unsigned waitMs, unsigned timeoutMs) {
+    ExchangeGuard guard;
+    if (guard.nested()) {
+        ProtocolLog("ModbusGet(%u)> refused: another exchange is in progress", command);
+        return -1;
+    }
+    WireState& w = g_wire;
+    const GetGroup group = getGroupOf(command);
+    if (group == GetGroup::None) {
+        ProtocolLog("ModbusGet> cmd %u unsupported...", command);
+        return -1;
+    }
+    if ((payloadLength && !buffer) || payloadLength > kMaxRecordFrame - 32 || !buffer || responseSize == 0)
+        return -1;
+
+    std::vector<uint8_t> f(6, 0);
+    const bool tagged = group == GetGroup::Tagged;
+    f[0] = tagged && w.tagsActive ? 0xCA : 0xC8;
+    f[3] = static_cast<uint8_t>(command);
+    if (tagged) {
+        if (w.tagsActive) f[4] = ++w.tagCounter;
+    } else {
+        const uint16_t code = AuthorisationCode(w.nonce);
+        f[4] = static_cast<uint8_t>(code);
+        f[5] = static_cast<uint8_t>(code >> 8);
+    }
+    if (command == D_DATA2HOST || command == D_DATA2HOST_SHORT) putU32(f, w.dataRequestCounter++);
+    if (command == D_DATA2HOST) {
+        f.push_back(3);
+        for (int i = 3; i >= 0; --i) f.push_back(kAccessCode[i]);
+    }
+    putLength(f, payloadLength + (command == D_DATA2HOST ? 14 : 5));
+    f.insert(f.end(), buffer, buffer + payloadLength);
+    const size_t n = applySimulatedErrors(f, true);
+
+    const int mode = g_linkMode.load();
+    if (mode == LINK_RAW) {
+        const int r = RawGet(w.slave, f.data(), n, buffer, responseSize, timeoutMs);
+        if (r > 2 && !acceptResponse(command, !tagged, buffer, static_cast<size_t>(r))) return -1;
+        return r;
+    }
+    if (mode != LINK_MODBUS || !modbus_context_alive(ctx)) {
+        ProtocolLog("ModbusGet(%u)> link not open (mode %d); nothing sent", command, mode);
+        return -1;
+    }
+
+    const bool quiet = command == D_DATA2HOST && !w.pollLogging && !altDown();
+    if (!quiet) ProtocolLog("ModbusGet(%u):", command);
+    const int sent = modbus_write_data(ctx, static_cast<int>(n), f.data());
+    if (!quiet) HexDumpLog(f.data(), std::min<size_t>(n, 20));
+    if (sent <= 0) {
+        ProtocolLog("ModbusGet(%u)> ERROR modbus_write_data (%d)\n", command, sent);
+        ProtocolLog("nb = %d, errno = %d\n", static_cast<int>(n), errno);
+        return sent;
+    }
+    if (!quiet) ProtocolLog("ModbusGet> modbus_write_data - success\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+    // A baud-rate or raw-link switch during the wait took the port away.
+    if (g_linkMode.load() != LINK_MODBUS) return -1;
+
+    const int r = _modbus_receive_data(ctx, buffer, static_cast<int>(responseSize), static_cast<int>(timeoutMs));
+    if (r <= 0) {
+        w.lastResponder = 255;
+        if (!quiet) {
+            ProtocolLog("ModbusGet(%u)> ERROR _modbus_receive_data (%d)\n", command, r);
+            ProtocolLog("errno = %d\n", errno);
+            HexDumpLog(buffer, std::min<size_t>(responseSize, 48));
+        }
+        noticeFailure(r);
+        return r;
+    }
+    if (!quiet) {
+        ProtocolLog("ModbusGet(%u)> _modbus_receive_data(%u) - success\n", command, static_cast<unsigned>(r));
+        HexDumpLog(buffer, std::min<size_t>(static_cast<size_t>(r), 1024));
+    }
+    if (!acceptResponse(command, !tagged, buffer, static_cast<size_t>(r))) return -1;
+    return r;
+}
+
+int ModbusGetShort(unsigned responseSize, uint8_t* buffer, unsigned command, unsigned payloadLength) {
+    return ModbusGet(payloadLength, command, g_wire.ctx, buffer, responseSize, 100, 500);
+}
+
+int ModbusSet(unsigned payloadLength, const uint8_t* payload, modbus_t* ctx, unsigned command) {
+    ExchangeGuard guard;
+    if (guard.nested()) {
+        ProtocolLog("ModbusSet(%u)> refused: another exchange is in progress", command);
+        return -1;
+    }
+    WireState& w = g_wire;
+    const SetGroup group = setGroupOf(command);
+    if (group == SetGroup::None) {
+        ProtocolLog("ModbusSet> cmd %u unsupported...", command);
+        return -1;
+    }
+    if ((payloadLength && !payload) || payloadLength > kMaxRecordFrame - 32) return -1;
+
+    std::vector<uint8_t> f(6, 0);
+    const bool tagged = group == SetGroup::Tagged && w.tagsActive;
+    const uint16_t code = AuthorisationCode(w.nonce);
+    f[0] = tagged ? 0xCA : 0xC8;
+    f[3] = static_cast<uint8_t>(command);
+    f[4] = tagged ? ++w.tagCounter : static_cast<uint8_t>(code);
+    f[5] = static_cast<uint8_t>(code >> 8);
+    putLength(f, payloadLength + 3);
+    f.insert(f.end(), payload, payload + payloadLength);
+
+    const int mode = g_linkMode.load();
+    if (mode == LINK_RAW) {
+        const bool sent = RawSet(w.slave, f.data(), f.size());
+        PumpWait(setWaitMs(f.size()));
+        HexDumpLog(f.data(), std::min<size_t>(f.size(), 20));
+        return sent ? 0 : -1;
+    }
+    if (mode != LINK_MODBUS || !modbus_context_alive(ctx)) {
+        ProtocolLog("ModbusSet(%u)> link not open (mode %d); nothing sent", command, mode);
+        return -1;
+    }
+    const bool quiet = command == D_DATA2HOST && !w.pollLogging && !altDown();
+    if (!quiet) ProtocolLog("ModbusSet(%u):", command);
+    const size_t n = applySimulatedErrors(f, false);
+    const int sent = modbus_write_data(ctx, static_cast<int>(n), f.data());
+    PumpWait(setWaitMs(n));
+    if (!quiet) HexDumpLog(f.data(), std::min<size_t>(n, 20));
+    if (sent <= 0) {
+        ProtocolLog("ModbusSet(%u)> ERROR modbus_write_data (%d)\n", command, sent);
+        ProtocolLog("nb = %d, errno = %d\n", static_cast<int>(n), errno);
+        return -1;
+    }
+    if (!quiet) ProtocolLog("ModbusSet> modbus_write_data - success\n");
+    return 0;
+}
+
+int ChangeDetectorAddress(unsigned newAddress) {
+    WireState& w = g_wire;
+    if (newAddress < 1 || newAddress > 247) {
+        DebugLog("Address change from %u to %u ignored - bad address...", w.slave, newAddress);
+        return 0;
+    }
+    std::lock_guard lock(g_lock);
+    const int rc = g_linkMode.load() == LINK_MODBUS && modbus_context_alive(w.ctx)
+                       ? modbus_write_register(w.ctx, 0, static_cast<int>(newAddress))
+                       : -1;
+    if (rc != 1) {
+        ProtocolLog("ERROR modbus_write_register (%d)\n", rc);
+        DebugLog("Address change from %u to %u failed...", w.slave, newAddress);
+        return 0;
+    }
+    DebugLog("Address successfully changed from %u to %u", w.slave, newAddress);
+    return 1;
+}

@@ -1,0 +1,95 @@
+#include "util/Profile.h"
+
+#define SI_NO_CONVERSION
+#include <SimpleIni.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+void load(const std::string& file, CSimpleIniA& ini) {
+    // A missing or unreadable file reads as empty, as the classic functions do.
+    ini.LoadFile(file.c_str());
+}
+
+bool store(const std::string& file, const CSimpleIniA& ini) {
+    std::string text;
+    if (ini.Save(text) < 0) return false;
+    const std::string temp = file + ".tmp" + std::to_string(::getpid());
+    FILE* f = std::fopen(temp.c_str(), "wb");
+    if (!f) return false;
+    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size() &&
+                         std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;
+    if (std::fclose(f) != 0 || !written || std::rename(temp.c_str(), file.c_str()) != 0) {
+        std::remove(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::string stripQuotes(const std::string& v) {
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        return v.substr(1, v.size() - 2);
+    return v;
+}
+
+std::string rtrim(std::string v) {
+    while (!v.empty() && (v.back() == ' ' || v.back() == '\t')) v.pop_back();
+    return v;
+}
+
+}  // namespace
+
+int ProfileGetInt(const std::string& file, const std::string& section, const std::string& key,
+                  int defaultValue) {
+    CSimpleIniA ini(false, false, false);
+    load(file, ini);
+    const char* v = ini.GetValue(section.c_str(), key.c_str(), nullptr);
+    if (!v || !*v) return defaultValue;
+    // Leading number only ("12abc" is 12, "abc" is 0), decimal or 0x-hex.
+    return static_cast<int>(std::strtol(stripQuotes(v).c_str(), nullptr, 0));
+}
+
+std::string ProfileGetString(const std::string& file, const std::string& section,
+                             const std::string& key, const std::string& defaultValue,
+                             size_t maxChars) {
+    CSimpleIniA ini(false, false, false);
+    load(file, ini);
+    const char* v = ini.GetValue(section.c_str(), key.c_str(), nullptr);
+    std::string out = v ? stripQuotes(v) : rtrim(defaultValue);
+    if (out.size() > maxChars) out.resize(maxChars);
+    return out;
+}
+
+bool ProfileWriteString(const std::string& file, const std::string& section,
+                        const std::string& key, const std::string& value) {
+    CSimpleIniA ini(false, false, false);
+    load(file, ini);
+    if (ini.SetValue(section.c_str(), key.c_str(), value.c_str()) < 0) return false;
+    return store(file, ini);
+}
+
+bool ProfileWriteInt(const std::string& file, const std::string& section, const std::string& key,
+                     int value) {
+    return ProfileWriteString(file, section, key, std::to_string(value));
+}
+
+bool ProfileDeleteKey(const std::string& file, const std::string& section, const std::string& key) {
+    CSimpleIniA ini(false, false, false);
+    load(file, ini);
+    if (!ini.GetValue(section.c_str(), key.c_str(), nullptr)) return true;
+    ini.Delete(section.c_str(), key.c_str(), false);
+    return store(file, ini);
+}
+
+bool ProfileDeleteSection(const std::string& file, const std::string& section) {
+    CSimpleIniA ini(false, false, false);
+    load(file, ini);
+    if (!ini.GetSection(section.c_str())) return true;
+    ini.Delete(section.c_str(), nullptr);
+    return store(file, ini);
+}
