@@ -1,0 +1,160 @@
+#include "sim/Control.h"
+
+#include <algorithm>
+#include <sstream>
+#include <vector>
+
+namespace wsim {
+
+namespace {
+bool parseNumber(const std::string& s, unsigned long max, unsigned long* out) {
+    if (s.empty()) return false;
+    try {
+        size_t used = 0;
+        const unsigned long v = std::stoul(s, &used, 0);
+        if (used != s.size() || v > max || s[0] == '-') return false;
+        *out = v;
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+std::vector<std::string> split(const std::string& s, char sep) {
+    std::vector<std::string> parts;
+    std::string cur;
+    for (char c : s) {
+        if (c == sep) {
+            parts.push_back(cur);
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    parts.push_back(cur);
+    return parts;
+}
+}  // namespace
+
+std::optional<DetectorConfig> parseDetectorSpec(const std::string& spec, std::string* error) {
+    auto bad = [&](const std::string& why) -> std::optional<DetectorConfig> {
+        if (error) *error = "bad detector '" + spec + "': " + why;
+        return std::nullopt;
+    };
+    const auto colon = spec.find(':');
+    if (colon == std::string::npos) return bad("expected ADDR:ir or ADDR:uvir");
+    DetectorConfig c;
+    unsigned long v = 0;
+    if (!parseNumber(spec.substr(0, colon), 247, &v) || v < 1) return bad("address must be 1..247");
+    c.address = static_cast<uint8_t>(v);
+    const auto parts = split(spec.substr(colon + 1), ',');
+    if (parts[0] == "ir") c.uvir = false;
+    else if (parts[0] == "uvir") c.uvir = true;
+    else return bad("family must be ir or uvir");
+    for (size_t i = 1; i < parts.size(); ++i) {
+        const std::string& p = parts[i];
+        const auto eq = p.find('=');
+        const std::string key = p.substr(0, eq);
+        const std::string val = eq == std::string::npos ? "" : p.substr(eq + 1);
+        if (key == "locked" && eq == std::string::npos) c.locked = true;
+        else if (key == "notags" && eq == std::string::npos) c.tags = false;
+        else if (key == "serial" && parseNumber(val, 0xFFFFFFFFul, &v)) c.serial = static_cast<uint32_t>(v);
+        else if (key == "model" && parseNumber(val, 0xFFFF, &v)) c.model = static_cast<uint16_t>(v);
+        else if (key == "picture" && parseNumber(val, 0xFF, &v)) c.picture = static_cast<uint8_t>(v);
+        else if (key == "maint" && val.size() <= 16) c.maint = val;
+        else if (key == "admin" && val.size() <= 16) c.admin = val;
+        else return bad("option '" + p + "'");
+    }
+    return c;
+}
+
+std::vector<DetectorConfig> demoLine() {
+    DetectorConfig ir, uvir, locked;
+    ir.address = 1;
+    uvir.address = 2;
+    uvir.uvir = true;
+    locked.address = 17;
+    locked.locked = true;
+    locked.maint = "maint17";
+    locked.admin = "admin17";
+    return {ir, uvir, locked};
+}
+
+const char* controlHelp() {
+    return "drop N | corrupt N | wrong-address N | short N [KEEP] | delay MS | silent [ADDR] |\n"
+           "talk [ADDR] | restart ADDR | hang ADDR [WATCHDOG_MS] | fault ADDR BIT on|off |\n"
+           "alarm ADDR | bit ADDR | status";
+}
+
+std::string runControlCommand(Line& line, const std::string& command, bool* ok) {
+    std::string text = command;
+    std::replace(text.begin(), text.end(), '=', ' ');
+    std::replace(text.begin(), text.end(), ',', ' ');
+    std::istringstream in(text);
+    std::vector<std::string> w;
+    for (std::string s; in >> s;) w.push_back(s);
+    if (ok) *ok = true;
+    auto fail = [&](const std::string& why) {
+        if (ok) *ok = false;
+        return "error: " + why;
+    };
+    if (w.empty()) return fail("empty command");
+    unsigned long a = 0, b = 0;
+    auto num = [&](size_t i, unsigned long max, unsigned long* out) {
+        return i < w.size() && parseNumber(w[i], max, out);
+    };
+    const std::string& c = w[0];
+    if (c == "drop" || c == "corrupt" || c == "wrong-address" || c == "short") {
+        if (!num(1, 1'000'000, &a)) return fail(c + " needs a count");
+        const int n = static_cast<int>(a);
+        if (c == "drop") line.dropAnswers(n);
+        else if (c == "corrupt") line.corruptAnswers(n);
+        else if (c == "wrong-address") line.wrongAddressAnswers(n);
+        else line.shortAnswers(n, num(2, 65535, &b) ? b : 0);
+        return "ok";
+    }
+    if (c == "delay") {
+        if (!num(1, 60'000, &a)) return fail("delay needs milliseconds");
+        line.setDelay(static_cast<int>(a));
+        return "ok";
+    }
+    if (c == "silent" || c == "talk") {
+        const bool on = c == "silent";
+        if (w.size() == 1) {
+            line.setSilent(on);
+            return "ok";
+        }
+        if (!num(1, 247, &a) || !line.setDetectorSilent(static_cast<uint8_t>(a), on))
+            return fail("no detector " + w[1]);
+        return "ok";
+    }
+    if (c == "status") {
+        std::ostringstream out;
+        out << "host " << line.hostBaud();
+        for (uint8_t addr : line.addresses())
+            line.withDetector(addr, [&](Detector& d, int64_t now) {
+                const LiveValues v = d.live(now);
+                out << " | " << unsigned{addr} << (d.uvir() ? " uvir " : " ir ") << d.baud() << " "
+                    << v.mode << " " << unsigned{v.state} << " elev " << d.elevationLevel(now);
+            });
+        return out.str();
+    }
+    if (!num(1, 247, &a)) return fail("unknown command or missing address: '" + command + "'");
+    const uint8_t addr = static_cast<uint8_t>(a);
+    bool found = false;
+    if (c == "restart") found = line.restartDetector(addr);
+    else if (c == "hang") found = line.hangDetector(addr, num(2, 3'600'000, &b) ? static_cast<int64_t>(b) : 0);
+    else if (c == "alarm") found = line.withDetector(addr, [](Detector& d, int64_t now) { d.simulateAlarm(now); });
+    else if (c == "bit") found = line.withDetector(addr, [](Detector& d, int64_t now) { d.startManualBit(now, 3); });
+    else if (c == "fault") {
+        if (!num(2, 95, &b) || w.size() < 4 || (w[3] != "on" && w[3] != "off"))
+            return fail("fault ADDR BIT on|off");
+        const bool on = w[3] == "on";
+        found = line.withDetector(addr, [&](Detector& d, int64_t) { d.setFault(static_cast<unsigned>(b), on); });
+    } else {
+        return fail("unknown command '" + c + "'");
+    }
+    return found ? "ok" : fail("no detector " + w[1]);
+}
+
+}  // namespace wsim

@@ -1,0 +1,265 @@
+#include "sim/Detector.h"
+
+#include <cmath>
+#include <limits>
+
+namespace wsim {
+
+namespace {
+constexpr int64_t kElevationMs = 300'000;
+constexpr int64_t kBaudRevertMs = 15 * 60'000;
+constexpr int64_t kRebootSilentMs = 1'500;
+constexpr int64_t kStartupStateMs = 5'000;
+constexpr int64_t kAutoBitMs = 2'000;
+constexpr int64_t kAlarmMs = 10'000;
+constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
+
+// Alarm delay setting to the pre-alarm time; index 1 is the anti-flare delay.
+constexpr int64_t kDelayMs[8] = {0, 1'000, 3'000, 5'000, 10'000, 15'000, 20'000, 30'000};
+
+std::string defaultVersion(bool uvir, uint16_t model) {
+    char buf[160];
+    std::snprintf(buf, sizeof buf,
+                  "%s detector firmware 4.17 (model 0x%04X)\r\nApp 4.17 build 2023-11-06\r\n"
+                  "Boot 1.05\r\n",
+                  uvir ? "UV/IR" : "IR4", model);
+    return buf;
+}
+}  // namespace
+
+Detector::Detector(const DetectorConfig& cfg, int64_t now) {
+    flash_.address = cfg.address;
+    flash_.model = cfg.model ? cfg.model : (cfg.uvir ? 0x0592 : 0x0590);
+    flash_.serial = cfg.serial ? cfg.serial : 21'030'000u + cfg.address;
+    flash_.picture = cfg.picture;
+    flash_.tags = cfg.tags;
+    flash_.setup = factorySetup(cfg.address, uvir());
+    if (cfg.locked) flash_.setup[setup::LockState] = 1;
+    setPassword(flash_.setup, setup::MaintPassword, cfg.maint);
+    setPassword(flash_.setup, setup::AdminPassword, cfg.admin);
+    sealSetup(flash_.setup, 0);
+    flash_.version = defaultVersion(uvir(), flash_.model);
+    resetVolatile(now);
+    deafUntil_ = startupUntil_ = 0;  // already running when the line starts
+}
+
+bool Detector::uvir() const {
+    const uint8_t type = flash_.model & 0xFF;
+    return type == 0x82 || type == 0x88 || type == 0x92 || type == 0x98;
+}
+
+void Detector::resetVolatile(int64_t now) {
+    baud_ = 9600;
+    pendingBaud_ = 0;
+    lastHeard_ = now;
+    elevation_ = 0;
+    elevationUntil_ = 0;
+    deafUntil_ = now + kRebootSilentMs;
+    hungUntil_ = 0;
+    startupUntil_ = deafUntil_ + kStartupStateMs;
+    setupShownUntil_ = 0;
+    bitStart_ = -1;
+    autoBitStart_ = -kNever / 2;
+    alarmStart_ = -1;
+    alarmLatched_ = false;
+    fmOrigin_ = now;
+    bootMs_ = now;
+    messages_.clear();
+    logPosition_ = 0;
+}
+
+void Detector::restart(int64_t now) { resetVolatile(now); }
+
+void Detector::hang(int64_t now, int64_t watchdogMs) {
+    hungUntil_ = watchdogMs > 0 ? now + watchdogMs : kNever;
+    elevation_ = 0;
+}
+
+bool Detector::alive(int64_t now) {
+    update(now);
+    return hungUntil_ == 0 && now >= deafUntil_;
+}
+
+void Detector::noteFrameHeard(int64_t now) { lastHeard_ = now; }
+
+void Detector::update(int64_t now) {
+    if (hungUntil_ && hungUntil_ != kNever && now >= hungUntil_) resetVolatile(hungUntil_);
+    if (pendingBaud_ && now >= baudSwitchAt_) {
+        baud_ = pendingBaud_;
+        pendingBaud_ = 0;
+        lastHeard_ = baudSwitchAt_;
+    }
+    // A detector left at another speed by a host that went away must become
+    // reachable again at the speed every host starts with.
+    if (baud_ != 9600 && !pendingBaud_ && now - lastHeard_ >= kBaudRevertMs) baud_ = 9600;
+    if (elevation_ && now >= elevationUntil_) elevation_ = 0;
+    if (bitStart_ >= 0 && now >= bitEEnd_) bitStart_ = -1;
+    if (alarmStart_ >= 0 && now >= alarmAEnd_) {
+        alarmLatched_ = flash_.setup[setup::AlarmLatch] == 1;
+        alarmStart_ = -1;
+    }
+    if (flash_.setup[setup::EnableAutoBIT] == 1) {
+        const int64_t period = int64_t{flash_.setup[setup::BitPeriod]} * 60'000;
+        if (period > 0) {
+            const int64_t due = bootMs_ + ((now - bootMs_) / period) * period;
+            if (due > bootMs_) autoBitStart_ = due;
+        }
+    }
+}
+
+bool Detector::inAlarm(int64_t now) const {
+    return alarmLatched_ || (alarmStart_ >= 0 && now < alarmAEnd_);
+}
+
+int Detector::elevationLevel(int64_t now) {
+    update(now);
+    return elevation_;
+}
+
+bool Detector::permitted(int needLevel, int64_t now) {
+    if (!locked()) return true;
+    update(now);
+    return elevation_ >= needLevel;  // level 3 counts as ADMIN
+}
+
+void Detector::setFault(unsigned bit, bool on) {
+    if (bit >= 96) return;
+    const uint32_t mask = 1u << (bit % 32);
+    if (on)
+        faults_[bit / 32] |= mask;
+    else
+        faults_[bit / 32] &= ~mask;
+}
+
+void Detector::simulateAlarm(int64_t now) {
+    update(now);
+    if (bitStart_ >= 0) return;
+    alarmStart_ = now;
+    alarmAEnd_ = now + kDelayMs[flash_.setup[setup::Delay] & 7] + kAlarmMs;
+    messages_ += "Detection Cond: simulated alarm\nDetection time: 0 ms\n";
+}
+
+void Detector::startManualBit(int64_t now, unsigned seconds) {
+    update(now);
+    bitStart_ = now;
+    bitMEnd_ = now + int64_t{seconds} * 1000;
+    bitEEnd_ = bitMEnd_ + int64_t{flash_.setup[setup::PostManBit]} * 1000;
+    alarmLatched_ = false;
+    alarmStart_ = -1;
+}
+
+LiveValues Detector::live(int64_t now) {
+    update(now);
+    LiveValues v;
+    const auto& s = flash_.setup;
+    const double t = double(now - bootMs_) / 1000.0;
+    const bool bitM = bitStart_ >= 0 && now < bitMEnd_;
+    const bool bitE = bitStart_ >= 0 && !bitM;
+    const bool warn = alarmStart_ >= 0 && now < alarmStart_ + kDelayMs[s[setup::Delay] & 7];
+    const bool alarm = alarmStart_ >= 0 && !warn;
+    const bool autoBit = now >= autoBitStart_ && now < autoBitStart_ + kAutoBitMs;
+    const bool anyFault = faults_[0] || faults_[1] || faults_[2];
+
+    v.mode = bitM ? 'M' : bitE ? 'E' : warn ? 'W' : alarm ? 'A' : alarmLatched_ ? 'L'
+             : autoBit ? 'B' : anyFault ? 'F' : 'N';
+    if (now < startupUntil_)
+        v.state = 90;
+    else if (now < setupShownUntil_)
+        v.state = 20;
+    else if (anyFault) {
+        for (unsigned b = 0; b < 96; ++b)
+            if (faults_[b / 32] & (1u << (b % 32))) {
+                v.state = static_cast<uint8_t>(b);
+                break;
+            }
+    }
+
+    v.temperature = float(24.5 + 1.5 * std::sin(t / 600.0));
+    v.vin = float(24.0 + 0.15 * std::sin(t / 300.0));
+    const bool heater = s[setup::HeaterMode] == 2 ||
+                        (s[setup::HeaterMode] == 1 && v.temperature < s[setup::HeaterOnTemp]);
+    const bool accessory = (v.mode == 'W' && s[setup::EnableAccessory]) ||
+                           (v.mode == 'E' && s[setup::AccessoryOnBIT]);
+    const bool alarmRelay = v.mode == 'A' || v.mode == 'L' || (v.mode == 'E' && s[setup::AlarmOnBIT]);
+    v.outputBits = static_cast<uint8_t>((flash_.tags ? 0x04 : 0) | (accessory ? 0x10 : 0) |
+                                        (alarmRelay ? 0x20 : 0) | (anyFault ? 0 : 0x40) |
+                                        (heater ? 0x80 : 0));
+
+    const double fire = (v.mode == 'A' || v.mode == 'W' || v.mode == 'L') ? 6.0 : 1.0;
+    if (uvir()) {
+        v.sums[0] = float(fire * (12.0 + 3.0 * std::sin(t / 7.0)));
+        v.sums[1] = float(fire * (840.0 + 25.0 * std::sin(t / 13.0)));
+    } else {
+        v.sums[0] = float(fire * (1250.0 + 40.0 * std::sin(t / 11.0)));
+        v.sums[1] = float(980.0 + 30.0 * std::sin(t / 13.0));
+        v.sums[2] = float(1100.0 + 35.0 * std::sin(t / 17.0));
+        v.sums[3] = float(1020.0 + 25.0 * std::sin(t / 19.0));
+    }
+    if (v.mode == 'M' || v.mode == 'E' || v.mode == 'B')
+        for (int i = 0; i < 4; ++i) v.bitSums[i] = v.sums[i] * 4.0f + 2000.0f;
+    for (int i = 0; i < 4; ++i) {
+        v.noise[i] = float(3.0 + i * 0.5 + 0.4 * std::sin(t / (5.0 + i)));
+        v.samples[i] = static_cast<int32_t>((now - bootMs_) / 10);
+    }
+
+    const uint8_t* levels = &s[setup::Param420];
+    const bool u = uvir();
+    size_t level = u ? setup::UvNormal : setup::IrNormal;
+    if (anyFault) level = (faults_[0] & (1u << 8)) ? setup::Level420BitFault : setup::Level420Fault;
+    else if (v.mode == 'W') level = u ? setup::UvWarning : setup::IrWarning;
+    else if (v.mode == 'A' || v.mode == 'L') level = u ? setup::UvAlarm : setup::IrAlarm;
+    v.analog = levels[level];
+
+    if (elevation_) {
+        const int64_t left = elevationUntil_ - now;
+        const int64_t minutes = std::min<int64_t>(63, (left + 59'999) / 60'000);
+        v.elevation = static_cast<uint8_t>((elevation_ << 6) | minutes);
+    }
+    return v;
+}
+
+Bytes Detector::liveRecord(int64_t now) {
+    const LiveValues v = live(now);
+    Bytes d(160, 0);
+    d[0] = v.state;
+    d[1] = static_cast<uint8_t>(v.mode);
+    d[2] = v.outputBits;
+    for (int i = 0; i < 4; ++i) putU32(&d[4 + 4 * i], static_cast<uint32_t>(v.samples[i]));
+    const bool bitPhase = v.mode == 'B' || v.mode == 'E' || v.mode == 'M';
+    if (uvir()) {
+        putF32(&d[24], v.sums[1]);
+        putF32(&d[52], 1.0f);      // AdjUV
+        putF32(&d[56], 285.0f);    // high voltage
+        if (bitPhase) {
+            putF32(&d[36], v.bitSums[0]);
+            putF32(&d[40], v.bitSums[1]);
+        } else {
+            putF32(&d[108], v.sums[0]);
+        }
+    } else {
+        putF32(&d[20], v.sums[0]);
+        putF32(&d[24], v.sums[1]);
+        putF32(&d[28], v.sums[2]);
+        putF32(&d[32], v.sums[3]);
+        for (int i = 0; i < 4; ++i) putF32(&d[36 + 4 * i], v.bitSums[i]);
+        const float s45 = v.sums[0], s5 = v.sums[1], s4 = v.sums[2], s44 = v.sums[3];
+        const float ratios[6] = {s45 / s4, s45 / s5, s4 / s5, s44 / s4, s44 / s5, s44 / s45};
+        for (int i = 0; i < 6; ++i) putF32(&d[52 + 4 * i], ratios[i] / 10.0f);
+        for (int i = 0; i < 6; ++i) putF32(&d[76 + 4 * i], 0.92f - 0.03f * i);  // correlations / 100
+        putF32(&d[100], v.noise[0]);
+        putF32(&d[104], v.noise[1]);
+        putF32(&d[108], v.noise[2] / 100.0f);
+        putF32(&d[112], v.noise[3] / 100.0f);
+        for (int i = 0; i < 4; ++i) putF32(&d[116 + 4 * i], s45 - (i < 2 ? s4 : s5) + 10.0f * i);
+    }
+    putF32(&d[132], v.temperature);
+    putF32(&d[136], 0.0f);
+    putF32(&d[140], v.vin);
+    d[144] = v.analog;
+    d[145] = flash_.setup[setup::LockState];
+    d[146] = flash_.picture;
+    d[147] = v.elevation;
+    return d;
+}
+
+}  // namespace wsim

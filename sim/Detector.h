@@ -1,0 +1,157 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "sim/Bytes.h"
+#include "sim/SetupRecord.h"
+
+namespace wsim {
+
+struct DetectorConfig {
+    uint8_t address = 1;
+    bool uvir = false;
+    uint32_t serial = 0;       // 0: derived from the address
+    uint16_t model = 0;        // 0: the default of the family
+    uint8_t picture = 0xDB;
+    bool locked = false;
+    std::string maint;
+    std::string admin;
+    bool tags = true;
+};
+
+// Command ids of the record protocol.
+namespace cmd {
+constexpr uint8_t DataShort = 116, ManualBit = 117, SetupToDet = 118, SetupToHost = 119,
+                  Data = 120, VerInfo = 125, SimulateAlarm = 130, SwitchBaud = 140,
+                  Elevate = 148, Misc = 156;
+}
+
+// A record frame already delimited and CRC-checked by the line.
+struct RecordRequest {
+    uint8_t address = 0;
+    bool tagged = false;  // function 0xCA
+    bool isGet = true;    // answer expected
+    uint8_t id = 0;
+    uint8_t f4 = 0, f5 = 0;
+    bool authOk = false;  // authorisation code matches a recent nonce
+    const uint8_t* payload = nullptr;
+    size_t payloadSize = 0;
+};
+
+struct RecordReply {
+    Bytes data;
+    int latencyMs = 3;
+};
+
+// What a detector exposes through its live data and input registers.
+struct LiveValues {
+    uint8_t state = 0;
+    char mode = 'N';
+    uint8_t outputBits = 0;
+    float sums[4] = {};     // Sum45, Sum5, Sum4, Sum44 (UV/IR: UV, IR, 0, 0)
+    float bitSums[4] = {};  // same order
+    float noise[4] = {};    // Noise45, Noise44, Noise4, Noise5 as measured
+    int32_t samples[4] = {};
+    float temperature = 0, vin = 0;
+    uint8_t analog = 0;  // tenths of a mA
+    uint8_t elevation = 0;
+};
+
+// One simulated detector: flash contents that survive a restart, and the
+// working state that does not. Not thread-safe; the line serialises access.
+class Detector {
+public:
+    Detector(const DetectorConfig& cfg, int64_t nowMs);
+
+    // Persistent identity.
+    uint8_t address() const { return flash_.address; }
+    uint16_t model() const { return flash_.model; }
+    uint32_t serial() const { return flash_.serial; }
+    bool uvir() const;
+    bool tagsSupported() const { return flash_.tags; }
+    const SetupRecord& setup() const { return flash_.setup; }
+    const std::string& versionText() const { return flash_.version; }
+
+    // Line speed and reachability.
+    unsigned baud() const { return baud_; }
+    // True when the detector hears and answers at all (not hung or rebooting).
+    bool alive(int64_t now);
+    void noteFrameHeard(int64_t now);
+
+    // Advances every timer to now: BIT phases, alarm, baud switch and revert,
+    // watchdog, elevation expiry.
+    void update(int64_t now);
+
+    std::optional<RecordReply> handleRecord(const RecordRequest& req, int64_t now);
+    // frame: a CRC-checked standard function frame (without CRC); returns the
+    // reply without CRC, or nothing (broadcast, refused silently).
+    std::optional<Bytes> handleStandard(const uint8_t* frame, size_t n, bool broadcast,
+                                        int64_t now);
+
+    LiveValues live(int64_t now);
+    Bytes liveRecord(int64_t now);
+
+    // Control from the line's owner.
+    void restart(int64_t now);
+    void hang(int64_t now, int64_t watchdogMs);
+    void setFault(unsigned bit, bool on);
+    void simulateAlarm(int64_t now);
+    void startManualBit(int64_t now, unsigned seconds);
+    int elevationLevel(int64_t now);
+    char mode(int64_t now) { return live(now).mode; }
+    uint8_t state(int64_t now) { return live(now).state; }
+    std::array<uint32_t, 3> faultWords() const { return faults_; }
+
+private:
+    bool locked() const { return flash_.setup[setup::LockState] == 1; }
+    bool permitted(int needLevel, int64_t now);
+    bool inAlarm(int64_t now) const;
+    RecordReply status(uint8_t code, int latency = 3) const;
+    std::optional<RecordReply> setupWrite(const RecordRequest& req, int64_t now);
+    std::optional<RecordReply> elevate(const RecordRequest& req, int64_t now);
+    std::optional<RecordReply> misc(const RecordRequest& req, int64_t now);
+    void switchBaud(const RecordRequest& req, int64_t now);
+    void resetVolatile(int64_t now);
+    Bytes messageRecord() const;
+    bool readInput(unsigned reg, uint16_t* value, int64_t now);
+    int readHolding(unsigned reg, uint16_t* value);  // 0 ok, else exception code
+    int writeHolding(unsigned reg, uint16_t value, int64_t now, bool* moveTo, uint8_t* newAddr);
+
+    struct Flash {
+        uint8_t address;
+        uint16_t model;
+        uint32_t serial;
+        uint8_t picture;
+        bool tags;
+        SetupRecord setup;
+        uint16_t setupWrites = 0;
+        std::string version;
+        uint32_t ordnum = 0;
+    } flash_;
+
+    // Working state, lost on restart.
+    unsigned baud_ = 9600;
+    unsigned pendingBaud_ = 0;
+    int64_t baudSwitchAt_ = 0;
+    int64_t lastHeard_ = 0;
+    int elevation_ = 0;
+    int64_t elevationUntil_ = 0;
+    int64_t deafUntil_ = 0;        // rebooting
+    int64_t hungUntil_ = 0;        // 0: not hung; INT64_MAX: until power-cycle
+    int64_t startupUntil_ = 0;     // state 90
+    int64_t setupShownUntil_ = 0;  // state 20
+    int64_t bitStart_ = -1, bitMEnd_ = 0, bitEEnd_ = 0;
+    int64_t autoBitStart_ = 0;
+    int64_t alarmStart_ = -1, alarmAEnd_ = 0;
+    bool alarmLatched_ = false;
+    bool bitFromManual_ = false;
+    int64_t fmOrigin_ = 0;
+    int64_t bootMs_ = 0;
+    std::array<uint32_t, 3> faults_{};
+    std::string messages_;
+    unsigned logPosition_ = 0;
+};
+
+}  // namespace wsim

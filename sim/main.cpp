@@ -1,0 +1,127 @@
+// wexcon-sim: a virtual RS-485 line of detectors on a pseudo-terminal.
+#include <poll.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "sim/Control.h"
+#include "sim/Line.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+void onSignal(int) { g_stop = 1; }
+
+void usage(FILE* to) {
+    std::fprintf(to,
+                 "usage: wexcon-sim [--link PATH] [--detector SPEC]... [--fault SPEC]... [--fast]\n"
+                 "  --link PATH      publish the line as PATH (default /tmp/wexcon-sim/ttyDET0)\n"
+                 "  --detector SPEC  ADDR:ir|uvir[,serial=N][,model=0xNNNN][,picture=0xNN][,locked]\n"
+                 "                   [,maint=TEXT][,admin=TEXT][,notags]; default: the demo line\n"
+                 "                   1:ir, 2:uvir, 17:ir,locked,maint=maint17,admin=admin17\n"
+                 "  --fault SPEC     a control command applied at start, e.g. drop=3, delay=200\n"
+                 "  --fast           answer at once, without line pacing\n"
+                 "Control commands on standard input:\n%s\n",
+                 wsim::controlHelp());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    wsim::LineOptions opt;
+    opt.link = "/tmp/wexcon-sim/ttyDET0";
+    std::vector<wsim::DetectorConfig> detectors;
+    std::vector<std::string> faults;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "wexcon-sim: %s needs a value\n", a.c_str());
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        if (a == "--link") opt.link = value();
+        else if (a == "--fast") opt.fast = true;
+        else if (a == "--fault") faults.push_back(value());
+        else if (a == "--detector") {
+            std::string error;
+            auto cfg = wsim::parseDetectorSpec(value(), &error);
+            if (!cfg) {
+                std::fprintf(stderr, "wexcon-sim: %s\n", error.c_str());
+                return 2;
+            }
+            detectors.push_back(*cfg);
+        } else if (a == "--help" || a == "-h") {
+            usage(stdout);
+            return 0;
+        } else {
+            std::fprintf(stderr, "wexcon-sim: unknown option %s\n", a.c_str());
+            usage(stderr);
+            return 2;
+        }
+    }
+    if (detectors.empty()) detectors = wsim::demoLine();
+    for (size_t i = 0; i < detectors.size(); ++i)
+        for (size_t j = 0; j < i; ++j)
+            if (detectors[i].address == detectors[j].address) {
+                std::fprintf(stderr, "wexcon-sim: two detectors at address %u\n", detectors[i].address);
+                return 2;
+            }
+
+    wsim::Line line(opt);
+    for (const auto& d : detectors) line.addDetector(d);
+    for (const auto& f : faults) {
+        bool ok = false;
+        const std::string r = wsim::runControlCommand(line, f, &ok);
+        if (!ok) {
+            std::fprintf(stderr, "wexcon-sim: --fault %s: %s\n", f.c_str(), r.c_str());
+            return 2;
+        }
+    }
+
+    struct sigaction sa{};
+    sa.sa_handler = onSignal;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    std::string error;
+    if (!line.start(&error)) {
+        std::fprintf(stderr, "wexcon-sim: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("ready %s\n", opt.link.c_str());
+    std::fflush(stdout);
+
+    bool stdinOpen = true;
+    std::string pending;
+    while (!g_stop) {
+        pollfd p{0, POLLIN, 0};
+        const int r = ::poll(&p, stdinOpen ? 1 : 0, 200);
+        if (r <= 0 || !(p.revents & (POLLIN | POLLHUP))) continue;
+        char buf[512];
+        const ssize_t n = ::read(0, buf, sizeof buf);
+        if (n <= 0) {
+            stdinOpen = false;  // keep serving the line until a signal
+            continue;
+        }
+        pending.append(buf, static_cast<size_t>(n));
+        for (size_t nl; (nl = pending.find('\n')) != std::string::npos;) {
+            std::string cmd = pending.substr(0, nl);
+            pending.erase(0, nl + 1);
+            if (!cmd.empty() && cmd.back() == '\r') cmd.pop_back();
+            if (cmd.find_first_not_of(" \t") == std::string::npos) continue;
+            if (cmd == "quit" || cmd == "exit") g_stop = 1;
+            else std::printf("%s\n", wsim::runControlCommand(line, cmd).c_str());
+            std::fflush(stdout);
+        }
+    }
+    line.stop();
+    return 0;
+}
