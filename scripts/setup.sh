@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libsimpleini-dev
-  python3 python3-pymodbus python3-serial mbpoll
+  python3 python3-pymodbus python3-serial python3-serial-asyncio mbpoll
 )
 
 missing=()
