@@ -1,5 +1,6 @@
 #include "link/CommDriver.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -88,14 +89,25 @@ void readThread(CommPort* rec) {
     rec->readerRunning.store(false);
 }
 
+// Blocks go out in pieces so that a stop is seen between them: a write stuck on
+// a line that does not drain is only released by discarding the output, and
+// that must not have to go on for a whole large block. A piece covers every
+// request frame whole; between the pieces of a larger block the line pauses
+// for no more than a system call.
+constexpr size_t kWritePiece = 4096;
+
 bool writeCommBlock(CommPort* rec, const std::vector<uint8_t>& block) {
-    if (rec->stop.load()) return false;
-    const long wrote = rec->port->write(block.data(), block.size());
-    if (wrote != static_cast<long>(block.size())) {
-        CommLog(rec->stop.load() ? "Error writing to CommFile while waiting"
-                                 : "Error to writing to CommFile");
-        CommLog("Closing TAPI\n");
-        return false;
+    for (size_t off = 0; off < block.size();) {
+        if (rec->stop.load()) return false;
+        const size_t piece = std::min(kWritePiece, block.size() - off);
+        const long wrote = rec->port->write(block.data() + off, piece);
+        if (wrote != static_cast<long>(piece)) {
+            if (rec->stop.load()) return false;  // output discarded by the stop
+            CommLog("Error to writing to CommFile");
+            CommLog("Closing TAPI\n");
+            return false;
+        }
+        off += piece;
     }
     CommLog("Wrote the whole string.");
     return true;
