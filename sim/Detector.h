@@ -108,6 +108,7 @@ private:
     bool locked() const { return flash_.setup[setup::LockState] == 1; }
     bool permitted(int needLevel, int64_t now);
     bool inAlarm(int64_t now) const;
+    bool alarmRunning(int64_t now) const { return alarmStart_ >= 0 && now < alarmAEnd_; }
     RecordReply status(uint8_t code, int latency = 3) const;
     std::optional<RecordReply> setupWrite(const RecordRequest& req, int64_t now);
     std::optional<RecordReply> elevate(const RecordRequest& req, int64_t now);

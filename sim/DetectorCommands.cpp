@@ -67,8 +67,9 @@ std::optional<RecordReply> Detector::handleRecord(const RecordRequest& req, int6
     case cmd::Misc:
         return misc(req, now);
     case cmd::ManualBit:
-        // A fill block or a running alarm is not a BIT request.
-        if (req.isGet || n > 1 || inAlarm(now) || !permitted(kMaint, now)) return std::nullopt;
+        // A fill block or a running alarm is not a BIT request; a latched
+        // alarm is exactly what a manual BIT clears.
+        if (req.isGet || n > 1 || alarmRunning(now) || !permitted(kMaint, now)) return std::nullopt;
         startManualBit(now, n == 1 && uvir() && p[0] ? p[0] : 3);
         return std::nullopt;
     case cmd::SimulateAlarm:

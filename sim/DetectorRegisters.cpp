@@ -102,7 +102,7 @@ int Detector::writeHolding(unsigned reg, uint16_t value, int64_t now, bool* move
     if (reg == 32) {
         if (value != 1) return kIllegalValue;
         if (!permitted(1, now)) return kRefused;
-        if (!inAlarm(now)) startManualBit(now, 3);
+        if (!alarmRunning(now)) startManualBit(now, 3);
         return 0;
     }
     if (reg == kLogPosReg) {

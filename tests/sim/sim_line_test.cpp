@@ -1,0 +1,228 @@
+// Line behaviour: broadcast, framing and resynchronisation, speeds, pacing, faults.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "sim/Control.h"
+#include "tests/sim/SimFixture.h"
+
+using namespace simtest;
+
+class SimLineTest : public SimLine {};
+
+TEST_F(SimLineTest, BroadcastWithOneAndWithTwoDetectors) {
+    startLine({ir(4)});
+    const Bytes one = host.exchange(dataRequest(0), 177);
+    ASSERT_EQ(one.size(), 177u);
+    EXPECT_TRUE(crcGood(one));
+    EXPECT_EQ(one[0], 4) << "the single detector answers with its own address";
+
+    line->addDetector(uvir(9));
+    const Bytes two = host.exchange(dataRequest(0), 177);
+    EXPECT_EQ(two.size(), 177u) << "one frame on the wire";
+    EXPECT_FALSE(crcGood(two)) << "colliding answers never form a good frame";
+    EXPECT_EQ(line->stats().collisions, 1u);
+
+    // A broadcast Set reaches every detector and is answered by none.
+    EXPECT_TRUE(host.silentAfter(recordSet(0, 117)));
+    EXPECT_EQ(pollMode(4), 'M');
+    EXPECT_EQ(pollMode(9), 'M');
+}
+
+TEST_F(SimLineTest, MalformedFramesAreIgnoredThenResync) {
+    startLine({ir(1)});
+    Bytes good = recordGet(1, 119);
+    Bytes badCrc = good;
+    badCrc.back() ^= 0x01;
+    Bytes truncated(good.begin(), good.end() - 3);
+    Bytes oversized = withCrc({1, 0xC8, 0xFF, 0xFF, 119, 0, 0});  // claims 65 KB
+    Bytes noise;
+    for (int i = 0; i < 300; ++i) noise.push_back(static_cast<uint8_t>(i * 37 + 11));
+    Bytes wrongSet = withCrc({1, 0xC8, 5, 0, 117, 0, 0});  // a Set id framed as a Get
+    Bytes lengthZero = withCrc({1, 0xC8, 0, 0, 119});
+    Bytes unknownFc = withCrc({1, 0x41, 0, 0, 0, 1});
+    Bytes huge(6200, 0xA5);  // a 6 KB block of garbage
+    huge[0] = 1;
+    huge[1] = 0xC8;
+    huge[2] = 0x30;
+    huge[3] = 0x18;
+    huge[4] = 121;
+
+    struct Case {
+        const char* what;
+        Bytes junk;
+    };
+    const Case cases[] = {
+        {"wrong CRC", badCrc},         {"truncated", truncated},
+        {"oversized length", oversized}, {"noise", noise},
+        {"set id as get", wrongSet},  {"length field zero", lengthZero},
+        {"unknown function", unknownFc}, {"6 KB with a bad CRC", huge},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_TRUE(host.silentAfter(c.junk, 200));
+        // Garbage immediately followed by a good frame, without any pause.
+        Bytes both = c.junk;
+        both.insert(both.end(), good.begin(), good.end());
+        const Bytes r = host.exchange(both, 89, 1500);
+        EXPECT_EQ(r.size(), 89u);
+        EXPECT_TRUE(crcGood(r));
+        EXPECT_EQ(host.exchange(good, 89).size(), 89u);
+    }
+    EXPECT_GT(line->stats().garbageBytes, 0u);
+}
+
+TEST_F(SimLineTest, BackToBackFramesAreAllServed) {
+    startLine({ir(1)});
+    // A Set followed at once by a Get: no silence between them on the pty.
+    Bytes both = recordSet(1, 130);
+    const Bytes get = recordGet(1, 119);
+    both.insert(both.end(), get.begin(), get.end());
+    EXPECT_EQ(host.exchange(both, 89).size(), 89u);
+    EXPECT_EQ(pollMode(1), 'W');
+}
+
+TEST_F(SimLineTest, LearnsTheHostSpeedAndIgnoresForeignSpeeds) {
+    startLine({ir(1)});
+    EXPECT_EQ(pollMode(1), 'N');
+    EXPECT_EQ(line->hostBaud(), 9600u);
+
+    // The switch request is not answered; the detector moves 100 ms later.
+    sendSet(recordSet(1, 140, {0x00, 0xC2, 0x01, 0x00}));  // 115200
+    clock.advance(100);
+    EXPECT_TRUE(host.silentAfter(dataRequest(1))) << "host still at 9600";
+    ASSERT_TRUE(host.open(line->slavePath(), 115200));
+    EXPECT_EQ(pollMode(1), 'N');
+    EXPECT_EQ(line->hostBaud(), 115200u);
+    EXPECT_GE(line->stats().foreignSpeed, 1u);
+
+    // Unsupported speeds are ignored.
+    sendSet(recordSet(1, 140, {0x01, 0x00, 0x01, 0x00}));
+    clock.advance(200);
+    EXPECT_EQ(pollMode(1), 'N');
+
+    // Fifteen minutes without a frame at the new speed: back to 9600.
+    clock.advance(15 * 60'000 - 1);
+    EXPECT_NE(pollMode(1), 0) << "each heard frame restarts the idle time";
+    clock.advance(15 * 60'000);
+    EXPECT_TRUE(host.silentAfter(dataRequest(1)));
+    ASSERT_TRUE(host.open(line->slavePath(), 9600));
+    EXPECT_NE(pollMode(1), 0);
+
+    // A restart also returns to 9600.
+    sendSet(recordSet(1, 140, {0x00, 0x10, 0x0E, 0x00}));  // 921600
+    clock.advance(100);
+    line->restartDetector(1);
+    clock.advance(1'500);
+    EXPECT_NE(pollMode(1), 0);
+}
+
+TEST_F(SimLineTest, ControlFaultsShapeTheNextAnswers) {
+    startLine({ir(1)});
+    const Bytes req = recordGet(1, 119);
+    struct Case {
+        const char* command;
+        size_t size;
+        bool crc;
+        uint8_t responder;
+        bool once;  // only the next answer is affected
+    };
+    const Case cases[] = {
+        {"drop 1", 0, false, 0, true},          {"corrupt 1", 89, false, 1, true},
+        {"wrong-address 1", 89, true, 2, true}, {"short 1", 44, false, 1, true},
+        {"short 1 20", 20, false, 1, true},     {"silent", 0, false, 0, false},
+        {"talk", 89, true, 1, true},            {"silent 1", 0, false, 0, false},
+        {"talk 1", 89, true, 1, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        bool ok = false;
+        wsim::runControlCommand(*line, c.command, &ok);
+        ASSERT_TRUE(ok);
+        const Bytes r = host.exchange(req, 89, 300);
+        EXPECT_EQ(r.size(), c.size);
+        if (c.size) {
+            EXPECT_EQ(crcGood(r), c.crc);
+            EXPECT_EQ(r[0], c.responder);
+        }
+        EXPECT_EQ(host.exchange(req, 89, 300).size(), c.once ? 89u : 0u);
+    }
+    for (const char* bad : {"drop", "delay x", "restart 99", "fault 1 96 on", "bogus 1", ""}) {
+        bool ok = true;
+        wsim::runControlCommand(*line, bad, &ok);
+        EXPECT_FALSE(ok) << bad;
+    }
+    wsim::runControlCommand(*line, "delay 200");
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(host.exchange(req, 89).size(), 89u);
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(200));
+    wsim::runControlCommand(*line, "delay 0");
+
+    wsim::runControlCommand(*line, "fault 1 8 on");
+    const Bytes d = host.exchange(dataRequest(1), 177);
+    EXPECT_EQ(d[16], 'F');
+    EXPECT_EQ(d[15], 8);
+    EXPECT_EQ(d[17] & 0x40, 0) << "fault relay de-energised";
+    EXPECT_EQ(d[159], 20) << "BIT fault current";
+    const Bytes words = host.exchange(authorisedGet(1, 156, {3}, nonceOf(d)), 29);
+    ASSERT_EQ(words.size(), 29u);
+    EXPECT_EQ(words[15], 0x00);
+    EXPECT_EQ(words[16], 0x01);
+}
+
+TEST(SimPacing, AnswersTakeTheirWireTime) {
+    struct Case {
+        unsigned baud;
+        double minMs, maxMs;  // 177 bytes at 10 bits per byte, plus latency
+    };
+    for (const Case c : {Case{9600, 184, 260}, Case{115200, 15, 60}}) {
+        SCOPED_TRACE(c.baud);
+        wsim::Line line;  // paced, real clock
+        line.addDetector({});
+        ASSERT_TRUE(line.start());
+        Host host;
+        ASSERT_TRUE(host.open(line.slavePath(), 9600));
+        if (c.baud != 9600) {
+            host.send(recordSet(1, 140, {uint8_t(c.baud), uint8_t(c.baud >> 8), uint8_t(c.baud >> 16), 0}));
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            ASSERT_TRUE(host.open(line.slavePath(), c.baud));
+        }
+        const Bytes req = dataRequest(1);
+        host.exchange(req, 177);
+        const auto t0 = std::chrono::steady_clock::now();
+        const Bytes r = host.exchange(req, 177);
+        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        EXPECT_EQ(r.size(), 177u);
+        EXPECT_GE(ms, c.minMs);
+        EXPECT_LE(ms, c.maxMs);
+        host.port().close();
+    }
+}
+
+TEST(SimPty, PublishedLinkAndSpeedReadBack) {
+    const std::string link = "/tmp/wexcon-sim-test-" + std::to_string(::getpid()) + "/ttyDET0";
+    {
+        wsim::LineOptions o;
+        o.link = link;
+        wsim::Line line(o);
+        ASSERT_TRUE(line.start());
+        char target[256] = {};
+        ASSERT_GT(::readlink(link.c_str(), target, sizeof target - 1), 0);
+        EXPECT_EQ(line.slavePath(), target);
+        // The host's speed, set on its own descriptor, is what the line learns.
+        for (unsigned baud : {57600u, 921600u, 1200u}) {
+            Host host;
+            ASSERT_TRUE(host.open(link, baud));
+            host.send({0x00});
+            bool seen = false;
+            for (int i = 0; i < 100 && !seen; ++i) {
+                seen = line.hostBaud() == baud;
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            EXPECT_TRUE(seen) << baud;
+        }
+    }
+    struct stat st {};
+    EXPECT_NE(::lstat(link.c_str(), &st), 0) << "the link is removed on stop";
+}

@@ -1,0 +1,262 @@
+// Record commands as a detector answers them, over a real pty.
+#include <cstring>
+
+#include "tests/sim/SimFixture.h"
+
+using namespace simtest;
+
+TEST(SimWireHelpers, IndependentCrcAndAuthorisationCode) {
+    const char* check = "123456789";
+    EXPECT_EQ(refCrc(reinterpret_cast<const uint8_t*>(check), 9), 0x4B37);
+    EXPECT_EQ(authCode(0), std::make_pair(uint8_t{0xFF}, uint8_t{0xC5}));
+    EXPECT_EQ(authCode(0x12345678), std::make_pair(uint8_t{0x82}, uint8_t{0xAB}));
+}
+
+class SimRecords : public SimLine {};
+
+TEST_F(SimRecords, AnswerSizesAndHeaders) {
+    auto notags = ir(9);
+    notags.tags = false;
+    notags.serial = 12345678;
+    startLine({ir(1), uvir(2), notags});
+    struct Case {
+        const char* what;
+        Bytes request;  // authorised requests: payload only, framed below
+        size_t size;    // 0: no answer
+        uint8_t responder;
+        uint8_t authorisedId = 0;
+    };
+    const Case cases[] = {
+        {"status poll", dataRequest(1, 5), 177, 1},
+        {"status poll uv/ir", dataRequest(2), 177, 2},
+        {"short status", withCrc({1, 0xC8, 5, 0, 116, 0, 0, 1, 0, 0, 0}), 24, 1},
+        {"setup read", recordGet(1, 119), 89, 1},
+        {"setup read with junk payload", recordGet(2, 119, Bytes(72, 0x55)), 89, 2},
+        {"version", recordGet(1, 125, {0}), 273, 1},
+        {"fault words", {3}, 29, 1, 156},
+        {"messages", {8, 0}, 1403, 2, 156},
+        {"unknown misc sub-command", {0x55}, 18, 1, 156},
+        {"misc with a bad code", recordGet(1, 156, {3}, -1, 1, 2), 0, 0},
+        {"tagged without tag support", recordGet(9, 119, {}, 0x30), 0, 0},
+        {"untagged with no tag support", recordGet(9, 119), 89, 9},
+        {"unnamed id", recordGet(1, 149), 0, 0},
+        {"set is never answered", recordSet(1, 130), 0, 0},
+        {"other address", recordGet(3, 119), 0, 0},
+        {"elevate without payload", recordGet(1, 148), 18, 1},
+    };
+    uint32_t nonce = 0;  // what the host holds: the last good answer's
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Bytes req = c.authorisedId ? authorisedGet(c.responder, c.authorisedId, c.request, nonce)
+                                         : c.request;
+        if (c.size == 0) {
+            EXPECT_TRUE(host.silentAfter(req));
+            continue;
+        }
+        const Bytes r = host.exchange(req, c.size);
+        nonce = nonceOf(r);
+        ASSERT_EQ(r.size(), c.size);
+        EXPECT_TRUE(crcGood(r));
+        EXPECT_EQ(r[0], c.responder);
+        EXPECT_EQ(r[1], 0xC8);
+        EXPECT_EQ(r[2] | (r[3] << 8), int(c.size - 6));
+        EXPECT_EQ(r[4], req[4]);
+    }
+    const Bytes s = host.exchange(recordGet(9, 119), 89);
+    EXPECT_EQ(s[7] | s[8] << 8 | s[9] << 16 | uint32_t(s[10]) << 24, 12345678u);
+    EXPECT_EQ(s[15], 9);  // record byte 0 is the address
+    const Bytes d = host.exchange(dataRequest(9), 177);
+    EXPECT_EQ(d[17] & 0x04, 0) << "a detector without tags must not offer them";
+    EXPECT_EQ(host.exchange(dataRequest(1), 177)[17] & 0x04, 0x04);
+}
+
+TEST_F(SimRecords, TagEchoAndFreshNonces) {
+    startLine({ir(1)});
+    uint32_t last = 0;
+    for (int tag : {0, 1, 0x2A, 0x80, 0xFF}) {
+        SCOPED_TRACE(tag);
+        const Bytes r = host.exchange(dataRequest(1, 0, tag), 177);
+        ASSERT_EQ(r.size(), 177u);
+        EXPECT_EQ(r[11], tag);
+        EXPECT_NE(nonceOf(r), last);
+        last = nonceOf(r);
+    }
+}
+
+TEST_F(SimRecords, AuthorisationFollowsTheRecentNonces) {
+    startLine({ir(1), ir(2)});
+    const uint32_t n1 = freshNonce(1);
+    const uint32_t n2 = freshNonce(2);  // another detector answered in between
+    EXPECT_EQ(host.exchange(authorisedGet(1, 156, {3}, n1), 29).size(), 29u);
+    EXPECT_EQ(host.exchange(authorisedGet(1, 156, {3}, n2), 29).size(), 29u);
+    for (int i = 0; i < 5; ++i) freshNonce(2);
+    EXPECT_TRUE(host.silentAfter(authorisedGet(1, 156, {3}, n1))) << "a stale code must be refused";
+}
+
+TEST_F(SimRecords, SetupWriteRefusalsWhenLocked) {
+    startLine({lockedIr(17), ir(1)});
+    const Bytes s = host.exchange(recordGet(17, 119), 89);
+    ASSERT_EQ(s.size(), 89u);
+    EXPECT_EQ(s[47], 1) << "LockState";
+    const Bytes record(s.begin() + 15, s.begin() + 87);
+
+    struct Case {
+        const char* what;
+        uint8_t level;
+        const char* password;
+        bool goodCode;
+        int patchByte;  // -1: record as read
+        uint8_t patchValue;
+        size_t size;
+        uint8_t status;
+    };
+    const Case cases[] = {
+        {"not elevated", 0, "", true, -1, 0, 18, 0},
+        {"maint is not enough", 1, "mpass", true, -1, 0, 18, 0},
+        {"wrong admin password", 2, "apas", true, -1, 0, 18, 0},
+        {"bad authorisation code", 2, "apass", false, -1, 0, 18, 3},
+        {"address byte of another detector", 2, "apass", true, 0, 5, 18, 2},
+        {"sensitivity out of range", 2, "apass", true, 1, 6, 18, 2},
+        {"reserved byte set", 2, "apass", true, 16, 1, 18, 2},
+        {"accepted", 2, "apass", true, 2, 5, 89, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        host.exchange(recordGet(17, 148, elevation(0, "")), 18);
+        if (c.level) {
+            const Bytes e = host.exchange(recordGet(17, 148, elevation(c.level, c.password)), 18);
+            ASSERT_EQ(e.size(), 18u);
+        }
+        Bytes rec = record;
+        if (c.patchByte >= 0) rec[c.patchByte] = c.patchValue;
+        const uint32_t nonce = freshNonce(17);
+        const Bytes r = host.exchange(authorisedGet(17, 118, rec, c.goodCode ? nonce : nonce + 1), c.size);
+        ASSERT_EQ(r.size(), c.size);
+        if (c.size == 18) {
+            EXPECT_EQ(r[15], c.status);
+        }
+    }
+    const Bytes after = host.exchange(recordGet(17, 119), 89);
+    EXPECT_EQ(after[15 + 2], 5) << "the accepted record is stored";
+    EXPECT_EQ(after[15 + 34] | after[15 + 35] << 8, 1) << "one accepted write counted";
+    // An unlocked detector accepts without elevation.
+    Bytes rec1(host.exchange(recordGet(1, 119), 89));
+    Bytes body(rec1.begin() + 15, rec1.begin() + 87);
+    EXPECT_EQ(host.exchange(authorisedGet(1, 118, body, freshNonce(1)), 89).size(), 89u);
+}
+
+TEST_F(SimRecords, ElevationLevelsAndExpiry) {
+    startLine({lockedIr(17), ir(1)});
+    struct Case {
+        uint8_t addr;
+        Bytes payload;
+        uint8_t granted;
+        uint8_t levelAfter;
+    };
+    const Case cases[] = {
+        {17, elevation(1, "mpass"), 1, 1},
+        {17, elevation(1, "apass"), 1, 1},
+        {17, elevation(2, "mpass"), 0, 1},  // refusal keeps the current level
+        {17, elevation(2, "apass"), 1, 2},
+        {17, elevation(0, ""), 1, 0},
+        {17, elevation(2, std::string("apass\0old", 9)), 1, 2},  // compared up to the NUL
+        {17, {3, 0x7B, 0xE1, 0xC3, 0x5A}, 1, 3},
+        {17, {3, 0x7B, 0xE1, 0xC3, 0x5B}, 0, 3},
+        {17, elevation(3, ""), 0, 3},  // level 3 only with the access code
+        {17, {2, 'a'}, 0, 3},          // wrong length
+        {1, elevation(2, "anything"), 1, 2},  // unlocked: no comparison
+    };
+    int i = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(i++);
+        const Bytes r = host.exchange(recordGet(c.addr, 148, c.payload), 18);
+        ASSERT_EQ(r.size(), 18u);
+        EXPECT_EQ(r[15], c.granted);
+        const Bytes d = host.exchange(dataRequest(c.addr), 177);
+        EXPECT_EQ(d[162] >> 6, c.levelAfter);
+    }
+    host.exchange(recordGet(17, 148, elevation(2, "apass")), 18);
+    struct Step {
+        int64_t advanceMs;
+        uint8_t elevationByte;
+    };
+    for (const Step s : {Step{0, 0x85}, Step{60'000, 0x84}, Step{239'000, 0x81}, Step{999, 0x81},
+                         Step{1, 0x00}}) {
+        clock.advance(s.advanceMs);
+        EXPECT_EQ(host.exchange(dataRequest(17), 177)[162], s.elevationByte) << s.advanceMs;
+    }
+}
+
+TEST_F(SimRecords, ManualBitRunsMThenEThenN) {
+    startLine({ir(1), lockedIr(17)});
+    host.send(recordSet(1, 117));
+    struct Step {
+        int64_t advanceMs;
+        char mode;
+    };
+    for (const Step s : {Step{0, 'M'}, Step{2'999, 'M'}, Step{1, 'E'}, Step{2'999, 'E'}, Step{1, 'N'}})
+        {
+        clock.advance(s.advanceMs);
+        EXPECT_EQ(pollMode(1), s.mode) << "after +" << s.advanceMs;
+    }
+    // Locked: MAINT is needed, and a fill block is not a BIT request.
+    host.send(recordSet(17, 117));
+    EXPECT_EQ(pollMode(17), 'N');
+    host.exchange(recordGet(17, 148, elevation(1, "mpass")), 18);
+    host.send(recordSet(17, 117, Bytes(4096, 0)));
+    EXPECT_EQ(pollMode(17), 'N');
+    host.send(recordSet(17, 117));
+    EXPECT_EQ(pollMode(17), 'M');
+}
+
+TEST_F(SimRecords, SimulatedAlarmLatchesUntilManualBit) {
+    startLine({ir(1)});
+    Bytes s = host.exchange(recordGet(1, 119), 89);
+    Bytes rec(s.begin() + 15, s.begin() + 87);
+    rec[3] = 1;  // AlarmLatch
+    rec[2] = 2;  // 3 s delay
+    ASSERT_EQ(host.exchange(authorisedGet(1, 118, rec, freshNonce(1)), 89).size(), 89u);
+    host.send(recordSet(1, 130));
+    for (const auto& [advance, mode] : std::vector<std::pair<int64_t, char>>{
+             {0, 'W'}, {3'000, 'A'}, {9'999, 'A'}, {1, 'L'}, {600'000 - 13'000, 'L'}}) {
+        clock.advance(advance);
+        EXPECT_EQ(pollMode(1), mode) << advance;
+    }
+    const Bytes d = host.exchange(dataRequest(1), 177);
+    EXPECT_EQ(d[17] & 0x20, 0x20) << "alarm relay";
+    EXPECT_EQ(d[159], 200) << "alarm current";
+    host.send(recordSet(1, 117));
+    EXPECT_EQ(pollMode(1), 'M');
+}
+
+TEST_F(SimRecords, RestartKeepsFlashAndDropsElevation) {
+    startLine({lockedIr(17)});
+    host.exchange(recordGet(17, 148, elevation(2, "apass")), 18);
+    Bytes s = host.exchange(recordGet(17, 119), 89);
+    Bytes rec(s.begin() + 15, s.begin() + 87);
+    std::memset(&rec[53], 0, 17);
+    std::memcpy(&rec[53], "newadmin", 8);
+    ASSERT_EQ(host.exchange(authorisedGet(17, 118, rec, freshNonce(17)), 89).size(), 89u);
+
+    const Bytes restart = host.exchange(authorisedGet(17, 156, {2}, freshNonce(17)), 18);
+    ASSERT_EQ(restart.size(), 18u);
+    EXPECT_EQ(restart[15], 1);
+    EXPECT_TRUE(host.silentAfter(dataRequest(17))) << "rebooting";
+    clock.advance(1'500);
+    const Bytes d = host.exchange(dataRequest(17), 177);
+    ASSERT_EQ(d.size(), 177u);
+    EXPECT_EQ(d[15], 90) << "power-on state";
+    EXPECT_EQ(d[162], 0) << "elevation is volatile";
+    EXPECT_EQ(host.exchange(recordGet(17, 148, elevation(2, "apass")), 18)[15], 0);
+    EXPECT_EQ(host.exchange(recordGet(17, 148, elevation(2, "newadmin")), 18)[15], 1);
+    clock.advance(5'000);
+    EXPECT_EQ(host.exchange(dataRequest(17), 177)[15], 0);
+}
+
+TEST_F(SimRecords, HangAnswersThenWatchdogRestarts) {
+    startLine({ir(1)});
+    EXPECT_EQ(host.exchange(authorisedGet(1, 156, {1}, freshNonce(1)), 18)[15], 1);
+    EXPECT_TRUE(host.silentAfter(dataRequest(1)));
+    clock.advance(8'000 + 1'500);
+    EXPECT_EQ(pollMode(1), 'N');
+}
