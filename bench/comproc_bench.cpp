@@ -1,0 +1,62 @@
+// How fast the frame checker examines bytes, as a multiple of a 921600-baud
+// line (92,160 bytes/s). The raw link needs it well above 1: the checker runs
+// on the thread that also draws the recordings.
+#include <benchmark/benchmark.h>
+
+#include "link/CommDriver.h"
+#include "link/Comproc.h"
+#include "link/LinkTestSupport.h"  // tests/link: the pseudo-terminal and frame builder
+
+namespace {
+
+constexpr double kLineRate = 92160.0;
+
+void Report(benchmark::State& state, size_t bytesPerIteration) {
+    const double bytes = static_cast<double>(bytesPerIteration) * static_cast<double>(state.iterations());
+    state.SetBytesProcessed(static_cast<int64_t>(bytes));
+    state.counters["x_line_rate"] = benchmark::Counter(bytes / kLineRate, benchmark::Counter::kIsRate);
+}
+
+// The state machine alone, bytes handed in directly.
+void BM_ComprocByte(benchmark::State& state) {
+    const auto frame = linktest::RecordFrame(1, static_cast<size_t>(state.range(0)));
+    ResetCommDriver();
+    for (auto _ : state) {
+        ResetComproc();
+        int r = 0;
+        for (uint8_t b : frame) r = comprocByte(b);
+        if (r != 1) state.SkipWithError("frame not accepted");
+        benchmark::DoNotOptimize(r);
+    }
+    Report(state, frame.size());
+}
+BENCHMARK(BM_ComprocByte)->Arg(160)->Arg(6000);
+
+// As the raw link uses it: one byte per call, taken from the port's ring.
+void BM_ComprocFromRing(benchmark::State& state) {
+    linktest::Pty pty;
+    ResetCommDriver();
+    const int slot = StartComm(pty.mode("921600,n,8,1").c_str());
+    if (slot < 0) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    SetCurrentCommPort(slot);
+    const auto frame = linktest::RecordFrame(1, static_cast<size_t>(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        ResetComproc();
+        PutInRXQueue(slot, frame.data(), frame.size());
+        state.ResumeTiming();
+        int r = 0;
+        while (r == 0) r = comproc();
+        if (r != 1) state.SkipWithError("frame not accepted");
+    }
+    Report(state, frame.size());
+    ResetCommDriver();
+}
+BENCHMARK(BM_ComprocFromRing)->Arg(6000);
+
+}  // namespace
+
+BENCHMARK_MAIN();
