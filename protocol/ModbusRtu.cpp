@@ -20,6 +20,7 @@ struct modbus_t {
     bool debug = false;
     int proto = MODBUS_PROTO_RECORD;
     uint8_t lastFunction = 0;
+    size_t lastReceived = 0;
     uint8_t* frame = nullptr;
     size_t frameCapacity = 0;
     uint32_t* frameLength = nullptr;
@@ -80,6 +81,10 @@ int failWith(int err) {
 }  // namespace
 
 const char* modbus_library_version() { return "wexrtu 1.0"; }
+
+int modbus_last_received(const modbus_t* ctx) {
+    return modbus_context_alive(ctx) ? static_cast<int>(ctx->lastReceived) : 0;
+}
 
 bool modbus_context_alive(const modbus_t* ctx) {
     std::lock_guard lock(g_liveMutex);
@@ -193,9 +198,11 @@ int _modbus_receive_data(modbus_t* ctx, uint8_t* buffer, int max_length, int tim
     if (!buffer || max_length <= 0) return failWith(EINVAL);
     if (!ctx->port.isOpen()) return failWith(EBADF);
     const int proto = ctx->proto;
+    ctx->lastReceived = 0;
     const auto r = ctx->port.readFrame(
         buffer, static_cast<size_t>(max_length), timeout_ms < 0 ? 0 : timeout_ms, gapMs(ctx->settings),
         [proto](const uint8_t* b, size_t n) { return expectedLength(proto, b, n); });
+    ctx->lastReceived = r.count;
     switch (r.status) {
         case SerialPort::ReadStatus::Timeout:
             return failWith(ETIMEDOUT);

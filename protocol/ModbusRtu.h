@@ -56,5 +56,9 @@ int modbus_write_data(modbus_t* ctx, int length, const uint8_t* bytes);
 // errno MODBUS_ENOBASE + code for an exception reply. -1 on every failure.
 int _modbus_receive_data(modbus_t* ctx, uint8_t* buffer, int max_length, int timeout_ms);
 
+// Bytes the last receive stored in the caller's buffer, whatever its result;
+// failure dumps show only these.
+int modbus_last_received(const modbus_t* ctx);
+
 // True while ctx is a context that was created and not yet freed.
 bool modbus_context_alive(const modbus_t* ctx);

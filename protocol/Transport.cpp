@@ -231,7 +231,7 @@ int ModbusGet(unsigned payloadLength, unsigned command, modbus_t* ctx, uint8_t* 
         if (!quiet) {
             ProtocolLog("ModbusGet(%u)> ERROR _modbus_receive_data (%d)\n", command, r);
             ProtocolLog("errno = %d\n", errno);
-            HexDumpLog(buffer, std::min<size_t>(responseSize, 48));
+            HexDumpLog(buffer, std::min<size_t>(static_cast<size_t>(modbus_last_received(ctx)), 48));
         }
         noticeFailure(r);
         return r;

@@ -58,6 +58,12 @@ TEST_F(RawLink, FailedExchanges) {
     }
 }
 
+TEST_F(RawLink, ASetTheDriverRefusesIsNotReportedAsSent) {
+    StopComm();
+    SetCurrentCommPort(-1);
+    EXPECT_EQ(ModbusSet(0, nullptr, Wire().ctx, D_MANUAL_BIT), -1);
+}
+
 TEST_F(RawLink, SwitchingAgainToTheSameModeChangesNothing) {
     EXPECT_EQ(SwitchComm(1), 0);
     EXPECT_EQ(LinkModeWord().load(), LINK_RAW);
