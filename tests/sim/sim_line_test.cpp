@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <random>
 
 #include "sim/Control.h"
 #include "tests/sim/SimFixture.h"
@@ -225,4 +226,26 @@ TEST(SimPty, PublishedLinkAndSpeedReadBack) {
     }
     struct stat st {};
     EXPECT_NE(::lstat(link.c_str(), &st), 0) << "the link is removed on stop";
+}
+
+TEST_F(SimLineTest, DamagedFramesNeverGetAnAnswer) {
+    startLine({ir(1), uvir(2)});
+    const Bytes good[] = {dataRequest(1), recordGet(2, 119), authorisedGet(1, 156, {8, 1}, 0),
+                          stdRequest(1, 4, 0, 32), writeRegisters(2, 1, {1, 0, 1, 0}),
+                          recordGet(1, 148, elevation(2, "x"))};
+    std::mt19937 rng(42);
+    Bytes stream;
+    for (int i = 0; i < 400; ++i) {
+        Bytes f = good[rng() % std::size(good)];
+        switch (rng() % 3) {
+        case 0: f[rng() % f.size()] ^= static_cast<uint8_t>(1u << (rng() % 8)); break;  // bit error
+        case 1: f.resize(1 + rng() % (f.size() - 1)); break;                            // cut short
+        case 2: f.insert(f.begin() + 1 + long(rng() % (f.size() - 1)), static_cast<uint8_t>(rng())); break;
+        }
+        stream.insert(stream.end(), f.begin(), f.end());
+    }
+    host.port().flushInput();
+    host.send(stream);
+    EXPECT_TRUE(host.receive(4096, 500).empty());
+    EXPECT_EQ(host.exchange(recordGet(2, 119), 89).size(), 89u) << "the line resynchronised";
 }
