@@ -36,18 +36,18 @@ std::vector<std::string> split(const std::string& s, char sep) {
 }
 }  // namespace
 
-std::optional<DetectorConfig> parseDetectorSpec(const std::string& spec, std::string* error) {
+std::optional<DetectorConfig> parseDetectorOption(const std::string& text, std::string* error) {
     auto bad = [&](const std::string& why) -> std::optional<DetectorConfig> {
-        if (error) *error = "bad detector '" + spec + "': " + why;
+        if (error) *error = "bad detector '" + text + "': " + why;
         return std::nullopt;
     };
-    const auto colon = spec.find(':');
+    const auto colon = text.find(':');
     if (colon == std::string::npos) return bad("expected ADDR:ir or ADDR:uvir");
     DetectorConfig c;
     unsigned long v = 0;
-    if (!parseNumber(spec.substr(0, colon), 247, &v) || v < 1) return bad("address must be 1..247");
+    if (!parseNumber(text.substr(0, colon), 247, &v) || v < 1) return bad("address must be 1..247");
     c.address = static_cast<uint8_t>(v);
-    const auto parts = split(spec.substr(colon + 1), ',');
+    const auto parts = split(text.substr(colon + 1), ',');
     if (parts[0] == "ir") c.uvir = false;
     else if (parts[0] == "uvir") c.uvir = true;
     else return bad("family must be ir or uvir");

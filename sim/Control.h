@@ -8,9 +8,9 @@
 namespace wsim {
 
 // "ADDR:ir" or "ADDR:uvir", then ",serial=N", ",model=0xNNNN", ",picture=0xNN",
-// ",locked", ",maint=TEXT", ",admin=TEXT", ",notags". Empty on a bad spec,
+// ",locked", ",maint=TEXT", ",admin=TEXT", ",notags". Empty on a bad description,
 // with the reason in *error.
-std::optional<DetectorConfig> parseDetectorSpec(const std::string& spec, std::string* error);
+std::optional<DetectorConfig> parseDetectorOption(const std::string& text, std::string* error);
 
 // The line a program starts with when it is given no detectors.
 std::vector<DetectorConfig> demoLine();

@@ -19,12 +19,12 @@ void onSignal(int) { g_stop = 1; }
 
 void usage(FILE* to) {
     std::fprintf(to,
-                 "usage: wexcon-sim [--link PATH] [--detector SPEC]... [--fault SPEC]... [--fast]\n"
+                 "usage: wexcon-sim [--link PATH] [--detector DETECTOR]... [--fault COMMAND]... [--fast]\n"
                  "  --link PATH      publish the line as PATH (default /tmp/wexcon-sim/ttyDET0)\n"
-                 "  --detector SPEC  ADDR:ir|uvir[,serial=N][,model=0xNNNN][,picture=0xNN][,locked]\n"
+                 "  --detector DET   ADDR:ir|uvir[,serial=N][,model=0xNNNN][,picture=0xNN][,locked]\n"
                  "                   [,maint=TEXT][,admin=TEXT][,notags]; default: the demo line\n"
                  "                   1:ir, 2:uvir, 17:ir,locked,maint=maint17,admin=admin17\n"
-                 "  --fault SPEC     a control command applied at start, e.g. drop=3, delay=200\n"
+                 "  --fault COMMAND  a control command applied at start, e.g. drop=3, delay=200\n"
                  "  --fast           answer at once, without line pacing\n"
                  "Control commands on standard input:\n%s\n",
                  wsim::controlHelp());
@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
         else if (a == "--fault") faults.push_back(value());
         else if (a == "--detector") {
             std::string error;
-            auto cfg = wsim::parseDetectorSpec(value(), &error);
+            auto cfg = wsim::parseDetectorOption(value(), &error);
             if (!cfg) {
                 std::fprintf(stderr, "wexcon-sim: %s\n", error.c_str());
                 return 2;

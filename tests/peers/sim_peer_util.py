@@ -22,8 +22,8 @@ class Sim:
         self.dir = tempfile.mkdtemp(prefix="wexcon-peer-")
         self.link = os.path.join(self.dir, "ttyDET0")
         args = [sim_path, "--link", self.link, "--fast"]
-        for spec, *_ in DETECTORS:
-            args += ["--detector", spec]
+        for option, *_ in DETECTORS:
+            args += ["--detector", option]
         self.proc = subprocess.Popen(args, stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
         line = self.proc.stdout.readline().strip()
         if line != "ready " + self.link:
