@@ -1,0 +1,64 @@
+#pragma once
+#include <QDialog>
+#include <QHash>
+#include <QString>
+#include <string>
+
+#include "app/ControlPanel.h"
+
+class QAbstractButton;
+class QPushButton;
+class QTimer;
+
+// The base of every window: controls are found by their numbers, timers are
+// started and stopped by id and arrive as onTimer(id), button presses arrive
+// as onCommand(id). Tests and the script runner use the same numbers.
+class Dialog : public QDialog, public ControlPanel {
+public:
+    explicit Dialog(QWidget* parent = nullptr, int templateId = 0);
+
+    int templateId() const { return templateId_; }
+
+    // Registers a control under its number (a button's clicks become commands).
+    template <class W>
+    W* add(int id, W* widget) {
+        registerItem(id, widget);
+        return widget;
+    }
+    QWidget* item(int id) const { return items_.value(id, nullptr); }
+    template <class W>
+    W* itemAs(int id) const {
+        return qobject_cast<W*>(item(id));
+    }
+    QPushButton* addButton(int id, const QString& text);
+
+    // ControlPanel, over the registered widgets.
+    void setText(int id, const std::string& text) override;
+    std::string text(int id) const override;
+    void enable(int id, bool on) override;
+    void setIndicator(int id, int value) override;
+    bool isEnabled(int id) const;
+    bool isChecked(int id) const;
+    void setChecked(int id, bool on);
+
+    void setTimer(int id, int ms, bool singleShot = false);
+    void stopTimer(int id);
+    bool timerActive(int id) const;
+
+    // What a click on the control does; public so that the script runner and
+    // tests press buttons exactly as the user does.
+    virtual void onCommand(int id);
+    virtual void onTimer(int id);
+
+protected:
+    void registerItem(int id, QWidget* widget);
+
+private:
+    int templateId_;
+    QHash<int, QWidget*> items_;
+    QHash<int, QTimer*> timers_;
+};
+
+// Qt text <-> core text.
+inline QString q(const std::string& s) { return QString::fromStdString(s); }
+inline std::string s(const QString& q) { return q.toStdString(); }

@@ -1,0 +1,7 @@
+#pragma once
+#include <string>
+
+class QWidget;
+
+// A help pop-up with the original's text (lines end with CR LF there).
+void ShowHelp(const std::string& text, QWidget* parent = nullptr);
