@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTabBar>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 #include <future>
 
@@ -61,18 +62,15 @@ CTesselMain::CTesselMain(Options options, QWidget* parent) : Dialog(parent, 224)
     picture->setPixmap(pictureFor(192));
     grid->addWidget(picture, 0, 0);
 
-    auto* groupBox = new QVBoxLayout;
+    groupLayout_ = new QVBoxLayout;
     auto* exclusive = new QButtonGroup(this);
     for (int g = 0; g < 4; ++g) {
         auto* b = addButton(kGroupButton + g, kGroupButtons[g]);
         b->setCheckable(true);
         exclusive->addButton(b);
-        groupBox->addWidget(b);
-        if (g == 0)
-            for (int k = 0; k < 4; ++k) groupBox->addWidget(addButton(kSubButton + k, ""));
     }
-    groupBox->addStretch();
-    grid->addLayout(groupBox, 1, 0);
+    for (int k = 0; k < 4; ++k) addButton(kSubButton + k, "")->setStyleSheet("text-align: left;");
+    grid->addLayout(groupLayout_, 1, 0);
 
     auto* pageArea = new QVBoxLayout;
     tabs_ = add(kTab, new QTabBar(this));
@@ -180,8 +178,11 @@ void CTesselMain::buildStatusPanel(QGridLayout* g) {
     }
     g->addWidget(addressLabel, row, 0);
     g->addWidget(add(ctl::Address, label(this)), row, 1);
-    g->addWidget(up, row, 2);
-    g->addWidget(down, row++, 3);
+    auto* arrows = new QHBoxLayout;
+    arrows->addWidget(up);
+    arrows->addWidget(down);
+    arrows->addStretch();
+    g->addLayout(arrows, row++, 2, 1, 2);
     const std::pair<const char*, int> rows[] = {{"Serial No.:", ctl::Serial}, {"Model:", ctl::Model},
                                                 {"Mode:", ctl::Mode},         {"State:", ctl::State},
                                                 {"4-20 mA:", ctl::Analog},    {"Heater:", ctl::Heater}};
@@ -207,6 +208,8 @@ void CTesselMain::buildStatusPanel(QGridLayout* g) {
     comm->setFont(big);
     g->addWidget(comm, row++, 0, 1, 4);
     auto* permission = add(ctl::Permission, label(this));
+    permission->setWordWrap(true);
+    permission->setMinimumHeight(permission->fontMetrics().height() * 2 + 4);
     permission->setCursor(Qt::PointingHandCursor);
     permission->installEventFilter(this);
     g->addWidget(permission, row++, 0, 1, 4);
@@ -307,6 +310,14 @@ void CTesselMain::layoutGroups() {
     while (tabs_->count()) tabs_->removeTab(0);
     for (const auto& e : entries) tabs_->addTab(q(e.tab));
     tabs_->setVisible(!tree);
+    // The tree: the entries of the chosen group hang under its button.
+    while (QLayoutItem* old = groupLayout_->takeAt(0)) delete old;
+    for (int g = 0; g < 4; ++g) {
+        groupLayout_->addWidget(item(kGroupButton + g));
+        if (g == group_)
+            for (int k = 0; k < 4; ++k) groupLayout_->addWidget(item(kSubButton + k));
+    }
+    groupLayout_->addStretch();
     for (int k = 0; k < 4; ++k) {
         QWidget* sub = item(kSubButton + k);
         const bool used = tree && k < static_cast<int>(entries.size());

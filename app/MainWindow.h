@@ -79,6 +79,7 @@ private:
     int group_ = 0;
     int current_ = page::Select;
     QTabBar* tabs_ = nullptr;
+    class QVBoxLayout* groupLayout_ = nullptr;
     QStackedWidget* stack_ = nullptr;
     bool closing_ = false;
     // Read by the poll clock's thread.

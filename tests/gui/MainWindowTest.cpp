@@ -1,0 +1,104 @@
+// The main window on the demo line.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <filesystem>
+#include <fstream>
+
+#include "GuiSupport.h"
+#include "app/MainWindow.h"
+#include "app/StartUp.h"
+#include "../util/TempFolder.h"
+
+namespace {
+
+class MainWindowOnDemoLine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetShell();
+        line = demoLine();
+        ASSERT_TRUE(line);
+        std::ofstream("Param.ini") << "[DCB]\nszCom=" << line->slavePath() << ":9600,n,8,1\n[VantorD]\niGood=1\n";
+        LoadHostSettings();
+        ASSERT_TRUE(OpenDetectorLink([] { return false; }));
+        window = std::make_unique<CTesselMain>(CTesselMain::Options{});
+        window->show();
+    }
+    void TearDown() override {
+        window.reset();
+        resetShell();
+        line->stop();
+    }
+    bool showsDetector(const std::string& address) {
+        return pumpUntil([&] { return window->text(ctl::Address) == address && window->text(ctl::CommState) == "ONLINE"; });
+    }
+
+    const std::filesystem::path buildFolder = std::filesystem::current_path();
+    TempFolder folder;
+    std::unique_ptr<wsim::Line> line;
+    std::unique_ptr<CTesselMain> window;
+};
+
+TEST_F(MainWindowOnDemoLine, PollsAndShowsTheDetector) {
+    ASSERT_TRUE(showsDetector("1"));
+    EXPECT_EQ(window->text(ctl::Mode), "N");
+    EXPECT_EQ(window->text(ctl::StatusText), "Normal");
+    EXPECT_EQ(window->text(ctl::Model), "QXD-S1");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Harrow  -  Select");
+    // A picture for people to look at.
+    window->grab().save(QString::fromStdString((buildFolder / "main-window.png").string()));
+
+    window->selectAddress(2, true);
+    ASSERT_TRUE(showsDetector("2"));
+    EXPECT_EQ(window->text(ctl::AddressLabel), "Address:");
+    EXPECT_TRUE(Detector().uvirModel);
+}
+
+TEST_F(MainWindowOnDemoLine, PollingSwitchAndPages) {
+    ASSERT_TRUE(showsDetector("1"));
+    window->setChecked(CTesselMain::kPolling, false);
+    window->onCommand(CTesselMain::kPolling);
+    EXPECT_EQ(window->text(CTesselMain::kPolling), "Polling: OFF");
+    EXPECT_EQ(window->text(ctl::CommState), "---");
+    EXPECT_EQ(Wire().lastResponder, 248u);
+
+    window->onCommand(CTesselMain::kGroupButton + 2);
+    EXPECT_EQ(window->windowTitle().toStdString(), "Harrow  -  Setup");
+    EXPECT_EQ(window->text(CTesselMain::kSubButton + 1), "               -   Manager Settings");
+    EXPECT_EQ(window->currentPage(), page::SetupTable);
+    window->onCommand(CTesselMain::kSubButton + 2);
+    window->onCommand(CTesselMain::kGroupButton + 0);
+    window->onCommand(CTesselMain::kGroupButton + 2);
+    EXPECT_EQ(window->currentPage(), page::Misc);  // each group returns to its last entry
+}
+
+TEST_F(MainWindowOnDemoLine, ExitSequence) {
+    ASSERT_TRUE(showsDetector("1"));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    EXPECT_TRUE(window->isVisible());
+
+    Wire().port.baud = 19200;  // as after a switch the user did not undo
+    BoxRecorder boxes;
+    boxes.next = {3};  // "Don't exit and leave the baudrate unchanged"
+    window->reject();
+    EXPECT_TRUE(window->isVisible());
+    ASSERT_EQ(boxes.calls.size(), 1u);
+    EXPECT_EQ(boxes.calls[0].text, "The current baudrate isn't 9600...");
+    EXPECT_EQ(boxes.calls[0].labels[1], "Restore the baudrate to 9600 and then exit");
+
+    boxes.next = {1, IDCANCEL};  // leave the speed, then think better of it
+    window->reject();
+    EXPECT_TRUE(window->isVisible());
+    ASSERT_EQ(boxes.calls.size(), 3u);
+    EXPECT_EQ(boxes.calls[2].text, "Are you sure you want to exit?\r\nClick 'OK' to exit, 'Cancel' to stay");
+    EXPECT_FALSE(PollBusyFlag().load());
+
+    boxes.next = {1, IDOK};
+    window->reject();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(Wire().ctx, nullptr);
+}
+
+}  // namespace

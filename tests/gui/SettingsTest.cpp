@@ -1,0 +1,69 @@
+// The port and units settings in both forms.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+
+#include "GuiSupport.h"
+#include "app/SettingsDialog.h"
+#include "app/StartUp.h"
+#include "util/Profile.h"
+#include "../util/TempFolder.h"
+
+namespace {
+
+class Settings : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetShell();
+        CSettings::SetPortLister([] {
+            return std::vector<PortEntry>{{"/dev/ttyS0", ""}, {"COM12", "USB Serial Port"}, {"/dev/ttyUSB0", "FT232R"}};
+        });
+        CSettings::SetRestart([this] { ++restarts; });
+    }
+    void TearDown() override {
+        CSettings::SetPortLister({});
+        CSettings::SetRestart({});
+        resetShell();
+    }
+    void choose(CSettings& d, int index) { d.itemAs<QComboBox>(CSettings::kPortCombo)->setCurrentIndex(index); }
+    TempFolder folder;
+    int restarts = 0;
+};
+
+TEST_F(Settings, StartUpFormConfirmsWithoutRestart) {
+    BoxRecorder boxes;
+    CSettings d(CSettings::StartUpForm);
+    EXPECT_EQ(d.itemAs<QComboBox>(CSettings::kPortCombo)->itemText(0).toStdString(), "/dev/ttyS0    <     >");
+    d.onCommand(IDOK);
+    ASSERT_EQ(boxes.calls.size(), 1u);
+    EXPECT_EQ(boxes.calls[0].text, "Comport not selected");
+    EXPECT_FALSE(d.confirmed());
+
+    choose(d, 1);
+    d.setChecked(CSettings::kUs, true);
+    d.onCommand(IDOK);
+    EXPECT_TRUE(d.confirmed());
+    EXPECT_EQ(restarts, 0);
+    EXPECT_EQ(ProfileGetString(kParamIni, "DCB", "szDetectorComport", ""), "COM12    <USB Serial Port>");
+    EXPECT_EQ(ProfileGetString(kParamIni, "DCB", "szCom", ""), "COM12:9600,n,8,1");
+    EXPECT_EQ(ProfileGetInt(kParamIni, "VantorD", "fUsUnits", 0), 1);
+}
+
+TEST_F(Settings, PageFormRestartsOnlyOnAChange) {
+    ProfileWriteString(kParamIni, "DCB", "szDetectorComport", "/dev/ttyUSB0    <FT232R>");
+    BoxRecorder boxes;
+    CSettings d(CSettings::PageForm);
+    EXPECT_EQ(d.itemAs<QComboBox>(CSettings::kPortCombo)->currentIndex(), 2);
+    d.onCommand(CSettings::kSetPort);
+    EXPECT_EQ(restarts, 0);
+    EXPECT_EQ(ProfileGetString(kParamIni, "DCB", "szCom", ""), "/dev/ttyUSB0:9600,n,8,1");
+
+    choose(d, 0);
+    d.onCommand(CSettings::kSetPort);
+    EXPECT_EQ(restarts, 1);
+    ASSERT_EQ(boxes.calls.size(), 1u);
+    EXPECT_EQ(boxes.calls[0].caption, "The Comport has changed:");
+    EXPECT_EQ(boxes.calls[0].text, "Harrow will be restarted for the change to take effect...");
+}
+
+}  // namespace
