@@ -1,0 +1,98 @@
+// The wexcon-cli program running a script from standard input against a
+// simulated line, in both link modes: what a shell sees.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "e2e/E2eSupport.h"
+
+namespace {
+
+using namespace e2e;
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class CliProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wsim::LineOptions o;
+        o.fast = true;
+        o.seed = 5;
+        line = std::make_unique<wsim::Line>(o);
+        for (const auto& d : testLine()) line->addDetector(d);
+        std::string error;
+        ASSERT_TRUE(line->start(&error)) << error;
+        char dir[] = "/tmp/wexcon-e2e-XXXXXX";
+        ASSERT_NE(::mkdtemp(dir), nullptr);
+        folder = dir;
+    }
+    void TearDown() override {
+        if (line) line->stop();
+        if (folder.empty()) return;
+        for (const char* f : {"/script", "/out", "/err"}) ::unlink((folder + f).c_str());
+        ::rmdir(folder.c_str());
+    }
+    // Runs the program with `options` and `run -`, the script on standard input.
+    int runScript(const std::string& options, const std::string& script) {
+        std::ofstream(folder + "/script") << script;
+        const std::string cmd = std::string(WEXCON_CLI) + " --port " + line->slavePath() + ":9600,n,8,1 " +
+                                options + " run - <" + folder + "/script >" + folder + "/out 2>" + folder + "/err";
+        const int status = std::system(cmd.c_str());
+        out = slurp(folder + "/out");
+        err = slurp(folder + "/err");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::unique_ptr<wsim::Line> line;
+    std::string folder, out, err;
+};
+
+TEST_F(CliProgram, ScriptsFromStandardInput) {
+    const std::string irPoll = "address 1 serial 21030001 model 0x0590 mode N state 0\n";
+    struct Case {
+        const char* options;
+        const char* script;
+        int status;
+        std::vector<std::string> lines;  // standard output, a prefix of each line
+    };
+    const Case cases[] = {
+        {"", "poll\n# the setup record\nget D_SETUP2HOST\n\nread-input 30001 1\n", 0,
+         {irPoll, "01 C8 53 00 77 90 05 71 E4 40 01 ", "0590\n"}},
+        // The raw link carries no standard functions; the other lines still run.
+        {"--raw", "read-input 30001 1\npoll\nget D_SETUP2HOST\n", 1, {irPoll, "01 C8 53 00 77 90 05 "}},
+        // Tags: the first status answer turns them on, the detector echoes them in byte 11.
+        {"--tags --address 2", "poll\nget D_SETUP2HOST\nget D_SETUP2HOST\n", 0,
+         {"address 2 serial 21030002 model 0x0592 mode N state 0\n", "02 C8 53 00 77 92 05 72 E4 40 01 01 ",
+          "02 C8 53 00 77 92 05 72 E4 40 01 02 "}},
+        {"--raw --tags --address 2", "poll\nget D_SETUP2HOST\n", 0,
+         {"address 2 serial 21030002 model 0x0592 mode N state 0\n", "02 C8 53 00 77 92 05 72 E4 40 01 01 "}},
+        // The first failing line decides: a usage error before a missing detector.
+        {"--address 3", "frobnicate\npoll\n", 2, {"address 3 no answer (transport result -1)\n"}},
+        {"--raw --address 3", "poll\nfrobnicate\n", 1, {"address 3 no answer (transport result -1)\n"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.options) + " | " + c.script);
+        EXPECT_EQ(runScript(c.options, c.script), c.status) << err;
+        std::istringstream lines(out);
+        std::string got;
+        size_t n = 0;
+        for (; std::getline(lines, got); ++n) {
+            ASSERT_LT(n, c.lines.size()) << out;
+            EXPECT_EQ((got + "\n").rfind(c.lines[n], 0), 0u) << got;
+        }
+        EXPECT_EQ(n, c.lines.size()) << out;
+        EXPECT_EQ(err.empty(), c.status == 0) << err;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,543 @@
+// wexcon-cli's commands against simulated detectors over the pseudo-terminal,
+// once through the library context and once through the raw frame link: the
+// host's framing and the detector side were written apart, so every case here
+// checks one against the other.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+#include "cli/CliCommands.h"
+#include "e2e/E2eSupport.h"
+#include "link/CommDriver.h"
+#include "link/Comproc.h"
+#include "protocol/SwitchComm.h"
+#include "protocol/Transport.h"
+#include "sim/Clock.h"
+
+namespace {
+
+using namespace e2e;
+using namespace std::chrono_literals;
+
+enum class LinkKind { Library, Raw };
+
+// A status request that gives up quickly, for the cases that expect silence.
+const char* const kQuickStatus = "get D_DATA2HOST --wait 10 --timeout 100";
+
+class CliOverSim : public ::testing::TestWithParam<LinkKind> {
+protected:
+    void SetUp() override {
+        ResetWire();
+        wsim::LineOptions o;
+        o.fast = true;
+        o.clock = &clock;
+        o.seed = 11;
+        line = std::make_unique<wsim::Line>(o);
+        for (const auto& d : testLine()) line->addDetector(d);
+        std::string error;
+        ASSERT_TRUE(line->start(&error)) << error;
+        ASSERT_TRUE(openAt(9600));
+        talkTo(kIr);
+    }
+    void TearDown() override {
+        ResetWire();
+        ResetCommDriver();
+        if (line) line->stop();
+    }
+
+    bool raw() const { return GetParam() == LinkKind::Raw; }
+
+    // (Re)opens the host side at a speed, as the tool does after a baud switch.
+    bool openAt(unsigned baud) {
+        if (!ParseDCB(line->slavePath() + ":" + std::to_string(baud) + ",n,8,1", &Wire().port)) return false;
+        return raw() ? OpenRawLink() : OpenModbusContext() != nullptr;
+    }
+    // A clean wire state on a fresh link: tags, once on, never go off otherwise.
+    void restartHost() {
+        ResetWire();
+        ResetCommDriver();
+        ASSERT_TRUE(openAt(9600));
+    }
+    void talkTo(uint8_t addr) {
+        Wire().slave = addr;
+        if (Wire().ctx) modbus_set_slave(Wire().ctx, addr);
+    }
+    int run(const std::string& command) {
+        out.str("");
+        err.str("");
+        return session.run(splitWords(command));
+    }
+    Bytes frame() const { return bytesOf(out.str()); }
+    // Mode letter of one `poll`, 0 when it failed.
+    char pollMode() {
+        if (run("poll") != kCliOk) return 0;
+        const auto at = out.str().find(" mode ");
+        return at == std::string::npos ? 0 : out.str()[at + 6];
+    }
+    uint8_t elevationLevel() {
+        EXPECT_EQ(run("get D_DATA2HOST"), kCliOk) << err.str();
+        const Bytes f = frame();
+        return f.size() == 177 ? f[15 + 147] >> 6 : 0xFF;
+    }
+    // A status request straight through the transport, errno kept.
+    int statusGet(unsigned waitMs, unsigned timeoutMs, int* error = nullptr) {
+        uint8_t buffer[177] = {};
+        errno = 0;
+        const int r = ModbusGet(0, D_DATA2HOST, Wire().ctx, buffer, sizeof buffer, waitMs, timeoutMs);
+        if (error) *error = errno;
+        lastStatus.assign(buffer, buffer + (r > 0 ? r : 0));
+        return r;
+    }
+    // Takes an answer that arrived after its exchange gave up off the line,
+    // so that the next case starts on a quiet wire.
+    void drainLateAnswer(size_t size) {
+        if (raw()) {
+            for (int i = 0; i < 300 && CommBytesAvail() < size; ++i) std::this_thread::sleep_for(10ms);
+            ResetComproc();
+        } else {
+            std::vector<uint8_t> buf(size + 64);
+            _modbus_receive_data(Wire().ctx, buf.data(), static_cast<int>(buf.size()), 3000);
+        }
+    }
+
+    wsim::ManualClock clock;
+    std::unique_ptr<wsim::Line> line;
+    std::ostringstream out, err;
+    CliSession session{out, err};
+    Bytes lastStatus;
+};
+
+TEST_P(CliOverSim, RecordGetsAnsweredAsTheDetectorHoldsThem) {
+    // A fault word to read back, and an alarm whose message sub-command 8
+    // reads and sub-command 9 clears.
+    line->withDetector(kIr, [](wsim::Detector& d, int64_t now) {
+        d.setFault(33, true);
+        d.simulateAlarm(now);
+    });
+    struct Case {
+        uint8_t addr;
+        std::string command;
+        size_t size;
+        size_t at;       // first byte of `expect` in the answer
+        Bytes expect;
+    };
+    const Bytes irSerial = le32(kIrSerial);
+    auto text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
+    const Case cases[] = {
+        {kIr, "get D_DATA2HOST", 177, 4, {120, 0x90, 0x05, irSerial[0], irSerial[1], irSerial[2], irSerial[3]}},
+        {kIr, "get D_DATA2HOST", 177, 15, {33, 'W'}},           // the fault and the alarm set above
+        {kUvir, "get D_DATA2HOST", 177, 4, {120, 0x92, 0x05}},
+        {kUvir, "get D_DATA2HOST", 177, 15, {0, 'N', 0x44}},    // tag bit and no-fault relay
+        {kNoTags, "get D_DATA2HOST", 177, 17, {0x40}},          // no tag bit
+        {kLocked, "get D_DATA2HOST", 177, 15 + 145, {1}},       // lock state
+        {kIr, "get D_DATA2HOST_SHORT", 24, 4, {116}},
+        {kUvir, "get D_DATA2HOST_SHORT", 24, 15, {0, 'N', 0}},
+        {kLocked, "get D_SETUP2HOST", 89, 15, {kLocked}},
+        {kLocked, "get D_SETUP2HOST", 89, 15 + 32, {1}},
+        {kIr, "get D_SETUP2HOST", 89, 15 + 32, {0xFF}},
+        {kIr, "get D_VERINFO2HOST", 273, 15, text("IR4 detector firmware 4.17 (model 0x0590)")},
+        {kUvir, "get D_VERINFO2HOST", 273, 15, text("UV/IR detector firmware")},
+        {kIr, "get D_MISC_CONTROL --payload 00", 18, 15, {1}},
+        {kIr, "get D_MISC_CONTROL --payload 03 --size 29", 29, 15, {0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0}},
+        {kIr, "get D_MISC_CONTROL --payload 04", 18, 15, {1}},
+        {kIr, "get D_MISC_CONTROL --payload 0501", 18, 15, {1}},
+        {kIr, "get D_MISC_CONTROL --payload 07" + std::string(30, '0'), 18, 15, {1}},  // empty playback list
+        {kIr, "get D_MISC_CONTROL --payload 070100" + std::string(26, '0'), 18, 15, {0}},  // count without entries
+        {kIr, "get D_MISC_CONTROL --payload 08 --size 1403", 1403, 15, text("\x01SN:21030001 ADR:001\n")},
+        {kIr, "get D_MISC_CONTROL --payload 09", 18, 15, {1}},
+        {kIr, "get D_MISC_CONTROL --payload 08 --size 1403", 1403, 15, text(std::string(1, '\0') + "SN:21030001 ADR:001\n")},
+        {kIr, "get D_MISC_CONTROL --payload 06", 18, 15, {0}},  // no such sub-command
+        {kLocked, "get D_MISC_CONTROL --payload 04", 18, 15, {0}},  // MAINT needed
+        {kLocked, "get D_MISC_CONTROL --payload 03 --size 29", 29, 15, {0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command + " at " + std::to_string(c.addr));
+        talkTo(c.addr);
+        ASSERT_EQ(run(c.command), kCliOk) << err.str();
+        const Bytes f = frame();
+        ASSERT_EQ(f.size(), c.size);
+        EXPECT_EQ(f[0], c.addr);
+        EXPECT_EQ(f[1], 0xC8);
+        EXPECT_EQ(f[2] | f[3] << 8, static_cast<int>(c.size) - 6) << "length field";
+        ASSERT_LE(c.at + c.expect.size(), f.size());
+        EXPECT_EQ(Bytes(f.begin() + c.at, f.begin() + c.at + c.expect.size()), c.expect);
+        EXPECT_EQ(Wire().lastResponder, c.addr);
+        EXPECT_EQ(Wire().nonce, uint32_t(f[11]) | f[12] << 8 | f[13] << 16 | uint32_t(f[14]) << 24)
+            << "the next authorised request is coded from this answer";
+    }
+}
+
+TEST_P(CliOverSim, AnAnswerLongerThanAskedIsNotTaken) {
+    // The message record (1,403 bytes) into the table's 18 bytes.
+    ASSERT_EQ(run("get D_MISC_CONTROL --payload 08"), kCliFailed);
+    // The raw link reports a frame that does not fit as 2; the library as a failed receive.
+    const std::string result = raw() ? "transport result 2," : "transport result -1,";
+    EXPECT_NE(err.str().find(result), std::string::npos) << err.str();
+    EXPECT_EQ(run("poll"), kCliOk) << "the long frame is gone from the line";
+}
+
+TEST_P(CliOverSim, SetupWriteAcceptedOrRefused) {
+    struct Case {
+        const char* what;
+        uint8_t addr;
+        Bytes elevate;  // empty: none
+        int patchByte;  // setup byte changed before the write
+        uint8_t patchValue;
+        bool answerless;
+        size_t size;     // 89 accepted, 18 refused
+        uint8_t status;  // of a refusal
+    };
+    const Bytes accessCode{3, 0x7B, 0xE1, 0xC3, 0x5A};
+    const Case cases[] = {
+        {"unlocked needs no elevation", kIr, {}, 2, 5, false, 89, 0},
+        {"locked, not elevated", kLocked, {}, 2, 5, false, 18, 0},
+        {"locked, MAINT is not enough", kLocked, elevation(1, "maint17"), 2, 4, false, 18, 0},
+        {"locked, ADMIN", kLocked, elevation(2, "admin17"), 2, 4, false, 89, 0},
+        {"locked, access code level", kLocked, accessCode, 2, 3, false, 89, 0},
+        {"record of another detector", kIr, {}, 0, 9, false, 18, 2},
+        {"value out of range", kUvir, {}, 1, 3, false, 18, 2},
+        {"without an answer", kUvir, {}, 2, 6, true, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        talkTo(c.addr);
+        ASSERT_EQ(run("get D_ELEVATE --payload " + hex(elevation(0, ""))), kCliOk) << err.str();
+        if (!c.elevate.empty()) {
+            ASSERT_EQ(run("get D_ELEVATE --payload " + hex(c.elevate)), kCliOk) << err.str();
+            ASSERT_EQ(frame()[15], 1);
+        }
+        ASSERT_EQ(run("get D_SETUP2HOST"), kCliOk) << err.str();
+        const Bytes before = frame();
+        Bytes record(before.begin() + 15, before.begin() + 87);
+        record[c.patchByte] = c.patchValue;
+        const std::string payload = " --payload " + hex(record);
+        if (c.answerless) {
+            EXPECT_EQ(run("set D_SETUP2DET" + payload), kCliOk) << err.str();
+        } else {
+            // The detector here answers at once; the table's 500 ms wait would only slow the suite.
+            EXPECT_EQ(run("get D_SETUP2DET --wait 20" + payload), c.size == 89 ? kCliOk : kCliFailed)
+                << err.str();
+            const Bytes answer = frame();
+            ASSERT_EQ(answer.size(), c.size);
+            if (c.size == 18) {
+                EXPECT_EQ(answer[15], c.status);
+                EXPECT_NE(err.str().find("expected 89 bytes"), std::string::npos) << err.str();
+            } else {
+                EXPECT_EQ(answer[15 + c.patchByte], c.patchValue) << "the stored record comes back";
+            }
+        }
+        ASSERT_EQ(run("get D_SETUP2HOST"), kCliOk) << err.str();
+        const bool stored = c.answerless || c.size == 89;
+        EXPECT_EQ(frame()[15 + c.patchByte], stored ? c.patchValue : before[15 + c.patchByte]);
+        const int writes = frame()[15 + 34] | frame()[15 + 35] << 8;
+        EXPECT_EQ(writes, (before[15 + 34] | before[15 + 35] << 8) + (stored ? 1 : 0));
+    }
+}
+
+TEST_P(CliOverSim, ElevationLevelsAndExpiry) {
+    talkTo(kLocked);
+    struct Case {
+        Bytes payload;
+        uint8_t granted;
+        uint8_t levelAfter;
+    };
+    const Case cases[] = {
+        {elevation(1, "maint17"), 1, 1},
+        {elevation(2, "maint17"), 0, 1},
+        {elevation(2, "admin17"), 1, 2},
+        {{3, 0x7B, 0xE1, 0xC3, 0x5A}, 1, 3},
+        {{3, 0x7B, 0xE1, 0xC3, 0x5B}, 0, 3},
+        {elevation(0, ""), 1, 0},
+        {elevation(1, "admin17"), 1, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(hex(c.payload));
+        ASSERT_EQ(run("get D_ELEVATE --payload " + hex(c.payload)), kCliOk) << err.str();
+        ASSERT_EQ(frame().size(), 18u);
+        EXPECT_EQ(frame()[15], c.granted);
+        EXPECT_EQ(elevationLevel(), c.levelAfter);
+    }
+    clock.advance(300'000);
+    EXPECT_EQ(elevationLevel(), 0) << "elevation expires";
+}
+
+TEST_P(CliOverSim, ManualBitAndSimulatedAlarmSeenInPolls) {
+    struct Step {
+        uint8_t addr;
+        std::string command;  // empty: only the clock moves
+        int64_t advanceMs;
+        char mode;
+    };
+    const Step steps[] = {
+        {kIr, "set D_MANUAL_BIT", 0, 'M'},
+        {kIr, "", 2'999, 'M'},
+        {kIr, "", 1, 'E'},
+        {kIr, "", 2'999, 'E'},
+        {kIr, "", 1, 'N'},
+        {kIr, "set D_SIMULATE_ALARM", 0, 'W'},
+        {kIr, "", 3'000, 'A'},
+        {kIr, "", 10'000, 'N'},  // not latching
+        {kLocked, "set D_MANUAL_BIT", 0, 'N'},  // MAINT needed
+        {kLocked, "get D_ELEVATE --payload " + hex(elevation(1, "maint17")), 0, 'N'},
+        {kLocked, "set D_MANUAL_BIT", 0, 'M'},
+        {kUvir, "set D_MANUAL_BIT --payload 05", 3'000, 'M'},  // UV/IR: the test lamp time is given
+        {kUvir, "", 2'000, 'E'},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.command + " +" + std::to_string(s.advanceMs) + " at " + std::to_string(s.addr));
+        talkTo(s.addr);
+        if (!s.command.empty()) {
+            ASSERT_EQ(run(s.command), kCliOk) << err.str();
+        }
+        clock.advance(s.advanceMs);
+        EXPECT_EQ(pollMode(), s.mode);
+    }
+}
+
+TEST_P(CliOverSim, MiscControlRestartAndHang) {
+    struct Case {
+        const char* payload;
+        int64_t silentMs;  // detector time without an answer after the acknowledgement
+    };
+    for (const Case c : {Case{"02", 1'500}, Case{"01", 8'000 + 1'500}}) {
+        SCOPED_TRACE(c.payload);
+        ASSERT_EQ(run(std::string("get D_MISC_CONTROL --payload ") + c.payload), kCliOk) << err.str();
+        EXPECT_EQ(frame()[15], 1);
+        EXPECT_EQ(run(kQuickStatus), kCliFailed);
+        clock.advance(c.silentMs - 1);
+        EXPECT_EQ(run(kQuickStatus), kCliFailed);
+        clock.advance(1);
+        ASSERT_EQ(run("poll"), kCliOk) << err.str();
+        EXPECT_NE(out.str().find("state 90"), std::string::npos) << out.str();
+        clock.advance(5'000);
+    }
+}
+
+TEST_P(CliOverSim, RegistersAndAddressChange) {
+    struct Case {
+        uint8_t addr;
+        const char* command;
+        int status;
+        const char* output;  // standard output, or a part of standard error on failure
+    };
+    const Case cases[] = {
+        {kIr, "read-input 30001 3", kCliOk, "0590 E471 0140\n"},  // model, serial low and high word
+        {kUvir, "read-input 30,001 1", kCliOk, "0592\n"},
+        {kIr, "read-input 30005 1", kCliOk, "4E00\n"},  // mode 'N', state 0
+        {kIr, "read-input 30257 2", kCliOk, "5249 2034\n"},  // "IR4 " low byte first
+        {kIr, "read-holding 40001 1", kCliOk, "0001\n"},
+        {kIr, "write-register 40009 0005", kCliOk, ""},  // alarm delay
+        {kIr, "read-holding 40009 1", kCliOk, "0005\n"},
+        {kIr, "get D_SETUP2HOST", kCliOk, ""},  // checked below: byte 2 is now 5
+        {kIr, "write-registers 40002 0001 0000", kCliOk, ""},
+        {kIr, "read-holding 40002 2", kCliOk, "0001 0000\n"},
+        {kIr, "read-input 30040 1", kCliFailed, "exception 2"},
+        {kIr, "write-register 40008 0009", kCliFailed, "exception 3"},  // sensitivity out of range
+        {kLocked, "write-register 40009 0005", kCliFailed, "exception 4"},
+        {kLocked, "set-address 30", kCliFailed, "address change to 30 failed"},
+        {kIr, "set-address 9", kCliOk, ""},
+        {9, "read-holding 40001 1", kCliOk, "0009\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.command) + " at " + std::to_string(c.addr));
+        talkTo(c.addr);
+        const uint64_t framesBefore = line->stats().frames;
+        const int rc = run(c.command);
+        const bool record = std::string(c.command).rfind("get ", 0) == 0;
+        if (raw() && !record) {
+            // Standard functions need the library context; nothing goes out on the raw link.
+            EXPECT_EQ(rc, kCliFailed);
+            EXPECT_EQ(line->stats().frames, framesBefore);
+            continue;
+        }
+        EXPECT_EQ(rc, c.status) << err.str();
+        if (c.status == kCliOk && !record) {
+            EXPECT_EQ(out.str(), c.output);
+        } else if (c.status != kCliOk) {
+            EXPECT_NE(err.str().find(c.output), std::string::npos) << err.str();
+        }
+        if (record) {
+            EXPECT_EQ(frame()[15 + 2], raw() ? 2 : 5);
+        }
+    }
+    const auto addresses = line->addresses();
+    EXPECT_EQ(std::count(addresses.begin(), addresses.end(), 9), raw() ? 0 : 1);
+    EXPECT_EQ(std::count(addresses.begin(), addresses.end(), kIr), raw() ? 1 : 0);
+    EXPECT_EQ(std::count(addresses.begin(), addresses.end(), kLocked), 1);
+}
+
+TEST_P(CliOverSim, TagsSwitchOnAfterTheFirstStatusAnswer) {
+    struct Case {
+        bool useTags;
+        uint8_t addr;
+        bool active;
+    };
+    for (const Case c : {Case{true, kIr, true}, Case{true, kNoTags, false}, Case{false, kUvir, false}}) {
+        SCOPED_TRACE(std::to_string(c.addr) + (c.useTags ? " tags" : " no tags"));
+        restartHost();
+        Wire().useCmdTags = c.useTags;
+        talkTo(c.addr);
+        ASSERT_EQ(run("get D_SETUP2HOST"), kCliOk) << err.str();
+        EXPECT_FALSE(Wire().tagsActive) << "only a status answer shows the tag bit";
+        ASSERT_EQ(run("poll"), kCliOk) << err.str();
+        EXPECT_EQ(Wire().tagsActive, c.active);
+        for (uint8_t tag = 1; tag <= 2; ++tag) {
+            ASSERT_EQ(run("get D_SETUP2HOST"), kCliOk) << err.str();
+            if (c.active) {
+                EXPECT_EQ(frame()[11], tag) << "the detector echoes the tag";
+            }
+        }
+        EXPECT_EQ(Wire().tagCounter, c.active ? 2 : 0);
+        // Tagged sets and authorised gets keep working with tags on.
+        ASSERT_EQ(run("set D_MANUAL_BIT"), kCliOk);
+        EXPECT_EQ(pollMode(), 'M');
+        EXPECT_EQ(run("get D_MISC_CONTROL --payload 03 --size 29"), kCliOk) << err.str();
+        EXPECT_EQ(Wire().tagCounter, c.active ? 4 : 0) << "a set and a poll took a tag each";
+    }
+}
+
+// A late answer is taken for the answer of the next request unless a command
+// tag tells them apart.
+TEST_P(CliOverSim, ALateAnswerAndCommandTags) {
+    for (const bool tags : {true, false}) {
+        SCOPED_TRACE(tags ? "tags" : "no tags");
+        restartHost();
+        Wire().useCmdTags = tags;
+        ASSERT_EQ(run("poll"), kCliOk);
+        ASSERT_EQ(Wire().tagsActive, tags);
+        uint8_t buffer[89];
+        line->setDelay(400);
+        EXPECT_EQ(ModbusGet(0, D_SETUP2HOST, Wire().ctx, buffer, 89, 10, 100), -1);
+        line->setDelay(0);
+        // Sent long before the late answer comes, so the late one arrives first.
+        EXPECT_EQ(ModbusGet(0, D_SETUP2HOST, Wire().ctx, buffer, 89, 10, 3000), tags ? -1 : 89);
+        drainLateAnswer(89);
+    }
+}
+
+// Fails today on the library link, so it does not run by default: ModbusGet
+// sends without discarding the input, so the late answer waiting there is read
+// as the next one, and that receive's first read, asking for the whole buffer
+// before it knows the frame's length, also swallows the head of the answer
+// behind it. Two status polls fail before the line is clean. The raw link
+// empties its ring before every request.
+TEST_P(CliOverSim, DISABLED_PollsAfterALateAnswerAreClean) {
+    uint8_t buffer[89];
+    line->setDelay(400);
+    EXPECT_EQ(ModbusGet(0, D_SETUP2HOST, Wire().ctx, buffer, 89, 10, 100), -1);
+    line->setDelay(0);
+    std::this_thread::sleep_for(600ms);  // the late answer is in by now
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(statusGet(100, 500), 177);
+    }
+}
+
+TEST_P(CliOverSim, EachMisbehaviourGivesItsTransportResult) {
+    struct Case {
+        const char* what;
+        std::function<void()> inject;
+        std::function<void()> undo;
+        int result;        // library context
+        int error;         // errno of a library failure
+        int rawResult;
+        uint8_t responder;  // of an answer that was taken
+    };
+    wsim::Line& l = *line;
+    auto nothing = [] {};
+    const Case cases[] = {
+        {"drop", [&] { l.dropAnswers(1); }, nothing, -1, ETIMEDOUT, -1, 0},
+        {"corrupt", [&] { l.corruptAnswers(1); }, nothing, -1, EMBBADCRC, -1, 0},
+        // Neither receive path compares the answer's address with the slave:
+        // the wrong responder is only visible in lastResponder.
+        {"wrong address", [&] { l.wrongAddressAnswers(1); }, nothing, 177, 0, 177, kUvir},
+        {"short", [&] { l.shortAnswers(1); }, nothing, -1, EMBBADCRC, -1, 0},
+        {"delay beyond the timeout", [&] { l.setDelay(400); },
+         [&] {
+             l.setDelay(0);
+             drainLateAnswer(177);
+         },
+         -1, ETIMEDOUT, -1, 0},
+        {"silent", [&] { l.setSilent(true); }, [&] { l.setSilent(false); }, -1, ETIMEDOUT, -1, 0},
+        {"restart", [&] { l.restartDetector(kIr); }, [&] { clock.advance(1'500); }, -1, ETIMEDOUT, -1, 0},
+        {"host at 19200, detector at 9600", [&] { ASSERT_TRUE(openAt(19200)); },
+         [&] { ASSERT_TRUE(openAt(9600)); }, -1, ETIMEDOUT, -1, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int want = raw() ? c.rawResult : c.result;
+        // The transport itself, for errno.
+        c.inject();
+        int error = 0;
+        EXPECT_EQ(statusGet(20, 100, &error), want);
+        if (!raw() && want < 0) {
+            EXPECT_EQ(error, c.error);
+        }
+        if (want > 0) {
+            EXPECT_EQ(lastStatus[0], c.responder);
+            EXPECT_EQ(Wire().lastResponder, c.responder);
+        } else if (!raw()) {
+            EXPECT_EQ(Wire().lastResponder, 255u);
+        }
+        c.undo();
+        // The same through the command line.
+        c.inject();
+        const int rc = run("get D_DATA2HOST --wait 20 --timeout 100");
+        EXPECT_EQ(rc, want == 177 ? kCliOk : kCliFailed);
+        if (want != 177) {
+            EXPECT_NE(err.str().find("transport result " + std::to_string(want) + ","), std::string::npos)
+                << err.str();
+        }
+        c.undo();
+        // Every fault is gone after its answer: the next poll is clean.
+        EXPECT_EQ(statusGet(100, 500), 177);
+        EXPECT_EQ(Wire().lastResponder, kIr);
+    }
+}
+
+TEST_P(CliOverSim, LineSpeedSwitchAndMismatch) {
+    struct Step {
+        const char* command;  // empty: none
+        int64_t advanceMs;
+        unsigned hostBaud;    // the host reopens at this speed first
+        bool answered;
+    };
+    const Step steps[] = {
+        {"", 0, 19200, false},
+        {"", 0, 9600, true},
+        {"set D_SWITCH_BAUD --payload 00C20100", 0, 9600, true},  // still 9600 until reprogrammed
+        {"", 100, 9600, false},
+        {"", 0, 115200, true},
+        {"", 15 * 60'000 - 1, 115200, true},
+        {"", 15 * 60'000, 115200, false},  // nobody spoke at its speed: back to 9600
+        {"", 0, 9600, true},
+        {"set D_SWITCH_BAUD --payload 12345678", 100, 9600, true},  // not a speed: ignored
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(std::string(s.command) + " +" + std::to_string(s.advanceMs) + " host " +
+                     std::to_string(s.hostBaud));
+        if (Wire().port.baud != s.hostBaud) {
+            ASSERT_TRUE(openAt(s.hostBaud));
+        }
+        if (*s.command) {
+            ASSERT_EQ(run(s.command), kCliOk) << err.str();
+        }
+        clock.advance(s.advanceMs);
+        const uint64_t foreign = line->stats().foreignSpeed;
+        EXPECT_EQ(run(s.answered ? "poll" : kQuickStatus), s.answered ? kCliOk : kCliFailed) << err.str();
+        EXPECT_EQ(line->hostBaud(), s.hostBaud) << "the line hears the host's speed";
+        EXPECT_EQ(line->stats().foreignSpeed, foreign + (s.answered ? 0 : 1));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, CliOverSim, ::testing::Values(LinkKind::Library, LinkKind::Raw),
+                         [](const auto& info) { return info.param == LinkKind::Raw ? "Raw" : "Library"; });
+
+}  // namespace
