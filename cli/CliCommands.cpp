@@ -71,6 +71,12 @@ int CliSession::usageError(const std::string& what) {
 int CliSession::run(const std::vector<std::string>& args) {
     if (args.empty()) return usageError("no command");
     const std::string& c = args[0];
+    // Standard registers and the address change are library functions; the
+    // raw link carries record frames only.
+    if (LinkModeWord().load() == LINK_RAW &&
+        (c == "read-input" || c == "read-holding" || c == "write-register" || c == "write-registers" ||
+         c == "set-address"))
+        return usageError(c + " needs the Modbus link; leave out --raw");
     if (c == "get") return get(args);
     if (c == "set") return set(args);
     if (c == "read-input") return readRegisters(args, true);

@@ -117,7 +117,12 @@ bool SerialPort::open(const LineSettings& s) {
 }
 
 void SerialPort::close() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ < 0) return;
+    // The exclusive mark belongs to the line, not to this descriptor: on a
+    // pseudo-terminal whose other side stays open it would outlive us and
+    // lock the next opener out.
+    ::ioctl(fd_, TIOCNXCL);
+    ::close(fd_);
     fd_ = -1;
 }
 
@@ -180,7 +185,12 @@ SerialPort::FrameRead SerialPort::readFrame(
             const size_t total = expected ? expected(buf, count) : 0;
             if (total && count >= total) return {ReadStatus::Frame, count};
             if (total > max) overflow = true;
-            want = total ? total - count : max - count;
+            // Until the frame's length is known take no more than its header
+            // needs (every frame has at least kMinFrame bytes), so that bytes
+            // of a following frame stay on the line.
+            want = total ? total - count : count < kMinFrame ? kMinFrame - count : 1;
+            if (!total && expected == nullptr) want = max - count;
+            if (count + want > max) want = max - count;
             if (want == 0) overflow = true;  // unknown length and the buffer is full
         }
         uint8_t* dst = overflow ? scratch : buf + count;

@@ -45,6 +45,9 @@ public:
         ReadStatus status;
         size_t count;  // bytes stored in the buffer
     };
+    // The shortest frame anyone sends (an exception reply).
+    static constexpr size_t kMinFrame = 5;
+
     // Reads one frame: waits up to firstByteTimeoutMs for its first byte, then
     // takes bytes until `expected` (given what arrived so far, the full frame
     // length or 0 while unknown) is reached, or until a silence of gapMs.

@@ -203,6 +203,7 @@ int ModbusGet(unsigned payloadLength, unsigned command, modbus_t* ctx, uint8_t* 
     const int mode = g_linkMode.load();
     if (mode == LINK_RAW) {
         const int r = RawGet(w.slave, f.data(), n, buffer, responseSize, timeoutMs);
+        if (r < 0) w.lastResponder = 255;
         if (r > 2 && !acceptResponse(command, !tagged, buffer, static_cast<size_t>(r))) return -1;
         return r;
     }
@@ -213,6 +214,9 @@ int ModbusGet(unsigned payloadLength, unsigned command, modbus_t* ctx, uint8_t* 
 
     const bool quiet = command == D_DATA2HOST && !w.pollLogging && !altDown();
     if (!quiet) ProtocolLog("ModbusGet(%u):", command);
+    // An answer that came too late for an earlier request must not pass for
+    // the answer to this one.
+    modbus_flush(ctx);
     const int sent = modbus_write_data(ctx, static_cast<int>(n), f.data());
     if (!quiet) HexDumpLog(f.data(), std::min<size_t>(n, 20));
     if (sent <= 0) {

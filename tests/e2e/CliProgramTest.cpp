@@ -69,7 +69,7 @@ TEST_F(CliProgram, ScriptsFromStandardInput) {
         {"", "poll\n# the setup record\nget D_SETUP2HOST\n\nread-input 30001 1\n", 0,
          {irPoll, "01 C8 53 00 77 90 05 71 E4 40 01 ", "0590\n"}},
         // The raw link carries no standard functions; the other lines still run.
-        {"--raw", "read-input 30001 1\npoll\nget D_SETUP2HOST\n", 1, {irPoll, "01 C8 53 00 77 90 05 "}},
+        {"--raw", "read-input 30001 1\npoll\nget D_SETUP2HOST\n", 2, {irPoll, "01 C8 53 00 77 90 05 "}},
         // Tags: the first status answer turns them on, the detector echoes them in byte 11.
         {"--tags --address 2", "poll\nget D_SETUP2HOST\nget D_SETUP2HOST\n", 0,
          {"address 2 serial 21030002 model 0x0592 mode N state 0\n", "02 C8 53 00 77 92 05 72 E4 40 01 01 ",
