@@ -11,20 +11,13 @@
 #include "app/kit/Keys.h"
 #include "app/kit/MessageBox.h"
 #include "app/kit/QtPump.h"
+#include "protocol/SwitchComm.h"
 #include "protocol/Transport.h"
 #include "util/Log.h"
 #include "util/PumpWait.h"
 
 void RestartProgram() {
-    {
-        std::lock_guard lock(LinkLock());
-        WireState& w = Wire();
-        if (w.ctx) {
-            modbus_close(w.ctx);
-            modbus_free(w.ctx);
-            w.ctx = nullptr;
-        }
-    }
+    CloseModbusContext();
     QProcess::startDetached(QCoreApplication::applicationFilePath(), QCoreApplication::arguments().mid(1));
     std::exit(1);
 }

@@ -24,6 +24,7 @@
 #include "app/kit/Keys.h"
 #include "app/kit/MessageBox.h"
 #include "link/CommDriver.h"
+#include "protocol/SwitchComm.h"
 #include "protocol/Transport.h"
 #include "util/DebugLogWindow.h"
 #include "util/Log.h"
@@ -439,15 +440,7 @@ void CTesselMain::reject() {
     }
     stopping_ = true;
     if (clock_) clock_->stop();
-    {
-        std::lock_guard lock(LinkLock());
-        WireState& w = Wire();
-        if (w.ctx) {
-            modbus_close(w.ctx);
-            modbus_free(w.ctx);
-            w.ctx = nullptr;
-        }
-    }
+    CloseModbusContext();
     logs::closeFiles();
     PumpWait(800);
     Dialog::reject();

@@ -5,14 +5,6 @@
 
 namespace {
 
-bool parseUnsigned(const std::string& s, unsigned* out) {
-    if (s.empty() || s.size() > 9) return false;
-    for (char c : s)
-        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-    *out = static_cast<unsigned>(std::strtoul(s.c_str(), nullptr, 10));
-    return true;
-}
-
 std::string trim(const std::string& s) {
     size_t a = 0, b = s.size();
     while (a < b && std::isspace(static_cast<unsigned char>(s[a]))) ++a;
@@ -22,6 +14,14 @@ std::string trim(const std::string& s) {
 
 }  // namespace
 
+bool ParseDecimal(const std::string& s, unsigned* out) {
+    if (s.empty() || s.size() > 9) return false;
+    for (char c : s)
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    *out = static_cast<unsigned>(std::strtoul(s.c_str(), nullptr, 10));
+    return true;
+}
+
 std::string DeviceForPortName(const std::string& raw) {
     std::string name = raw.rfind("\\\\.\\", 0) == 0 ? raw.substr(4) : raw;
     if (name.empty()) return {};
@@ -30,7 +30,7 @@ std::string DeviceForPortName(const std::string& raw) {
         std::toupper(static_cast<unsigned char>(name[1])) == 'O' &&
         std::toupper(static_cast<unsigned char>(name[2])) == 'M') {
         unsigned n;
-        if (parseUnsigned(name.substr(3), &n) && n >= 1 && n <= 256)
+        if (ParseDecimal(name.substr(3), &n) && n >= 1 && n <= 256)
             return "/dev/ttyS" + std::to_string(n - 1);
     }
     return {};
@@ -51,8 +51,8 @@ bool BuildLineSettings(const std::string& mode, LineSettings* out) {
         start = comma + 1;
     }
     if (k != 3) return false;
-    if (!parseUnsigned(fields[0], &s.baud) || fields[1].size() != 1 ||
-        !parseUnsigned(fields[2], &s.dataBits) || !parseUnsigned(fields[3], &s.stopBits))
+    if (!ParseDecimal(fields[0], &s.baud) || fields[1].size() != 1 ||
+        !ParseDecimal(fields[2], &s.dataBits) || !ParseDecimal(fields[3], &s.stopBits))
         return false;
     s.parity = static_cast<char>(std::toupper(static_cast<unsigned char>(fields[1][0])));
     if (s.parity != 'N' && s.parity != 'E' && s.parity != 'O') return false;

@@ -3,6 +3,9 @@
 
 #include "link/SerialPort.h"
 
+// Decimal digits only, at most nine of them, so the value always fits.
+bool ParseDecimal(const std::string& text, unsigned* out);
+
 // "COMn" names the n-th serial port as on the original platform, /dev/ttyS(n-1);
 // an optional "\\.\" prefix is ignored; a path is taken as it is. Empty when
 // the name maps to no device (COM0, garbage).

@@ -1,21 +1,10 @@
 #include "protocol/Dcb.h"
 
+#include "link/PortName.h"
+
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-
-namespace {
-
-// Decimal digits only, at most 9 of them, so the value always fits.
-bool decimal(const std::string& s, unsigned* out) {
-    if (s.empty() || s.size() > 9) return false;
-    for (char c : s)
-        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-    *out = static_cast<unsigned>(std::strtoul(s.c_str(), nullptr, 10));
-    return true;
-}
-
-}  // namespace
 
 bool ParseDCB(const std::string& text, PortDescription* out) {
     std::string lower;
@@ -31,7 +20,7 @@ bool ParseDCB(const std::string& text, PortDescription* out) {
         p.portName = text.substr(0, colon);
     } else {
         unsigned n;
-        if (!decimal(lower.substr(3, colon - 3), &n) || n < 1 || n > 99) return false;
+        if (!ParseDecimal(lower.substr(3, colon - 3), &n) || n < 1 || n > 99) return false;
         p.portName = (n < 10 ? "COM" : "\\\\.\\COM") + std::to_string(n);
     }
 
@@ -48,11 +37,11 @@ bool ParseDCB(const std::string& text, PortDescription* out) {
         fields[k] = lower.substr(start, comma - start);
         start = comma + 1;
     }
-    if (!decimal(fields[0], &p.baud) || p.baud < 2400) return false;
+    if (!ParseDecimal(fields[0], &p.baud) || p.baud < 2400) return false;
     if (fields[1] != "n" && fields[1] != "e" && fields[1] != "o") return false;
     p.parity = static_cast<char>(std::toupper(static_cast<unsigned char>(fields[1][0])));
-    if (!decimal(fields[2], &p.dataBits) || p.dataBits < 1 || p.dataBits > 8) return false;
-    if (!decimal(fields[3], &p.stopBits) || p.stopBits < 1 || p.stopBits > 8) return false;
+    if (!ParseDecimal(fields[2], &p.dataBits) || p.dataBits < 1 || p.dataBits > 8) return false;
+    if (!ParseDecimal(fields[3], &p.stopBits) || p.stopBits < 1 || p.stopBits > 8) return false;
     *out = p;
     return true;
 }

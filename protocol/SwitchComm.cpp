@@ -8,14 +8,6 @@
 
 namespace {
 
-void closeContext() {
-    WireState& w = Wire();
-    if (!w.ctx) return;
-    modbus_close(w.ctx);
-    modbus_free(w.ctx);
-    w.ctx = nullptr;
-}
-
 // Asks the poll clock to stand aside and gives a poll in flight time to end.
 void requestSwitch() {
     std::atomic<int>& mode = LinkModeWord();
@@ -34,9 +26,18 @@ void stopRawPort() {
 
 }  // namespace
 
+void CloseModbusContext() {
+    std::lock_guard lock(LinkLock());
+    WireState& w = Wire();
+    if (!w.ctx) return;
+    modbus_close(w.ctx);
+    modbus_free(w.ctx);
+    w.ctx = nullptr;
+}
+
 modbus_t* OpenModbusContext() {
     WireState& w = Wire();
-    closeContext();
+    CloseModbusContext();
     const PortDescription& p = w.port;
     w.ctx = modbus_new_rtu(p.portName.c_str(), static_cast<int>(p.baud), p.parity,
                            static_cast<int>(p.dataBits), static_cast<int>(p.stopBits), nullptr, 0,
@@ -52,7 +53,7 @@ modbus_t* OpenModbusContext() {
         DebugLog("modbus_set_slave(%u) failure...", w.slave);
     if (modbus_connect(w.ctx) == -1) {
         DebugLog("modbus_connect() failure...");
-        closeContext();
+        CloseModbusContext();
         return nullptr;
     }
     DebugLog("modbus_connect() success.");
@@ -83,7 +84,7 @@ int SwitchComm(int on) {
         if (mode != LINK_MODBUS) return 0;
         const uint32_t slave = w.slave;
         requestSwitch();
-        closeContext();
+        CloseModbusContext();
         if (!OpenRawLink()) return -1;
         if (w.slave != slave) {
             w.slave = w.lastResponder = slave;
@@ -103,7 +104,7 @@ int SwitchComm(int on) {
 bool ReopenLink() {
     std::lock_guard lock(LinkLock());
     if (LinkModeWord().load() == LINK_RAW) return OpenRawLink();
-    closeContext();
+    CloseModbusContext();
     if (!OpenModbusContext()) {
         LinkModeWord() = LINK_SWITCHING;
         return false;

@@ -10,6 +10,9 @@
 struct modbus_t;
 modbus_t* OpenModbusContext();
 
+// Closes and frees the library context, if there is one; the port is free after it.
+void CloseModbusContext();
+
 // Hands the port to the serial driver (link mode 1); false with link mode -1.
 bool OpenRawLink();
 
