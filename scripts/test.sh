@@ -6,6 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
+# Clones in other folders (CI) share the compiler cache with this one.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+
 build=build
 opts=()
 if [ "${1:-}" = "--sanitize" ]; then
