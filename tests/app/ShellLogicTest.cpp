@@ -151,6 +151,20 @@ TEST(StartUp, SettingsFromParamIni) {
     ResetWire();
 }
 
+TEST(StartUp, AReopenThatFailsLeavesNothingToSendOn) {
+    PtyPeer peer;
+    ResetWire();
+    ASSERT_TRUE(ParseDCB(peer.port(), &Wire().port));
+    ASSERT_NE(OpenModbusContext(), nullptr);
+    Wire().port.portName = "/dev/wexcon-no-such-port";
+    EXPECT_FALSE(ReopenLink());
+    EXPECT_EQ(LinkModeWord().load(), LINK_SWITCHING);
+    uint8_t buffer[89];
+    EXPECT_EQ(ModbusGet(0, D_SETUP2HOST, Wire().ctx, buffer, 89, 0, 50), -1);
+    EXPECT_TRUE(peer.read(100).empty());
+    ResetWire();
+}
+
 TEST(StartUp, OneCopyAtATime) {
     TempFolder folder;
     const std::string lock = folder.path() + "/lock";
