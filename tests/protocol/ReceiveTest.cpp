@@ -53,12 +53,4 @@ TEST_F(Receive9600, FailuresOfTheFrame) {
     }
 }
 
-TEST_F(Receive9600, SilenceEndsAtTheTimeout) {
-    uint8_t buffer[89];
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(ModbusGet(0, D_SETUP2HOST, Wire().ctx, buffer, 89, 0, 300), -1);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-    EXPECT_GE(ms.count(), 295);
-}
-
 }  // namespace

@@ -93,14 +93,6 @@ TEST_F(TransportFraming, SimulatedErrors) {
     EXPECT_EQ(getFrame(D_SETUP2HOST), onWire(1, {0xC8, 0x05, 0x00, 0x77, 0x00, 0x00}));
 }
 
-TEST_F(TransportFraming, AddressChangeUsesStandardFunctionSix) {
-    peer.serve([](const Bytes& req) { return req; });  // a detector echoes a good write
-    EXPECT_EQ(ChangeDetectorAddress(5), 1);
-    peer.stop();
-    ASSERT_EQ(peer.requests().size(), 1u);
-    EXPECT_EQ(peer.requests()[0], withCrc({1, 6, 0, 0, 0, 5}));
-}
-
 // At a slow speed the silence after a Set must outlast the frame itself,
 // or the next request would run into it on the wire.
 class SlowLineFraming : public WireFixture {
