@@ -74,8 +74,6 @@ TEST_F(CliProgram, ScriptsFromStandardInput) {
         {"--tags --address 2", "poll\nget D_SETUP2HOST\nget D_SETUP2HOST\n", 0,
          {"address 2 serial 21030002 model 0x0592 mode N state 0\n", "02 C8 53 00 77 92 05 72 E4 40 01 01 ",
           "02 C8 53 00 77 92 05 72 E4 40 01 02 "}},
-        {"--raw --tags --address 2", "poll\nget D_SETUP2HOST\n", 0,
-         {"address 2 serial 21030002 model 0x0592 mode N state 0\n", "02 C8 53 00 77 92 05 72 E4 40 01 01 "}},
         // The first failing line decides: a usage error before a missing detector.
         {"--address 3", "frobnicate\npoll\n", 2, {"address 3 no answer (transport result -1)\n"}},
         {"--raw --address 3", "poll\nfrobnicate\n", 1, {"address 3 no answer (transport result -1)\n"}},

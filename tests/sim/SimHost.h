@@ -1,6 +1,6 @@
 #pragma once
-// The host end of a simulated line for tests: frames are built by hand with a
-// CRC computed here, bit by bit, independently of the code under test.
+// The host end of a simulated line for tests: frames are built by hand with the
+// bitwise reference CRC, independently of the code under test.
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -8,27 +8,11 @@
 #include <vector>
 
 #include "link/SerialPort.h"
+#include "support/RefCrc.h"
 
 namespace simtest {
 
 using Bytes = std::vector<uint8_t>;
-
-// Plain CRC-16/MODBUS, value as computed (low byte goes first on the wire).
-inline uint16_t refCrc(const uint8_t* p, size_t n) {
-    uint16_t crc = 0xFFFF;
-    for (size_t i = 0; i < n; ++i) {
-        crc ^= p[i];
-        for (int b = 0; b < 8; ++b) crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : crc >> 1;
-    }
-    return crc;
-}
-
-inline Bytes withCrc(Bytes f) {
-    const uint16_t c = refCrc(f.data(), f.size());
-    f.push_back(static_cast<uint8_t>(c & 0xFF));
-    f.push_back(static_cast<uint8_t>(c >> 8));
-    return f;
-}
 
 inline bool crcGood(const Bytes& f) {
     return f.size() >= 3 && refCrc(f.data(), f.size()) == 0;
@@ -64,10 +48,9 @@ inline Bytes authorisedGet(uint8_t addr, uint8_t id, const Bytes& payload, uint3
 }
 
 // A record Set: length = payload + 3, never answered.
-inline Bytes recordSet(uint8_t addr, uint8_t id, const Bytes& payload = {}, uint8_t b4 = 0,
-                       uint8_t b5 = 0) {
+inline Bytes recordSet(uint8_t addr, uint8_t id, const Bytes& payload = {}) {
     const size_t len = payload.size() + 3;
-    Bytes f{addr, 0xC8, uint8_t(len), uint8_t(len >> 8), id, b4, b5};
+    Bytes f{addr, 0xC8, uint8_t(len), uint8_t(len >> 8), id, 0, 0};
     f.insert(f.end(), payload.begin(), payload.end());
     return withCrc(f);
 }

@@ -31,45 +31,58 @@ TEST_F(SimLineTest, BroadcastWithOneAndWithTwoDetectors) {
     EXPECT_EQ(pollMode(9), 'M');
 }
 
-TEST_F(SimLineTest, MalformedFramesAreIgnoredThenResync) {
-    startLine({ir(1)});
-    Bytes good = recordGet(1, 119);
+TEST_F(SimLineTest, MalformedAndDamagedFramesAreIgnoredThenResync) {
+    startLine({ir(1), uvir(2)});
+    const Bytes good = recordGet(1, 119);
     Bytes badCrc = good;
     badCrc.back() ^= 0x01;
-    Bytes truncated(good.begin(), good.end() - 3);
-    Bytes oversized = withCrc({1, 0xC8, 0xFF, 0xFF, 119, 0, 0});  // claims 65 KB
     Bytes noise;
     for (int i = 0; i < 300; ++i) noise.push_back(static_cast<uint8_t>(i * 37 + 11));
-    Bytes wrongSet = withCrc({1, 0xC8, 5, 0, 117, 0, 0});  // a Set id framed as a Get
-    Bytes lengthZero = withCrc({1, 0xC8, 0, 0, 119});
-    Bytes unknownFc = withCrc({1, 0x41, 0, 0, 0, 1});
     Bytes huge(6200, 0xA5);  // a 6 KB block of garbage
     huge[0] = 1;
     huge[1] = 0xC8;
     huge[2] = 0x30;
     huge[3] = 0x18;
     huge[4] = 121;
-
+    // Frames of every kind, each with a bit error, cut short or with a byte too many.
+    const Bytes kinds[] = {dataRequest(1), recordGet(2, 119), authorisedGet(1, 156, {8, 1}, 0),
+                           stdRequest(1, 4, 0, 32), writeRegisters(2, 1, {1, 0, 1, 0}),
+                           recordGet(1, 148, elevation(2, "x"))};
+    std::mt19937 rng(42);
+    Bytes damaged;
+    for (int i = 0; i < 400; ++i) {
+        Bytes f = kinds[rng() % std::size(kinds)];
+        switch (rng() % 3) {
+        case 0: f[rng() % f.size()] ^= static_cast<uint8_t>(1u << (rng() % 8)); break;
+        case 1: f.resize(1 + rng() % (f.size() - 1)); break;
+        case 2: f.insert(f.begin() + 1 + long(rng() % (f.size() - 1)), static_cast<uint8_t>(rng())); break;
+        }
+        damaged.insert(damaged.end(), f.begin(), f.end());
+    }
     struct Case {
         const char* what;
         Bytes junk;
     };
     const Case cases[] = {
-        {"wrong CRC", badCrc},         {"truncated", truncated},
-        {"oversized length", oversized}, {"noise", noise},
-        {"set id as get", wrongSet},  {"length field zero", lengthZero},
-        {"unknown function", unknownFc}, {"6 KB with a bad CRC", huge},
+        {"wrong CRC", badCrc},
+        {"truncated", Bytes(good.begin(), good.end() - 3)},
+        {"oversized length", withCrc({1, 0xC8, 0xFF, 0xFF, 119, 0, 0})},  // claims 65 KB
+        {"noise", noise},
+        {"set id as get", withCrc({1, 0xC8, 5, 0, 117, 0, 0})},
+        {"length field zero", withCrc({1, 0xC8, 0, 0, 119})},
+        {"unknown function", withCrc({1, 0x41, 0, 0, 0, 1})},
+        {"6 KB with a bad CRC", huge},
+        {"400 damaged frames", damaged},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_TRUE(host.silentAfter(c.junk, 200));
         // Garbage immediately followed by a good frame, without any pause.
         Bytes both = c.junk;
         both.insert(both.end(), good.begin(), good.end());
         const Bytes r = host.exchange(both, 89, 1500);
         EXPECT_EQ(r.size(), 89u);
         EXPECT_TRUE(crcGood(r));
-        EXPECT_EQ(host.exchange(good, 89).size(), 89u);
+        EXPECT_TRUE(host.receive(4096, 200).empty()) << "the garbage got an answer";
     }
     EXPECT_GT(line->stats().garbageBytes, 0u);
 }
@@ -173,21 +186,18 @@ TEST_F(SimLineTest, ControlFaultsShapeTheNextAnswers) {
 }
 
 TEST(SimPacing, AnswersTakeTheirWireTime) {
-    struct Case {
-        unsigned baud;
-        double minMs, maxMs;  // 177 bytes at 10 bits per byte, plus latency
-    };
-    for (const Case c : {Case{9600, 184, 260}, Case{115200, 15, 60}}) {
-        SCOPED_TRACE(c.baud);
+    // 177 bytes at 10 bits per byte at least; no upper bound, which a loaded machine could break.
+    for (const auto& [baud, minMs] : {std::pair{9600u, 184.0}, std::pair{115200u, 15.0}}) {
+        SCOPED_TRACE(baud);
         wsim::Line line;  // paced, real clock
         line.addDetector({});
         ASSERT_TRUE(line.start());
         Host host;
         ASSERT_TRUE(host.open(line.slavePath(), 9600));
-        if (c.baud != 9600) {
-            host.send(recordSet(1, 140, {uint8_t(c.baud), uint8_t(c.baud >> 8), uint8_t(c.baud >> 16), 0}));
+        if (baud != 9600) {
+            host.send(recordSet(1, 140, {uint8_t(baud), uint8_t(baud >> 8), uint8_t(baud >> 16), 0}));
             std::this_thread::sleep_for(std::chrono::milliseconds(150));
-            ASSERT_TRUE(host.open(line.slavePath(), c.baud));
+            ASSERT_TRUE(host.open(line.slavePath(), baud));
         }
         const Bytes req = dataRequest(1);
         host.exchange(req, 177);
@@ -195,8 +205,7 @@ TEST(SimPacing, AnswersTakeTheirWireTime) {
         const Bytes r = host.exchange(req, 177);
         const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
         EXPECT_EQ(r.size(), 177u);
-        EXPECT_GE(ms, c.minMs);
-        EXPECT_LE(ms, c.maxMs);
+        EXPECT_GE(ms, minMs);
         host.port().close();
     }
 }
@@ -226,26 +235,4 @@ TEST(SimPty, PublishedLinkAndSpeedReadBack) {
     }
     struct stat st {};
     EXPECT_NE(::lstat(link.c_str(), &st), 0) << "the link is removed on stop";
-}
-
-TEST_F(SimLineTest, DamagedFramesNeverGetAnAnswer) {
-    startLine({ir(1), uvir(2)});
-    const Bytes good[] = {dataRequest(1), recordGet(2, 119), authorisedGet(1, 156, {8, 1}, 0),
-                          stdRequest(1, 4, 0, 32), writeRegisters(2, 1, {1, 0, 1, 0}),
-                          recordGet(1, 148, elevation(2, "x"))};
-    std::mt19937 rng(42);
-    Bytes stream;
-    for (int i = 0; i < 400; ++i) {
-        Bytes f = good[rng() % std::size(good)];
-        switch (rng() % 3) {
-        case 0: f[rng() % f.size()] ^= static_cast<uint8_t>(1u << (rng() % 8)); break;  // bit error
-        case 1: f.resize(1 + rng() % (f.size() - 1)); break;                            // cut short
-        case 2: f.insert(f.begin() + 1 + long(rng() % (f.size() - 1)), static_cast<uint8_t>(rng())); break;
-        }
-        stream.insert(stream.end(), f.begin(), f.end());
-    }
-    host.port().flushInput();
-    host.send(stream);
-    EXPECT_TRUE(host.receive(4096, 500).empty());
-    EXPECT_EQ(host.exchange(recordGet(2, 119), 89).size(), 89u) << "the line resynchronised";
 }
