@@ -5,7 +5,8 @@
 
 #include "link/CommDriver.h"
 #include "link/Comproc.h"
-#include "link/LinkTestSupport.h"  // tests/link: the pseudo-terminal and frame builder
+#include "support/PtyPeer.h"
+#include "support/RefCrc.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ void Report(benchmark::State& state, size_t bytesPerIteration) {
 
 // The state machine alone, bytes handed in directly.
 void BM_ComprocByte(benchmark::State& state) {
-    const auto frame = linktest::RecordFrame(1, static_cast<size_t>(state.range(0)));
+    const auto frame = recordAnswer(1, std::vector<uint8_t>(static_cast<size_t>(state.range(0)), 0x5A));
     ResetCommDriver();
     for (auto _ : state) {
         ResetComproc();
@@ -34,15 +35,15 @@ BENCHMARK(BM_ComprocByte)->Arg(160)->Arg(6000);
 
 // As the raw link uses it: one byte per call, taken from the port's ring.
 void BM_ComprocFromRing(benchmark::State& state) {
-    linktest::Pty pty;
+    PtyPeer pty;
     ResetCommDriver();
-    const int slot = StartComm(pty.mode("921600,n,8,1").c_str());
+    const int slot = StartComm(pty.port(921600).c_str());
     if (slot < 0) {
         state.SkipWithError("no pseudo-terminal");
         return;
     }
     SetCurrentCommPort(slot);
-    const auto frame = linktest::RecordFrame(1, static_cast<size_t>(state.range(0)));
+    const auto frame = recordAnswer(1, std::vector<uint8_t>(static_cast<size_t>(state.range(0)), 0x5A));
     for (auto _ : state) {
         state.PauseTiming();
         ResetComproc();

@@ -12,7 +12,7 @@
 #include "protocol/Transport.h"
 #include "support/PtyPeer.h"
 #include "util/Log.h"
-#include "../util/TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "GuiSupport.h"
 #include "util/DebugLogWindow.h"
 #include "util/Log.h"
-#include "../util/TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace {
 

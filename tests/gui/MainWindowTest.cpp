@@ -9,7 +9,7 @@
 #include "GuiSupport.h"
 #include "app/MainWindow.h"
 #include "app/StartUp.h"
-#include "../util/TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace {
 

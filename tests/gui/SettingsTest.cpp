@@ -7,7 +7,7 @@
 #include "app/SettingsDialog.h"
 #include "app/StartUp.h"
 #include "util/Profile.h"
-#include "../util/TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "app/Application.h"
 #include "app/SettingsDialog.h"
 #include "app/StartUp.h"
-#include "../util/TempFolder.h"
+#include "support/TempFolder.h"
 #include "util/Log.h"
 
 namespace {

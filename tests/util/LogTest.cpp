@@ -4,7 +4,7 @@
 #include <sstream>
 #include <vector>
 
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 #include "util/Log.h"
 #include "util/LogList.h"
 

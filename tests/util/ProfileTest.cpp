@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 #include "util/Profile.h"
 
 namespace {
