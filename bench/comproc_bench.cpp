@@ -3,20 +3,14 @@
 // on the thread that also draws the recordings.
 #include <benchmark/benchmark.h>
 
+#include "LineRate.h"
+
 #include "link/CommDriver.h"
 #include "link/Comproc.h"
 #include "support/PtyPeer.h"
 #include "support/RefCrc.h"
 
 namespace {
-
-constexpr double kLineRate = 92160.0;
-
-void Report(benchmark::State& state, size_t bytesPerIteration) {
-    const double bytes = static_cast<double>(bytesPerIteration) * static_cast<double>(state.iterations());
-    state.SetBytesProcessed(static_cast<int64_t>(bytes));
-    state.counters["x_line_rate"] = benchmark::Counter(bytes / kLineRate, benchmark::Counter::kIsRate);
-}
 
 // The state machine alone, bytes handed in directly.
 void BM_ComprocByte(benchmark::State& state) {
@@ -29,7 +23,7 @@ void BM_ComprocByte(benchmark::State& state) {
         if (r != 1) state.SkipWithError("frame not accepted");
         benchmark::DoNotOptimize(r);
     }
-    Report(state, frame.size());
+    ReportLineRate(state, frame.size());
 }
 BENCHMARK(BM_ComprocByte)->Arg(160)->Arg(6000);
 
@@ -53,7 +47,7 @@ void BM_ComprocFromRing(benchmark::State& state) {
         while (r == 0) r = comproc();
         if (r != 1) state.SkipWithError("frame not accepted");
     }
-    Report(state, frame.size());
+    ReportLineRate(state, frame.size());
     ResetCommDriver();
 }
 BENCHMARK(BM_ComprocFromRing)->Arg(6000);

@@ -3,19 +3,13 @@
 // what it wants.
 #include <benchmark/benchmark.h>
 
+#include "LineRate.h"
+
 #include <vector>
 
 #include "link/RxRing.h"
 
 namespace {
-
-constexpr double kLineRate = 92160.0;
-
-void Report(benchmark::State& state, size_t bytesPerIteration) {
-    const double bytes = static_cast<double>(bytesPerIteration) * static_cast<double>(state.iterations());
-    state.SetBytesProcessed(static_cast<int64_t>(bytes));
-    state.counters["x_line_rate"] = benchmark::Counter(bytes / kLineRate, benchmark::Counter::kIsRate);
-}
 
 // One read's worth in, then taken out in pieces of range(0) bytes.
 void BM_RingPutGet(benchmark::State& state) {
@@ -28,7 +22,7 @@ void BM_RingPutGet(benchmark::State& state) {
         while (got < in.size()) got += ring.get(out.data(), out.size());
         benchmark::DoNotOptimize(out.data());
     }
-    Report(state, in.size());
+    ReportLineRate(state, in.size());
 }
 BENCHMARK(BM_RingPutGet)->Arg(2048)->Arg(256)->Arg(64);
 
@@ -41,7 +35,7 @@ void BM_RingPutOverrun(benchmark::State& state) {
         ring.put(in.data(), in.size());
         benchmark::DoNotOptimize(ring.count());
     }
-    Report(state, in.size());
+    ReportLineRate(state, in.size());
 }
 BENCHMARK(BM_RingPutOverrun);
 

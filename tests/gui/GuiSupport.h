@@ -12,6 +12,7 @@
 #include "app/kit/Keys.h"
 #include "app/kit/MessageBox.h"
 #include "protocol/Transport.h"
+#include "sim/Control.h"
 #include "sim/Line.h"
 
 // Runs the event loop until `done` holds or the time is up.
@@ -45,15 +46,7 @@ inline std::unique_ptr<wsim::Line> demoLine() {
     wsim::LineOptions o;
     o.fast = true;
     auto line = std::make_unique<wsim::Line>(o);
-    wsim::DetectorConfig a, b, c;
-    a.address = 1;
-    b.address = 2;
-    b.uvir = true;
-    c.address = 17;
-    c.locked = true;
-    c.maint = "maint17";
-    c.admin = "admin17";
-    for (const auto& d : {a, b, c}) line->addDetector(d);
+    for (const auto& d : wsim::demoLine()) line->addDetector(d);
     std::string err;
     if (!line->start(&err)) return nullptr;
     return line;
