@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "FakePanel.h"
+#include "OneDetectorLine.h"
 #include "app/BaudSwitch.h"
 #include "app/HostSettings.h"
 #include "app/StatusPoll.h"
@@ -12,28 +13,12 @@
 
 namespace {
 
-class BaudSwitching : public ::testing::Test {
+class BaudSwitching : public OneDetectorLine {
 protected:
     void SetUp() override {
-        ResetWire();
-        ResetHost();
+        ASSERT_NO_FATAL_FAILURE(openLine(3));
         WaitingForResponse() = false;
-        wsim::LineOptions o;
-        o.fast = true;
-        line = std::make_unique<wsim::Line>(o);
-        wsim::DetectorConfig d;
-        d.address = 3;
-        line->addDetector(d);
-        std::string err;
-        ASSERT_TRUE(line->start(&err)) << err;
-        ASSERT_TRUE(ParseDCB(line->slavePath() + ":9600,n,8,1", &Wire().port));
-        Wire().slave = 3;
-        ASSERT_NE(OpenModbusContext(), nullptr);
         poll = std::make_unique<StatusPoll>(panel, StatusPoll::Hooks{});
-    }
-    void TearDown() override {
-        ResetWire();
-        line->stop();
     }
 
     // Runs an automatic switch to its end: the window's timer every 100 ms of
@@ -62,7 +47,6 @@ protected:
         return sw.result();
     }
 
-    std::unique_ptr<wsim::Line> line;
     FakePanel panel;
     std::unique_ptr<StatusPoll> poll;
     unsigned long long now = 1000000;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "FakePanel.h"
+#include "OneDetectorLine.h"
 #include "app/HostSettings.h"
 #include "app/StatusPoll.h"
 #include "protocol/SwitchComm.h"
@@ -16,38 +17,21 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-class StatusPollSim : public ::testing::Test {
+class StatusPollSim : public OneDetectorLine {
 protected:
     void SetUp() override {
-        ResetWire();
-        ResetHost();
+        ASSERT_NO_FATAL_FAILURE(openLine(5));
         Host().textVariant = 2;
-        wsim::LineOptions o;
-        o.fast = true;
-        line = std::make_unique<wsim::Line>(o);
-        wsim::DetectorConfig d;
-        d.address = 5;
-        line->addDetector(d);
-        std::string err;
-        ASSERT_TRUE(line->start(&err)) << err;
-        ASSERT_TRUE(ParseDCB(line->slavePath() + ":9600,n,8,1", &Wire().port));
-        Wire().slave = 5;
-        ASSERT_NE(OpenModbusContext(), nullptr);
         StatusPoll::Hooks hooks;
         hooks.nowMs = [this] { return now; };
         hooks.gauges = [this](double v, double, double) { lastGauge = v; };
         poll = std::make_unique<StatusPoll>(panel, hooks);
-    }
-    void TearDown() override {
-        ResetWire();
-        line->stop();
     }
     void tick() {
         now += 100;
         poll->tick();
     }
 
-    std::unique_ptr<wsim::Line> line;
     FakePanel panel;
     std::unique_ptr<StatusPoll> poll;
     unsigned long long now = 100000;
