@@ -11,6 +11,7 @@
 #include "app/kit/Keys.h"
 #include "app/kit/MessageBox.h"
 #include "app/kit/QtPump.h"
+#include "link/CommDriver.h"
 #include "protocol/SwitchComm.h"
 #include "protocol/Transport.h"
 #include "util/Log.h"
@@ -18,8 +19,13 @@
 
 void RestartProgram() {
     CloseModbusContext();
+    ResetWire();
+    ResetCommDriver();
+    logs::closeFiles();
     QProcess::startDetached(QCoreApplication::applicationFilePath(), QCoreApplication::arguments().mid(1));
-    std::exit(1);
+    // Straight out: the windows, and the poll clock's thread with them, are
+    // still up, and running their destructors from here would stop on them.
+    std::_Exit(1);
 }
 
 int RunWexcon(const StartOptions& options) {

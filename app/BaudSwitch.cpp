@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/HostSettings.h"
+#include "app/StartUp.h"
 #include "protocol/SwitchComm.h"
 #include "protocol/Transport.h"
 #include "util/Log.h"
@@ -76,7 +76,12 @@ void BaudSwitch::run(int selection) {
 
     if (localButton()) {
         w.port.baud = target;
-        ReopenLink();
+        if (!ReopenLink()) {
+            ui_.buttonText("Local baudrate switch failed - the port did not reopen...");
+            ui_.enableButton(false);
+            result_ = Unchanged;
+            return;
+        }
         ui_.buttonText("Baudrate switched locally...");
         ui_.enableButton(false);
         ui_.updateTitles();
@@ -153,9 +158,7 @@ void BaudSwitch::onTimer() {
     }
     result_ = Reverted;
     ui_.buttonText("Switch failed - reverted to 9600 baud...");
-    char title[96];
-    std::snprintf(title, sizeof title, "%s  (Baudrate 9600)", Host().textVariant == 2 ? "Vantor" : "Harrow");
-    ui_.windowTitle(title);
+    ui_.windowTitle(ProgramName() + "  (Baudrate 9600)");
     ui_.updateTitles();
     if (options_.automatic) {
         char text[256];

@@ -11,6 +11,7 @@
 #include "app/HostSettings.h"
 #include "app/StartUp.h"
 #include "app/kit/MessageBox.h"
+#include "util/Log.h"
 #include "util/Profile.h"
 
 namespace {
@@ -77,15 +78,22 @@ bool CSettings::setPort() {
     if (combo->currentIndex() < 0) return false;
     const std::string line = s(combo->currentText());
     const std::string before = ProfileGetString(kParamIni, "DCB", "szDetectorComport", "", 127);
-    ProfileWriteString(kParamIni, "DCB", "szDetectorComport", line.substr(0, 127));
-    ProfileWriteString(kParamIni, "DCB", "szCom", PortDescriptionOf(line));
+    // The list line and the description it stands for change together or not at all.
+    if (!ProfileWriteStrings(kParamIni, "DCB",
+                             {{"szDetectorComport", line.substr(0, 127)}, {"szCom", PortDescriptionOf(line)}})) {
+        DebugLog("Writing the comport to %s failed...", kParamIni);
+        return false;
+    }
     return line != before;
 }
 
 bool CSettings::setUnits() {
     const int units = isChecked(kUs) ? 1 : 0;
     const bool changed = units != Host().usUnits;
-    ProfileWriteString(kParamIni, kAppSection, "fUsUnits", units ? "1" : "0");
+    if (!ProfileWriteString(kParamIni, kAppSection, "fUsUnits", units ? "1" : "0")) {
+        DebugLog("Writing the units to %s failed...", kParamIni);
+        return false;
+    }
     Host().usUnits = units;
     return changed;
 }

@@ -58,12 +58,21 @@ int main(int argc, char** argv) {
 
     WireState& w = Wire();
     if (!ParseDCB(port, &w.port)) return usage("bad port description '" + port + "'");
+    if (command[0] == "run" && command.size() != 2) return usage("run FILE|-");
     if (log && !logs::openFiles(".")) {
         std::cerr << "wexcon-cli: cannot create logf1.txt/logf2.txt here\n";
         return kCliUsage;
     }
     w.slave = static_cast<uint32_t>(address);
     w.useCmdTags = tags;
+    // Every way out below closes the link: the driver's threads must be gone
+    // before the process ends.
+    struct Closer {
+        ~Closer() {
+            ResetWire();
+            logs::closeFiles();
+        }
+    } closer;
     const bool open = raw ? OpenRawLink() : OpenModbusContext() != nullptr;
     if (!open) {
         std::cerr << "wexcon-cli: cannot open port " << ModeString(w.port) << "\n";
@@ -73,7 +82,6 @@ int main(int argc, char** argv) {
     CliSession session(std::cout, std::cerr);
     int status;
     if (command[0] == "run") {
-        if (command.size() != 2) return usage("run FILE|-");
         if (command[1] == "-") {
             status = session.runScript(std::cin);
         } else {
@@ -88,7 +96,5 @@ int main(int argc, char** argv) {
     } else {
         status = session.run(command);
     }
-    ResetWire();
-    logs::closeFiles();
     return status;
 }

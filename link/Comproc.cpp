@@ -99,6 +99,7 @@ int comprocByte(uint8_t b) {
                     return 1;
                 }
                 ProtocolLog("comproc: CRC16 error... (Data bytes read %u)", f.dataCount);
+                ResetComproc();
                 return -1;
             }
             return 0;
@@ -119,16 +120,13 @@ int comproc() {
 
 const ComprocState& ComprocFrame() { return gFrame; }
 
-void SetComprocCompletion(int result) { gFrame.completion = result; }
-
 long ComprocCopyAnswer(uint8_t* buf, size_t max) {
     const size_t body = kComprocHeaderSize + gFrame.dataCount;
-    if (!buf || gFrame.headerCount != kComprocHeaderSize || body > max) return -1;
+    // The size returned is what the caller finds in its buffer, CRC included:
+    // an answer without room for its CRC does not fit.
+    if (!buf || gFrame.headerCount != kComprocHeaderSize || body + 2 > max) return -1;
     std::memcpy(buf, gFrame.header, kComprocHeaderSize);
-    std::memcpy(buf + kComprocHeaderSize, gFrame.data, gFrame.dataCount);
     // The CRC bytes still follow the data in the buffer (a good frame keeps them).
-    const size_t crcRoom = std::min<size_t>(2, max - body);
-    const size_t crcHave = std::min<size_t>(crcRoom, kComprocDataSize - gFrame.dataCount);
-    std::memcpy(buf + body, gFrame.data + gFrame.dataCount, crcHave);
+    std::memcpy(buf + kComprocHeaderSize, gFrame.data, gFrame.dataCount + 2u);
     return static_cast<long>(body + 2);
 }

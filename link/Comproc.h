@@ -10,7 +10,6 @@
 
 constexpr size_t kComprocHeaderSize = 15;
 constexpr size_t kComprocDataSize = 65536;
-constexpr int kComprocWaiting = 90109;  // completion result while an answer is awaited
 
 struct ComprocState {
     int state = 0;  // 0..14 header bytes, 15 data and CRC
@@ -20,7 +19,6 @@ struct ComprocState {
     uint8_t headerCount = 0;
     uint8_t data[kComprocDataSize] = {};
     uint16_t dataCount = 0;  // after a good frame: the data without the CRC
-    int completion = 0;      // kComprocWaiting, then 1 or -1; kept for the waiting caller
 };
 
 // Takes at most one byte from the current port's ring and runs it through the
@@ -34,8 +32,6 @@ int comprocByte(uint8_t b);
 void ResetComproc();
 
 const ComprocState& ComprocFrame();
-// The completion result a waiting caller watches.
-void SetComprocCompletion(int result);
 
 // Copies a completed frame into buf as a caller sees it: the 15 header bytes,
 // the data, then as much of the 2 CRC bytes as buf holds. Returns header +

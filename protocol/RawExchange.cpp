@@ -36,7 +36,6 @@ int RawGet(uint32_t slave, const uint8_t* block, size_t blockLength, uint8_t* bu
     // arrives at once is not thrown away with stale bytes.
     ResetComproc();
     if (!send(slave, block, blockLength)) return -1;
-    SetComprocCompletion(kComprocWaiting);
     const unsigned long long deadline = TickMs() + timeoutMs;
     int result = 0;
     for (;;) {
@@ -44,7 +43,6 @@ int RawGet(uint32_t slave, const uint8_t* block, size_t blockLength, uint8_t* bu
         if (result != 0 || TickMs() >= deadline) break;
         PumpWait(10);
     }
-    SetComprocCompletion(result == 0 ? -1 : result);
     if (result != 1) return -1;
     const long n = ComprocCopyAnswer(buffer, responseSize);
     return n < 0 ? 2 : static_cast<int>(n);

@@ -76,9 +76,14 @@ bool Line::start(std::string* error) {
                 errno = EEXIST;
                 return fail(error, opt_.link + " exists and is not a link");
             }
-            ::unlink(opt_.link.c_str());
         }
-        if (::symlink(slave_.c_str(), opt_.link.c_str()) != 0) return fail(error, "symlink " + opt_.link);
+        // A new link replaces the old one in one step, so a failure leaves the old one.
+        const std::string temp = opt_.link + ".new" + std::to_string(::getpid());
+        ::unlink(temp.c_str());
+        if (::symlink(slave_.c_str(), temp.c_str()) != 0 || ::rename(temp.c_str(), opt_.link.c_str()) != 0) {
+            ::unlink(temp.c_str());
+            return fail(error, "symlink " + opt_.link);
+        }
     }
     running_ = true;
     thread_ = std::thread([this] { run(); });
@@ -86,7 +91,7 @@ bool Line::start(std::string* error) {
 }
 
 void Line::stop() {
-    if (running_.exchange(false) && thread_.joinable()) thread_.join();
+    running_ = false;
     if (thread_.joinable()) thread_.join();
     if (!opt_.link.empty()) {
         char target[256];

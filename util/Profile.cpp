@@ -16,6 +16,13 @@ void load(const std::string& file, CSimpleIniA& ini) {
     ini.LoadFile(file.c_str());
 }
 
+// Before a write the file must be read whole, or be missing: writing back
+// what an unreadable file seemed to hold would lose every other setting.
+bool loadForWrite(const std::string& file, CSimpleIniA& ini) {
+    if (::access(file.c_str(), F_OK) != 0 && errno == ENOENT) return true;
+    return ini.LoadFile(file.c_str()) == SI_OK;
+}
+
 bool store(const std::string& file, const CSimpleIniA& ini) {
     std::string text;
     if (ini.Save(text) < 0) return false;
@@ -67,9 +74,15 @@ std::string ProfileGetString(const std::string& file, const std::string& section
 
 bool ProfileWriteString(const std::string& file, const std::string& section,
                         const std::string& key, const std::string& value) {
+    return ProfileWriteStrings(file, section, {{key, value}});
+}
+
+bool ProfileWriteStrings(const std::string& file, const std::string& section,
+                         const std::vector<std::pair<std::string, std::string>>& keys) {
     CSimpleIniA ini(false, false, false);
-    load(file, ini);
-    if (ini.SetValue(section.c_str(), key.c_str(), value.c_str()) < 0) return false;
+    if (!loadForWrite(file, ini)) return false;
+    for (const auto& [key, value] : keys)
+        if (ini.SetValue(section.c_str(), key.c_str(), value.c_str()) < 0) return false;
     return store(file, ini);
 }
 
@@ -80,7 +93,7 @@ bool ProfileWriteInt(const std::string& file, const std::string& section, const 
 
 bool ProfileDeleteKey(const std::string& file, const std::string& section, const std::string& key) {
     CSimpleIniA ini(false, false, false);
-    load(file, ini);
+    if (!loadForWrite(file, ini)) return false;
     if (!ini.GetValue(section.c_str(), key.c_str(), nullptr)) return true;
     ini.Delete(section.c_str(), key.c_str(), false);
     return store(file, ini);
@@ -88,7 +101,7 @@ bool ProfileDeleteKey(const std::string& file, const std::string& section, const
 
 bool ProfileDeleteSection(const std::string& file, const std::string& section) {
     CSimpleIniA ini(false, false, false);
-    load(file, ini);
+    if (!loadForWrite(file, ini)) return false;
     if (!ini.GetSection(section.c_str())) return true;
     ini.Delete(section.c_str(), nullptr);
     return store(file, ini);

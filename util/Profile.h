@@ -1,6 +1,8 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include <utility>
+#include <vector>
 
 // Settings files in the profile format, with the semantics of the classic
 // profile functions: sections and keys match case-insensitively, missing keys
@@ -22,6 +24,9 @@ std::string ProfileGetString(const std::string& file, const std::string& section
 
 bool ProfileWriteString(const std::string& file, const std::string& section,
                         const std::string& key, const std::string& value);
+// Several keys of one section in one replacement of the file: all or none.
+bool ProfileWriteStrings(const std::string& file, const std::string& section,
+                         const std::vector<std::pair<std::string, std::string>>& keys);
 bool ProfileWriteInt(const std::string& file, const std::string& section, const std::string& key,
                      int value);
 bool ProfileDeleteKey(const std::string& file, const std::string& section, const std::string& key);

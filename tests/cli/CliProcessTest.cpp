@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "support/PtyPeer.h"
+
 namespace {
 
 int exitOf(const std::string& args) {
@@ -30,6 +32,15 @@ TEST(CliProcess, ExitStatuses) {
         SCOPED_TRACE(c.args);
         EXPECT_EQ(exitOf(c.args), c.status);
     }
+}
+
+TEST(CliProcess, EveryWayOutClosesTheRawLink) {
+    // The driver's threads must be gone before the process ends, or it aborts.
+    PtyPeer peer;
+    const std::string port = "--port " + peer.port() + " --raw ";
+    EXPECT_EQ(exitOf(port + "run"), 2);
+    EXPECT_EQ(exitOf(port + "run /nonexistent/script"), 2);
+    EXPECT_EQ(exitOf(port + "read-input 30001 1"), 2);
 }
 
 }  // namespace

@@ -104,12 +104,11 @@ TEST_F(ComprocTest, CallerSeesHeaderDataAndCrc) {
     ASSERT_EQ(ComprocCopyAnswer(out.data(), out.size()), 177);
     frame.push_back(0xEE);
     EXPECT_EQ(Bytes(out.begin(), out.begin() + 178), frame);
-    // Room for header and data but not the CRC: the size still says 177, and
-    // nothing beyond the buffer is written.
+    // No room for the CRC: it does not fit, and nothing is written.
     Bytes tight(176, 0);
-    EXPECT_EQ(ComprocCopyAnswer(tight.data(), 175), 177);
-    EXPECT_EQ(tight[175], 0);
-    EXPECT_EQ(ComprocCopyAnswer(tight.data(), 174), -1);
+    EXPECT_EQ(ComprocCopyAnswer(tight.data(), 175), -1);
+    EXPECT_EQ(tight, Bytes(176, 0));
+    EXPECT_EQ(ComprocCopyAnswer(tight.data(), 176), -1);
 }
 
 TEST_F(ComprocTest, TakesOneByteAtATimeFromTheCurrentPort) {
