@@ -170,3 +170,20 @@ std::string ModelName(unsigned modelCode) {
 bool IsUvirModelByte(uint8_t lowByte) {
     return std::find(std::begin(kUvirModelBytes), std::end(kUvirModelBytes), lowByte) != std::end(kUvirModelBytes);
 }
+
+namespace {
+int textVariant() {
+    const int v = Host().textVariant;
+    return v >= 0 && v <= 2 ? v : 1;
+}
+}  // namespace
+
+std::string ConnectedText() {
+    static const char* const kTexts[] = {"Connected", "ONLINE", "COMM OK"};
+    return kTexts[textVariant()];
+}
+
+std::string NotConnectedText() {
+    static const char* const kTexts[] = {"Disconnected", "OFFLINE", "NO COMM"};
+    return kTexts[textVariant()];
+}

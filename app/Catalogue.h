@@ -21,5 +21,10 @@ std::string StatusLine(char mode, int code);
 // no known model are shown as "0x%04X".
 std::string ModelName(unsigned modelCode);
 
+// The communication field's text for the host's text variant: "Connected",
+// "ONLINE" or "COMM OK", and their opposites.
+std::string ConnectedText();
+std::string NotConnectedText();
+
 // The low byte of a model code that marks a UV/IR detector.
 bool IsUvirModelByte(uint8_t lowByte);

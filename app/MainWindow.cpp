@@ -17,6 +17,7 @@
 #include <future>
 
 #include "app/BaudrateDialog.h"
+#include "app/Catalogue.h"
 #include "app/FaultListDialog.h"
 #include "app/HostSettings.h"
 #include "app/SettingsDialog.h"
@@ -95,7 +96,6 @@ CTesselMain::CTesselMain(Options options, QWidget* parent) : Dialog(parent, 224)
     StatusPoll::Hooks hooks;
     hooks.shiftHeld = [] { return Keys::shift(); };
     hooks.setupPageShown = [this] { return current_ == page::SetupTable; };
-    hooks.deviceInfoPageShown = [this] { return current_ == page::DeviceInfo; };
     hooks.showPicture = [this](int resource) { setPicture(resource); };
     hooks.refreshPageForNewDetector = [this] { setTimer(1, 20, true); };
     hooks.reloadSetupPageLater = [this] { setTimer(40204, 3000, true); };
@@ -118,6 +118,7 @@ CTesselMain::CTesselMain(Options options, QWidget* parent) : Dialog(parent, 224)
     steps.switched = [this](unsigned address) { poll_->setPendingAddress(address); };
     stepper_ = std::make_unique<AddressStepper>(steps);
 
+    SetAltKeyState([] { return Keys::alt(); });
     SetReceiveFailureNotice([this](int result) {
         QPointer<CTesselMain> self(this);
         QMetaObject::invokeMethod(this, [self, result] { if (self) self->commFailure(result); }, Qt::QueuedConnection);
@@ -146,20 +147,11 @@ CTesselMain::CTesselMain(Options options, QWidget* parent) : Dialog(parent, 224)
     if (Keys::shift()) showConsole();
 }
 
-std::string ConnectedText() {
-    static const char* const k[] = {"Connected", "ONLINE", "COMM OK"};
-    return k[Host().textVariant >= 0 && Host().textVariant <= 2 ? Host().textVariant : 1];
-}
-
-std::string NotConnectedText() {
-    static const char* const k[] = {"Disconnected", "OFFLINE", "NO COMM"};
-    return k[Host().textVariant >= 0 && Host().textVariant <= 2 ? Host().textVariant : 1];
-}
-
 CTesselMain::~CTesselMain() {
     stopping_ = true;
     if (clock_) clock_->stop();
     SetReceiveFailureNotice({});
+    SetAltKeyState({});
     if (options_.rawDiagnostic && CurrentCommPort() >= 0) {
         StopComm();
         SetCurrentCommPort(-1);

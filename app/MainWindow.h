@@ -88,6 +88,3 @@ private:
     std::atomic<bool> stopping_{false};
 };
 
-// The variant's connection texts.
-std::string ConnectedText();
-std::string NotConnectedText();

@@ -13,14 +13,6 @@
 
 namespace {
 
-const char* const kConnected[] = {"Connected", "ONLINE", "COMM OK"};
-const char* const kNotConnected[] = {"Disconnected", "OFFLINE", "NO COMM"};
-
-int variant() {
-    const int v = Host().textVariant;
-    return v >= 0 && v <= 2 ? v : 1;
-}
-
 float f32At(const uint8_t* b) {
     float v;
     std::memcpy(&v, b, sizeof v);
@@ -102,7 +94,7 @@ void StatusPoll::answered(const uint8_t* f) {
 
     panel_.setText(ctl::Address, addressText);
     if (address <= 247) {
-        setCommText(kConnected[variant()]);
+        setCommText(ConnectedText());
         connected_ = true;
         // A baud-rate switch waits for exactly this: a whole answer at the new speed.
         WaitingForResponse() = false;
@@ -125,7 +117,7 @@ void StatusPoll::failed(bool withAnswer) {
     ++failures_;
     ++failuresSinceGood_;
     if (failures_ >= 3) {
-        setCommText(kNotConnected[variant()]);
+        setCommText(NotConnectedText());
         connected_ = false;
         linkEstablished_ = false;
         if (hooks_.gauges) hooks_.gauges(1001.0, 1001.0, 1001.0);

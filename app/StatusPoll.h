@@ -21,7 +21,6 @@ public:
         std::function<bool()> shiftHeld;
         std::function<unsigned long long()> nowMs;
         std::function<bool()> setupPageShown;
-        std::function<bool()> deviceInfoPageShown;
         std::function<void(int pictureResource)> showPicture;
         std::function<void()> refreshPageForNewDetector;  // timer 1
         std::function<void()> reloadSetupPageLater;       // timer 40204

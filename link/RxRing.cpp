@@ -46,7 +46,6 @@ int RxRing::put(const uint8_t* data, size_t n) {
     const uint32_t first = std::min(len, size_ - write_);
     std::memcpy(buf_.get() + write_, data, first);
     if (first < len) std::memcpy(buf_.get(), data + first, len - first);
-    last_ = static_cast<uint32_t>((static_cast<uint64_t>(write_) + len - 1) % size_);
     write_ = static_cast<uint32_t>((static_cast<uint64_t>(write_) + len) % size_);
 
     if (overrun) {
@@ -72,12 +71,12 @@ size_t RxRing::get(uint8_t* buf, size_t max) {
 
 void RxRing::purge() {
     std::lock_guard<std::mutex> g(lock_);
-    read_ = count_ = write_ = last_ = 0;
+    read_ = count_ = write_ = 0;
 }
 
 void RxRing::reset() {
     std::lock_guard<std::mutex> g(lock_);
-    read_ = count_ = write_ = last_ = 0;
+    read_ = count_ = write_ = 0;
     total_ = 0;
 }
 
@@ -89,9 +88,4 @@ uint32_t RxRing::count() {
 uint64_t RxRing::total() {
     std::lock_guard<std::mutex> g(lock_);
     return total_;
-}
-
-RxRing::Indexes RxRing::indexes() {
-    std::lock_guard<std::mutex> g(lock_);
-    return {read_, count_, write_, last_};
 }

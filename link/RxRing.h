@@ -54,11 +54,6 @@ public:
     uint64_t total();
     uint32_t size() const { return size_; }
 
-    struct Indexes {
-        uint32_t read, count, write, last;
-    };
-    Indexes indexes();
-
 private:
     const uint32_t size_;
     std::unique_ptr<uint8_t[]> buf_;
@@ -67,6 +62,5 @@ private:
     uint32_t read_ = 0;
     uint32_t count_ = 0;
     uint32_t write_ = 0;
-    uint32_t last_ = 0;
     uint64_t total_ = 0;
 };

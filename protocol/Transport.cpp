@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "link/CommDriver.h"
+#include "link/SerialPort.h"
 #include "protocol/RawExchange.h"
 #include "util/Log.h"
 #include "util/PumpWait.h"
@@ -119,8 +120,12 @@ private:
 // so that the next frame cannot merge with this one on a slow line.
 unsigned setWaitMs(size_t blockBytes) {
     const PortDescription& p = g_wire.port;
-    const unsigned bits = 1 + p.dataBits + (p.parity == 'N' ? 0 : 1) + p.stopBits;
-    const double charMs = p.baud ? 1000.0 * bits / p.baud : 0.0;
+    LineSettings line;
+    line.baud = p.baud;
+    line.parity = p.parity;
+    line.dataBits = p.dataBits;
+    line.stopBits = p.stopBits;
+    const double charMs = SerialPort::charTimeUs(line) / 1000.0;
     const auto wire = static_cast<unsigned>(charMs * (blockBytes + 3 + 3.5) + 0.999);
     return std::max(static_cast<unsigned>(blockBytes), wire);
 }
@@ -177,7 +182,7 @@ int ModbusGet(unsigned payloadLength, unsigned command, modbus_t* ctx, uint8_t* 
         ProtocolLog("ModbusGet> cmd %u unsupported...", command);
         return -1;
     }
-    if ((payloadLength && !buffer) || payloadLength > kMaxRecordFrame - 32 || !buffer || responseSize == 0)
+    if (!buffer || payloadLength > kMaxRecordFrame - 32 || responseSize == 0)
         return -1;
 
     std::vector<uint8_t> f(6, 0);
