@@ -4,10 +4,10 @@
 #include <QProcess>
 #include <cstdlib>
 
-#include "app/HostSettings.h"
-#include "app/MainWindow.h"
-#include "app/SettingsDialog.h"
-#include "app/StartUp.h"
+#include "shell/HostSettings.h"
+#include "app/shell/CTesselMain.h"
+#include "app/shell/CSettings.h"
+#include "shell/StartUp.h"
 #include "app/kit/Keys.h"
 #include "app/kit/MessageBox.h"
 #include "app/kit/QtPump.h"

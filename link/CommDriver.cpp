@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "link/CommLog.h"
-#include "link/PortName.h"
+#include "wire/PortName.h"
 #include "link/RxRing.h"
-#include "link/SerialPort.h"
+#include "wire/SerialPort.h"
 #include "util/Log.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "protocol/Crc16.h"
+#include "wire/Crc16.h"
 
 // The frame checker of the raw link: picks one record answer out of the
 // current port's receive ring, a byte at a time. Runs on one thread (the one

@@ -1,6 +1,6 @@
 #include "protocol/Dcb.h"
 
-#include "link/PortName.h"
+#include "wire/PortName.h"
 
 #include <cctype>
 #include <cstdio>

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "link/PortName.h"
-#include "link/SerialPort.h"
+#include "wire/PortName.h"
+#include "wire/SerialPort.h"
 #include "util/Log.h"
 
 struct modbus_t {

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "protocol/Crc16.h"
+#include "wire/Crc16.h"
 
 struct modbus_t;
 

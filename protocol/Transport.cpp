@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "link/CommDriver.h"
-#include "link/SerialPort.h"
+#include "wire/SerialPort.h"
 #include "protocol/RawExchange.h"
 #include "util/Log.h"
 #include "util/PumpWait.h"

@@ -1,6 +1,6 @@
 #include "sim/FrameParser.h"
 
-#include "protocol/Crc16.h"
+#include "wire/Crc16.h"
 
 namespace wsim {
 

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "protocol/Crc16.h"
+#include "wire/Crc16.h"
 
 namespace wsim {
 

@@ -1,6 +1,6 @@
 #include "sim/SetupRecord.h"
 
-#include "protocol/Crc16.h"
+#include "wire/Crc16.h"
 #include "sim/Bytes.h"
 
 namespace wsim {

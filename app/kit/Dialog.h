@@ -4,7 +4,7 @@
 #include <QString>
 #include <string>
 
-#include "app/ControlPanel.h"
+#include "shell/ControlPanel.h"
 
 class QAbstractButton;
 class QPushButton;

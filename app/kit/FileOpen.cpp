@@ -3,7 +3,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
-#include "app/StartUp.h"
+#include "shell/StartUp.h"
 #include "util/Profile.h"
 
 std::string OpenFileDialog(const std::string& extension, const std::string& key, QWidget* parent) {

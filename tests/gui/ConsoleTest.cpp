@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "GuiSupport.h"
-#include "util/DebugLogWindow.h"
+#include "app/util/CDebugLog.h"
 #include "util/Log.h"
 #include "support/TempFolder.h"
 

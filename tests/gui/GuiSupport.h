@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/HostSettings.h"
+#include "shell/HostSettings.h"
 #include "app/kit/Keys.h"
 #include "app/kit/MessageBox.h"
 #include "protocol/Transport.h"

@@ -7,8 +7,8 @@
 #include <fstream>
 
 #include "GuiSupport.h"
-#include "app/MainWindow.h"
-#include "app/StartUp.h"
+#include "app/shell/CTesselMain.h"
+#include "shell/StartUp.h"
 #include "support/TempFolder.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <QComboBox>
 
 #include "GuiSupport.h"
-#include "app/SettingsDialog.h"
-#include "app/StartUp.h"
+#include "app/shell/CSettings.h"
+#include "shell/StartUp.h"
 #include "util/Profile.h"
 #include "support/TempFolder.h"
 

@@ -7,8 +7,8 @@
 
 #include "GuiSupport.h"
 #include "app/Application.h"
-#include "app/SettingsDialog.h"
-#include "app/StartUp.h"
+#include "app/shell/CSettings.h"
+#include "shell/StartUp.h"
 #include "support/TempFolder.h"
 #include "util/Log.h"
 

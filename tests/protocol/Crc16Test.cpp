@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "protocol/Crc16.h"
+#include "wire/Crc16.h"
 #include "support/RefCrc.h"
 
 namespace {

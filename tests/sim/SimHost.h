@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/SerialPort.h"
+#include "wire/SerialPort.h"
 #include "support/RefCrc.h"
 
 namespace simtest {

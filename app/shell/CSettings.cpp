@@ -1,0 +1,133 @@
+#include "app/shell/CSettings.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSerialPortInfo>
+#include <QTimer>
+
+#include "shell/HostSettings.h"
+#include "shell/StartUp.h"
+#include "app/kit/MessageBox.h"
+#include "util/Log.h"
+#include "util/Profile.h"
+
+namespace {
+
+std::function<std::vector<PortEntry>()> g_lister;
+std::function<void()> g_restart;
+
+std::vector<PortEntry> systemPorts() {
+    std::vector<PortEntry> ports;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        ports.push_back({info.systemLocation().toStdString(), info.description().toStdString()});
+    return ports;
+}
+
+}  // namespace
+
+void CSettings::SetPortLister(std::function<std::vector<PortEntry>()> lister) { g_lister = std::move(lister); }
+void CSettings::SetRestart(std::function<void()> restart) { g_restart = std::move(restart); }
+
+std::string CSettings::PortLine(const PortEntry& port) {
+    return port.name + "    <" + (port.description.empty() ? std::string("     ") : port.description) + ">";
+}
+
+std::string CSettings::PortDescriptionOf(const std::string& line) {
+    const size_t cut = line.find("    ");
+    return line.substr(0, cut) + ":9600,n,8,1";
+}
+
+CSettings::CSettings(Form form, QWidget* parent)
+    : Page(parent, form == StartUpForm ? 269 : page::Settings, form == StartUpForm ? "Host Settings" : "Settings"),
+      form_(form) {
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(new QLabel("Comport:", this), 0, 0);
+    auto* combo = add(kPortCombo, new QComboBox(this));
+    combo->setMinimumWidth(320);
+    grid->addWidget(combo, 0, 1);
+    grid->addWidget(addButton(kSetPort, "Set"), 0, 2);
+    auto* devices = addButton(kDeviceManager, "Device Manager");
+    // This platform has no device manager view to open.
+    devices->setEnabled(false);
+    grid->addWidget(devices, 1, 1);
+    grid->addWidget(add(kMetric, new QRadioButton("Meters\n\nCentigrade", this)), 2, 0);
+    grid->addWidget(add(kUs, new QRadioButton("Feet\n\nFahrenheit", this)), 2, 1);
+    grid->addWidget(addButton(kSetUnits, "Set"), 2, 2);
+    if (form == StartUpForm) {
+        grid->addWidget(addButton(IDOK, "OK"), 3, 1);
+        grid->addWidget(addButton(IDCANCEL, "Exit"), 3, 2);
+    }
+    setChecked(Host().usUnits == 1 ? kUs : kMetric, true);
+    refill();
+}
+
+void CSettings::refill() {
+    auto* combo = itemAs<QComboBox>(kPortCombo);
+    combo->clear();
+    const std::string stored = ProfileGetString(kParamIni, "DCB", "szDetectorComport", "", 127);
+    const auto ports = g_lister ? g_lister() : systemPorts();
+    for (const PortEntry& p : ports) combo->addItem(q(PortLine(p)));
+    combo->setCurrentIndex(combo->findText(q(stored)));
+}
+
+bool CSettings::setPort() {
+    auto* combo = itemAs<QComboBox>(kPortCombo);
+    if (combo->currentIndex() < 0) return false;
+    const std::string line = s(combo->currentText());
+    const std::string before = ProfileGetString(kParamIni, "DCB", "szDetectorComport", "", 127);
+    // The list line and the description it stands for change together or not at all.
+    if (!ProfileWriteStrings(kParamIni, "DCB",
+                             {{"szDetectorComport", line.substr(0, 127)}, {"szCom", PortDescriptionOf(line)}})) {
+        DebugLog("Writing the comport to %s failed...", kParamIni);
+        return false;
+    }
+    return line != before;
+}
+
+bool CSettings::setUnits() {
+    const int units = isChecked(kUs) ? 1 : 0;
+    const bool changed = units != Host().usUnits;
+    if (!ProfileWriteString(kParamIni, kAppSection, "fUsUnits", units ? "1" : "0")) {
+        DebugLog("Writing the units to %s failed...", kParamIni);
+        return false;
+    }
+    Host().usUnits = units;
+    return changed;
+}
+
+void CSettings::onCommand(int id) {
+    const std::string restartText = ProgramName() + " will be restarted for the change to take effect...";
+    switch (id) {
+        case kSetPort:
+            if (setPort() && form_ == PageForm) {
+                MessageBox(restartText, "The Comport has changed:", MB_ICONINFORMATION, this);
+                if (g_restart) g_restart();
+            }
+            break;
+        case kSetUnits:
+            if (setUnits() && form_ == PageForm) {
+                MessageBox(restartText, "Units have changed:", MB_ICONINFORMATION, this);
+                if (g_restart) g_restart();
+            }
+            break;
+        case IDOK:
+            if (itemAs<QComboBox>(kPortCombo)->currentIndex() < 0) {
+                MessageBox("Comport not selected", "Error", MB_ICONEXCLAMATION, this);
+                break;
+            }
+            setPort();
+            setUnits();
+            confirmed_ = true;
+            accept();
+            break;
+        case IDCANCEL:
+            confirmed_ = false;
+            reject();
+            break;
+        default:
+            break;
+    }
+}

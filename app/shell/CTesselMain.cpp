@@ -1,0 +1,439 @@
+#include "app/shell/CTesselMain.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+#include <future>
+
+#include "app/shell/CBaudrate.h"
+#include "shell/Catalogue.h"
+#include "app/shell/CFaultList.h"
+#include "shell/HostSettings.h"
+#include "app/shell/CSettings.h"
+#include "shell/StartUp.h"
+#include "app/kit/Keys.h"
+#include "app/kit/MessageBox.h"
+#include "link/CommDriver.h"
+#include "protocol/SwitchComm.h"
+#include "protocol/Transport.h"
+#include "app/util/CDebugLog.h"
+#include "util/Log.h"
+#include "util/PumpWait.h"
+
+namespace {
+
+const char* const kGroupNames[] = {"Select", "Status", "Setup", "Version"};
+const char* const kGroupButtons[] = {"SELECT", "STATUS", "SETUP", "VERSION"};
+
+// The pictures of the detector families; drawn, as the tool ships no bitmaps yet.
+QPixmap pictureFor(int resource) {
+    QPixmap p(96, 64);
+    p.fill(resource == 192 ? QColor(0xC8, 0xDC, 0xF0) : QColor(0xF0, 0xDC, 0x0A));
+    QPainter painter(&p);
+    painter.drawRect(0, 0, 95, 63);
+    painter.drawText(p.rect(), Qt::AlignCenter, QString::number(resource));
+    return p;
+}
+
+QLabel* label(QWidget* parent, const QString& text = {}) {
+    auto* l = new QLabel(text, parent);
+    l->setMinimumWidth(40);
+    return l;
+}
+
+}  // namespace
+
+CTesselMain::CTesselMain(Options options, QWidget* parent) : Dialog(parent, 224), options_(options) {
+    setWindowTitle(q(ProgramName() + "  -  Select"));
+    groups_ = PageGroups(Host().textVariant);
+    lastEntry_.assign(groups_.size(), 0);
+
+    auto* grid = new QGridLayout(this);
+    auto* picture = add(kPicture, new QLabel(this));
+    picture->setPixmap(pictureFor(192));
+    grid->addWidget(picture, 0, 0);
+
+    groupLayout_ = new QVBoxLayout;
+    auto* exclusive = new QButtonGroup(this);
+    for (int g = 0; g < 4; ++g) {
+        auto* b = addButton(kGroupButton + g, kGroupButtons[g]);
+        b->setCheckable(true);
+        exclusive->addButton(b);
+    }
+    for (int k = 0; k < 4; ++k) addButton(kSubButton + k, "")->setStyleSheet("text-align: left;");
+    grid->addLayout(groupLayout_, 1, 0);
+
+    auto* pageArea = new QVBoxLayout;
+    tabs_ = add(kTab, new QTabBar(this));
+    stack_ = new QStackedWidget(this);
+    pageArea->addWidget(tabs_);
+    pageArea->addWidget(stack_, 1);
+    grid->addLayout(pageArea, 0, 1, 2, 1);
+    QObject::connect(tabs_, &QTabBar::tabBarClicked, this, [this](int index) { showEntry(group_, index); });
+
+    auto* panel = new QGroupBox(this);
+    auto* panelGrid = new QGridLayout(panel);
+    buildStatusPanel(panelGrid);
+    grid->addWidget(panel, 0, 2, 2, 1);
+    grid->setColumnStretch(1, 1);
+
+    buildPages();
+    setText(ctl::CommState, NotConnectedText());
+    setChecked(kGroupButton, true);
+    setChecked(kPolling, true);
+
+    StatusPoll::Hooks hooks;
+    hooks.shiftHeld = [] { return Keys::shift(); };
+    hooks.setupPageShown = [this] { return current_ == page::SetupTable; };
+    hooks.showPicture = [this](int resource) { setPicture(resource); };
+    hooks.refreshPageForNewDetector = [this] { setTimer(1, 20, true); };
+    hooks.reloadSetupPageLater = [this] { setTimer(40204, 3000, true); };
+    hooks.gauges = [this](double v, double t, double ma) {
+        if (current_ == page::Status) static_cast<StatusPage*>(pages_[page::Status])->setGauges(v, t, ma);
+    };
+    hooks.selectPage = [this](bool alarm) {
+        Page* select = pages_[page::Select];
+        if (select->isEnabled(SelectPage::kBitButton) == alarm) select->enable(SelectPage::kBitButton, !alarm);
+    };
+    poll_ = std::make_unique<StatusPoll>(*this, hooks);
+
+    AddressStepper::Hooks steps;
+    steps.showPending = [this](const std::string& text, unsigned address) {
+        setText(ctl::AddressLabel, text);
+        pages_[page::Select]->setText(SelectPage::kAddressField, std::to_string(address));
+    };
+    steps.timer = [this](bool run) { run ? setTimer(40804, 100) : stopTimer(40804); };
+    steps.arrowsHidden = [this] { return arrowsHidden(); };
+    steps.switched = [this](unsigned address) { poll_->setPendingAddress(address); };
+    stepper_ = std::make_unique<AddressStepper>(steps);
+
+    SetAltKeyState([] { return Keys::alt(); });
+    SetReceiveFailureNotice([this](int result) {
+        QPointer<CTesselMain> self(this);
+        QMetaObject::invokeMethod(this, [self, result] { if (self) self->commFailure(result); }, Qt::QueuedConnection);
+    });
+
+    if (options_.rawDiagnostic) {
+        SetCurrentCommPort(StartComm("COM3:921600,n,8,1"));
+        setTimer(11111, 500);
+    } else if (options_.startPollClock) {
+        PollClock::Hooks clockHooks;
+        clockHooks.tick = [this](PollClock::Target t) {
+            auto done = std::make_shared<std::promise<void>>();
+            std::future<void> ran = done->get_future();
+            QMetaObject::invokeMethod(this, [this, t, done] { tickTarget(t); done->set_value(); }, Qt::QueuedConnection);
+            // Wait for the tick, but never past a stop: the window may be going.
+            while (ran.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+                if (stopping_.load()) return;
+        };
+        clockHooks.commStateChar = [this](PollClock::Target) { return commChar_.load(); };
+        clockHooks.linkEstablished = [this] { return linkEstablished_.load(); };
+        clock_ = std::make_unique<PollClock>(clockHooks);
+        clock_->setPeriod(100);
+        if (!clock_->start()) DebugLog("Failed creating Thread...");
+    }
+    setTimer(10804, 2000, true);
+    if (Keys::shift()) showConsole();
+}
+
+CTesselMain::~CTesselMain() {
+    stopping_ = true;
+    if (clock_) clock_->stop();
+    SetReceiveFailureNotice({});
+    SetAltKeyState({});
+    if (options_.rawDiagnostic && CurrentCommPort() >= 0) {
+        StopComm();
+        SetCurrentCommPort(-1);
+    }
+    delete console_.data();
+}
+
+void CTesselMain::buildStatusPanel(QGridLayout* g) {
+    int row = 0;
+    auto* addressLabel = add(ctl::AddressLabel, label(this, "Address:"));
+    auto* up = add(kUpArrow, label(this, QString(QChar(0x25B2))));
+    auto* down = add(kDownArrow, label(this, QString(QChar(0x25BC))));
+    for (QLabel* l : {addressLabel, up, down}) l->setStyleSheet("color: #606060;");
+    for (QLabel* l : {up, down}) {
+        l->setCursor(Qt::PointingHandCursor);
+        l->installEventFilter(this);
+    }
+    g->addWidget(addressLabel, row, 0);
+    g->addWidget(add(ctl::Address, label(this)), row, 1);
+    auto* arrows = new QHBoxLayout;
+    arrows->addWidget(up);
+    arrows->addWidget(down);
+    arrows->addStretch();
+    g->addLayout(arrows, row++, 2, 1, 2);
+    const std::pair<const char*, int> rows[] = {{"Serial No.:", ctl::Serial}, {"Model:", ctl::Model},
+                                                {"Mode:", ctl::Mode},         {"State:", ctl::State},
+                                                {"4-20 mA:", ctl::Analog},    {"Heater:", ctl::Heater}};
+    for (const auto& [caption, id] : rows) {
+        g->addWidget(new QLabel(caption, this), row, 0);
+        g->addWidget(add(id, label(this)), row++, 1, 1, 3);
+    }
+    auto* status = add(ctl::StatusText, label(this));
+    status->setMinimumWidth(260);
+    g->addWidget(status, row++, 0, 1, 4);
+    for (QLabel* l : {itemAs<QLabel>(ctl::Mode), itemAs<QLabel>(ctl::State), status}) {
+        l->setToolTip("Click here for Fault List");
+        l->installEventFilter(this);
+    }
+    int col = 0;
+    for (const auto& [caption, id] : {std::pair{"Accessory", ctl::Accessory}, {"Alarm", ctl::Alarm}, {"Fault", ctl::Fault}})
+        g->addWidget(add(id, label(this, caption)), row, col++);
+    ++row;
+    auto* comm = add(ctl::CommState, label(this));
+    comm->setAlignment(Qt::AlignCenter);
+    comm->setAutoFillBackground(true);
+    QFont big(q(Host().largeFont), 18, 700);
+    comm->setFont(big);
+    g->addWidget(comm, row++, 0, 1, 4);
+    auto* permission = add(ctl::Permission, label(this));
+    permission->setWordWrap(true);
+    permission->setMinimumHeight(permission->fontMetrics().height() * 2 + 4);
+    permission->setCursor(Qt::PointingHandCursor);
+    permission->installEventFilter(this);
+    g->addWidget(permission, row++, 0, 1, 4);
+    g->addWidget(add(kPolling, new QCheckBox("Polling: ON", this)), row++, 0, 1, 4);
+    g->addWidget(addButton(kTech, "          T E C H"), row, 0, 1, 2);
+    g->addWidget(addButton(kConsole, "Console"), row, 2);
+    g->addWidget(addButton(kGas, "Gas"), row++, 3);
+}
+
+void CTesselMain::buildPages() {
+    auto addPage = [this](Page* p) {
+        p->setWindowFlags(Qt::Widget);
+        pages_.insert(p->templateId(), p);
+        stack_->addWidget(p);
+    };
+    addPage(new SelectPage(this));
+    addPage(new Page(this, page::Network, "Detector Network"));
+    addPage(new StatusPage(this));
+    addPage(new Page(this, page::Recording, "Recording: OFF"));
+    addPage(new Page(this, page::UvirThresholds, "UV/IR Fire Thresholds"));
+    addPage(new Page(this, page::SetupTable, "Setup Table"));
+    addPage(new CSettings(CSettings::PageForm, this));
+    addPage(new Page(this, page::Misc, "Misc"));
+    addPage(new Page(this, page::Version, "VantorD Version Info"));
+    if (Host().textVariant != 0) addPage(new Page(this, page::DeviceInfo, "Device Info"));
+    addPage(new Page(this, page::Logfile, "Logfile"));
+    addPage(new Page(this, page::Trend, ""));
+    showGroup(0);
+}
+
+void CTesselMain::setText(int id, const std::string& text) {
+    Dialog::setText(id, text);
+    if (id == ctl::CommState) {
+        commChar_ = text.empty() ? 0 : text[0];
+        paintCommState();
+    }
+}
+
+void CTesselMain::paintCommState() {
+    QWidget* comm = item(ctl::CommState);
+    if (!comm) return;
+    const uint32_t last = Wire().lastResponder;
+    const char* style = last < 248    ? "background: #00FF00; color: black;"
+                        : last == 248 ? "background: #F0DC0A; color: black;"
+                                      : "background: #FF0000; color: white;";
+    comm->setStyleSheet(style);
+}
+
+void CTesselMain::setPicture(int resource) {
+    itemAs<QLabel>(kPicture)->setPixmap(pictureFor(resource));
+}
+
+void CTesselMain::showGroup(int group) {
+    showEntry(group, lastEntry_[static_cast<size_t>(group)]);
+}
+
+bool CTesselMain::arrowsHidden() const {
+    return current_ == page::Recording || current_ == page::UvirThresholds;
+}
+
+void CTesselMain::showEntry(int group, int entry) {
+    const auto& entries = groups_[static_cast<size_t>(group)];
+    if (entry < 0 || entry >= static_cast<int>(entries.size())) return;
+    int next = entries[static_cast<size_t>(entry)].page;
+    if (next == page::Recording && Detector().uvirModel) next = page::UvirThresholds;
+
+    const int left = current_;
+    if (left == page::Logfile) {
+        PollBusyFlag() = false;
+        if (Wire().port.baud != 9600) CBaudrate::SwitchToFastOrBack(this);
+    }
+    if (left == page::Recording || left == page::UvirThresholds) {
+        item(kUpArrow)->show();
+        item(kDownArrow)->show();
+    }
+    if (clock_ && left != page::Select && left != page::Network && left != page::Status && left != page::Trend) {
+        clock_->setTarget(PollClock::kMainWindow);
+        clock_->setPeriod(50);
+    }
+    group_ = group;
+    lastEntry_[static_cast<size_t>(group)] = entry;
+    current_ = next;
+    setChecked(kGroupButton + group, true);
+    setWindowTitle(q(ProgramName() + "  -  " + kGroupNames[group]));
+    layoutGroups();
+    tabs_->setCurrentIndex(entry);
+    if (next == page::Recording || next == page::UvirThresholds) {
+        item(kUpArrow)->hide();
+        item(kDownArrow)->hide();
+    }
+    setTimer(1, 20, true);
+}
+
+void CTesselMain::layoutGroups() {
+    const auto& entries = groups_[static_cast<size_t>(group_)];
+    const bool tree = Host().simulateTree;
+    QSignalBlocker block(tabs_);
+    while (tabs_->count()) tabs_->removeTab(0);
+    for (const auto& e : entries) tabs_->addTab(q(e.tab));
+    tabs_->setVisible(!tree);
+    // The tree: the entries of the chosen group hang under its button.
+    while (QLayoutItem* old = groupLayout_->takeAt(0)) delete old;
+    for (int g = 0; g < 4; ++g) {
+        groupLayout_->addWidget(item(kGroupButton + g));
+        if (g == group_)
+            for (int k = 0; k < 4; ++k) groupLayout_->addWidget(item(kSubButton + k));
+    }
+    groupLayout_->addStretch();
+    for (int k = 0; k < 4; ++k) {
+        QWidget* sub = item(kSubButton + k);
+        const bool used = tree && k < static_cast<int>(entries.size());
+        sub->setVisible(used);
+        if (used) setText(kSubButton + k, entries[static_cast<size_t>(k)].tree);
+    }
+}
+
+void CTesselMain::tickTarget(PollClock::Target target) {
+    // Windows that poll on their own register as targets later; until then
+    // every tick is the main window's.
+    (void)target;
+    if (stopping_.load()) return;
+    onTimer(kTickTimer);
+}
+
+void CTesselMain::onTimer(int id) {
+    switch (id) {
+        case kTickTimer:
+            poll_->tick();
+            linkEstablished_ = poll_->linkEstablished();
+            paintCommState();
+            break;
+        case 40804:
+            stepper_->onTimer();
+            break;
+        case 1:
+            if (Page* p = pages_.value(current_)) {
+                stack_->setCurrentWidget(p);
+                p->refresh();
+            }
+            break;
+        case 10804:
+            if (auto* field = pages_[page::Select]->itemAs<QLineEdit>(SelectPage::kAddressField)) field->setFocus();
+            break;
+        case 22222:
+            if (Keys::shift()) showConsole();
+            break;
+        case 11111: {
+            uint64_t total = 0;
+            setWindowTitle(QString("BytesAvail %1").arg(GetCommStats(&total)));
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void CTesselMain::onCommand(int id) {
+    if (id >= kGroupButton && id < kGroupButton + 4) {
+        showGroup(id - kGroupButton);
+    } else if (id >= kSubButton && id < kSubButton + 4) {
+        showEntry(group_, id - kSubButton);
+    } else if (id == kPolling) {
+        const bool on = isChecked(kPolling);
+        setText(kPolling, on ? "Polling: ON" : "Polling: OFF");
+        poll_->setPolling(on);
+        paintCommState();
+    } else if (id == kConsole) {
+        if (Keys::shift()) showConsole();
+    }
+    // T E C H opens the technician console and Gas does nothing, as yet.
+}
+
+void CTesselMain::showConsole() {
+    if (!console_) {
+        console_ = new CDebugLog(this);
+        console_->setWindowFlag(Qt::Window);
+        if (WireState& w = Wire(); w.ctx) modbus_set_debug(w.ctx, 1);
+    }
+    console_->show();
+    console_->raise();
+    console_->placeBesideMainWindowSoon();
+}
+
+void CTesselMain::commFailure(int result) { poll_->showCommError(result); }
+
+bool CTesselMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::MouseButtonRelease) return Dialog::eventFilter(watched, event);
+    const int id = watched->property("controlId").toInt();
+    if (id == kUpArrow) stepper_->up();
+    else if (id == kDownArrow) stepper_->down();
+    else if (id == ctl::Permission) setText(ctl::Permission, "");
+    else if (id == ctl::Mode || id == ctl::State || id == ctl::StatusText) {
+        CFaultList list(this);
+        list.exec();
+    }
+    return Dialog::eventFilter(watched, event);
+}
+
+void CTesselMain::keyPressEvent(QKeyEvent* event) {
+    // Enter belongs to the pages; it never closes the main window.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) return;
+    Dialog::keyPressEvent(event);
+}
+
+void CTesselMain::reject() {
+    if (closing_) return;
+    closing_ = true;
+    if (Wire().port.baud != 9600) {
+        const int choice = ThreeButtonBox("The current baudrate isn't 9600...", "Warning",
+                                          "Exit leaving the baudrate unchanged",
+                                          "Restore the baudrate to 9600 and then exit",
+                                          "Don't exit and leave the baudrate unchanged", 2, this);
+        if (choice == 3) {
+            closing_ = false;
+            return;
+        }
+        if (choice == 2) CBaudrate::SwitchToFastOrBack(this);
+    }
+    if (!Keys::shift()) {
+        PollBusyFlag() = true;
+        if (MessageBox("Are you sure you want to exit?\r\nClick 'OK' to exit, 'Cancel' to stay", "Warning", MB_OKCANCEL,
+                       this) != IDOK) {
+            PollBusyFlag() = false;
+            closing_ = false;
+            return;
+        }
+    }
+    stopping_ = true;
+    if (clock_) clock_->stop();
+    CloseModbusContext();
+    logs::closeFiles();
+    PumpWait(800);
+    Dialog::reject();
+}

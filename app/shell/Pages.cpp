@@ -1,0 +1,50 @@
+#include "app/shell/Pages.h"
+
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+Page::Page(QWidget* parent, int templateId, const std::string& caption) : Dialog(parent, templateId) {
+    setWindowTitle(q(caption));
+}
+
+SelectPage::SelectPage(QWidget* parent) : Page(parent, page::Select, "Select") {
+    auto* form = new QFormLayout(this);
+    form->addRow("Address:", add(kAddressField, new QLineEdit(this)));
+    form->addRow(addButton(kBitButton, "BIT"));
+}
+
+StatusPage::StatusPage(QWidget* parent) : Page(parent, page::Status, "Status") {
+    auto* form = new QFormLayout(this);
+    form->addRow("Input voltage:", add(kVoltage, new QLabel(this)));
+    form->addRow("Temperature:", add(kTemperature, new QLabel(this)));
+    form->addRow("4-20 mA:", add(kAnalog, new QLabel(this)));
+}
+
+void StatusPage::setGauges(double volts, double temperature, double milliamps) {
+    setText(kVoltage, s(QString::number(volts, 'f', 1)));
+    setText(kTemperature, s(QString::number(temperature, 'f', 1)));
+    setText(kAnalog, s(QString::number(milliamps, 'f', 1)));
+}
+
+std::vector<std::vector<PageEntry>> PageGroups(int v) {
+    static const char* const kNetwork[] = {"", "Address List", "Network"};
+    static const char* const kSettings[] = {"Harrow Settings", "Manager Settings", "Host Settings"};
+    const std::string indent = "               -   ";
+    auto tree = [&](const std::string& text) { return (indent + text).size() > 255 ? std::string() : indent + text; };
+    std::vector<std::vector<PageEntry>> groups(4);
+    groups[0].push_back({"Address", tree("Address"), page::Select});
+    if (v != 0) groups[0].push_back({kNetwork[v], tree(kNetwork[v]), page::Network});
+    groups[1] = {{"Status", tree("Status"), page::Status},
+                 {"Trend", tree("Trend"), page::Trend},
+                 {"Recording", tree("Recording"), page::Recording},
+                 {"View Internal Log", tree("View Log"), page::Logfile}};
+    groups[2] = {{"Detector Setup", tree("Detector Setup"), page::SetupTable},
+                 {kSettings[v], tree(kSettings[v]), page::Settings},
+                 {"Miscellaneous", tree("Miscellaneous"), page::Misc}};
+    groups[3].push_back({"Version", tree("Version"), page::Version});
+    if (v != 0) groups[3].push_back({"Device Info", tree("Device Info"), page::DeviceInfo});
+    return groups;
+}

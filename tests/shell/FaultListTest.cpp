@@ -1,0 +1,178 @@
+// The fault list: its lines, its tries, and the words as a detector sends them.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <mutex>
+
+#include "shell/FaultList.h"
+#include "shell/HostSettings.h"
+#include "protocol/SwitchComm.h"
+#include "protocol/Transport.h"
+#include "sim/Control.h"
+#include "sim/Line.h"
+#include "support/PtyPeer.h"
+#include "support/RefCrc.h"
+#include "util/Log.h"
+#include "util/PumpWait.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+Lines framed(Lines faults) {
+    faults.insert(faults.begin(), {"QXD State Faults:", "===================="});
+    faults.push_back("====================");
+    return faults;
+}
+
+TEST(FaultListLines, FromWords) {
+    struct Case {
+        const char* what;
+        FaultWords words;
+        bool uvir;
+        Lines faults;
+    };
+    const Case cases[] = {
+        {"bit 0 has no text", {1, 0, 0}, false, {"Fault  0, \"Unknown\""}},
+        {"nothing set", {0, 0, 0}, false, {" >  None reported..."}},
+        {"bits 94 and 95 are not shown", {0, 0, 3u << 30}, false, {" >  None reported..."}},
+        {"mixed, ascending, all three words",
+         {1u << 20 | 1u << 8, 1u << (47 - 32), 1u << 31 | 1u << (93 - 64) | 1u << (90 - 64)},
+         true,
+         {"Fault  8, \"BIT fault\"", "Fault 20, \"Setup updated\"", "Fault 47, \"IR locked high fault\"",
+          "Fault 90, \"Startup - power on\"", "Fault 93, \"Unknown\""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetHost();
+        Detector().uvirModel = c.uvir;
+        EXPECT_EQ(FaultListLines(c.words), framed(c.faults));
+    }
+    ResetHost();
+}
+
+// The transport open on a pseudo-terminal, with the debug log, the busy hook
+// and the waits between tries recorded.
+class FaultListWire : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetWire();
+        ResetHost();
+        logs::attachLists(
+            [this](const std::string& l) {
+                std::lock_guard lock(mutex_);
+                log_.push_back(l);
+            },
+            {});
+        SetPumpWait([this](unsigned ms) { waits_.push_back(ms); });
+    }
+    void TearDown() override {
+        peer_.stop();
+        if (line_) line_->stop();
+        SetPumpWait({});
+        logs::detachLists();
+        ResetWire();
+        ResetHost();
+    }
+    void openOn(const std::string& port) {
+        ASSERT_TRUE(ParseDCB(port, &Wire().port));
+        ASSERT_NE(OpenModbusContext(), nullptr);
+        log_.clear();
+    }
+    void openOnSimulator(const wsim::DetectorConfig& det) {
+        wsim::LineOptions o;
+        o.fast = true;
+        o.seed = 7;
+        line_ = std::make_unique<wsim::Line>(o);
+        line_->addDetector(det);
+        std::string err;
+        ASSERT_TRUE(line_->start(&err)) << err;
+        openOn(line_->slavePath() + ":9600,n,8,1");
+    }
+    Lines load() {
+        FaultList list([this](bool busy) { busy_.push_back(busy); });
+        return list.load();
+    }
+    Lines logLines() {
+        std::lock_guard lock(mutex_);
+        return log_;
+    }
+
+    PtyPeer peer_;
+    std::unique_ptr<wsim::Line> line_;
+    std::mutex mutex_;
+    Lines log_;
+    std::vector<bool> busy_;
+    std::vector<unsigned> waits_;
+};
+
+TEST_F(FaultListWire, SimulatorFaultWords) {
+    wsim::DetectorConfig det;
+    det.uvir = true;
+    openOnSimulator(det);
+    Detector().uvirModel = true;
+    bool ok = false;
+    wsim::runControlCommand(*line_, "fault 1 8 on", &ok);
+    ASSERT_TRUE(ok);
+    wsim::runControlCommand(*line_, "fault 1 51 on", &ok);
+    ASSERT_TRUE(ok);
+    ASSERT_TRUE(line_->withDetector(1, [](wsim::Detector& d, int64_t) {
+        d.setFault(90, true);
+        d.setFault(94, true);
+    }));
+
+    EXPECT_EQ(load(), framed({"Fault  8, \"BIT fault\"", "Fault 51, \"UV sensor break\"",
+                              "Fault 90, \"Startup - power on\""}));
+    EXPECT_EQ(logLines(), Lines{"QXD State Faults: 0x00000100 0x00080000 0x44000000."});
+    EXPECT_EQ(busy_, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(waits_.empty());
+}
+
+TEST_F(FaultListWire, SilentDetectorLeavesTheListEmpty) {
+    openOnSimulator({});
+    ASSERT_TRUE(line_->setDetectorSilent(1, true));
+    const auto before = line_->stats().frames;
+
+    EXPECT_TRUE(load().empty());
+    EXPECT_EQ(line_->stats().frames - before, 3u);
+    const Lines log = logLines();
+    ASSERT_EQ(log.size(), 3u);
+    for (const std::string& l : log) {
+        EXPECT_EQ(l.rfind("D_MISC_CONTROL(3) returned ", 0), 0u) << l;
+        EXPECT_EQ(l.substr(l.size() - 9), " - not 29") << l;
+    }
+    EXPECT_EQ(busy_, (std::vector<bool>{true, false, true, false, true, false}));
+    EXPECT_EQ(waits_, (std::vector<unsigned>{100, 100}));
+}
+
+// A well-formed answer that is too short to hold the words must not be read
+// as words: the list comes from the next, full answer.
+TEST_F(FaultListWire, ShortAnswerIsTriedAgain) {
+    openOn(peer_.port(115200));
+    int answers = 0;
+    peer_.serve([&answers](const std::vector<uint8_t>&) {
+        if (answers++ < 2) return recordAnswer(1, {0xFF, 0xFF, 0xFF, 0xFF});
+        return recordAnswer(1, {0x04, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80});
+    });
+
+    FaultWords words{7, 7, 7};
+    EXPECT_EQ(RequestFaultWords(words), 21);
+    EXPECT_EQ(words, (FaultWords{7, 7, 7}));
+    log_.clear();
+    EXPECT_EQ(load(), framed({"Fault  2, \"Temperature measurement fault\""}));
+    EXPECT_EQ(logLines(), (Lines{"D_MISC_CONTROL(3) returned 21 - not 29",
+                                 "QXD State Faults: 0x00000004 0x00000000 0x80000000."}));
+    EXPECT_EQ(waits_, std::vector<unsigned>{100});
+    peer_.stop();
+    const auto requests = peer_.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    for (const auto& r : requests) {
+        // Record Get to address 1, length 6, command 0x9C, payload the one byte 3.
+        ASSERT_EQ(r.size(), 10u);
+        EXPECT_EQ(std::vector<uint8_t>(r.begin(), r.begin() + 5), (std::vector<uint8_t>{1, 0xC8, 6, 0, 0x9C}));
+        EXPECT_EQ(r[7], 3);
+        EXPECT_EQ(refCrc(r.data(), r.size()), 0);
+    }
+}
+
+}  // namespace

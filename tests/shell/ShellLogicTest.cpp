@@ -1,0 +1,183 @@
+// Address stepping, the poll clock's hand-over words, start-up pieces.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <thread>
+
+#include "shell/AddressStepper.h"
+#include "shell/HostSettings.h"
+#include "shell/PollClock.h"
+#include "shell/StartUp.h"
+#include "protocol/SwitchComm.h"
+#include "protocol/Transport.h"
+#include "support/PtyPeer.h"
+#include "util/Log.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+class Stepper : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetWire();
+        ASSERT_TRUE(ParseDCB(peer.port(), &Wire().port));
+        ASSERT_NE(OpenModbusContext(), nullptr);
+        AddressStepper::Hooks h;
+        h.nowMs = [this] { return now; };
+        h.showPending = [this](const std::string& label, unsigned) { labels.push_back(label); };
+        h.switched = [this](unsigned a) { switches.push_back(a); };
+        stepper = std::make_unique<AddressStepper>(h);
+    }
+    void TearDown() override { ResetWire(); }
+    // The 100 ms timer over `ms` of quiet.
+    void wait(unsigned ms) {
+        for (unsigned t = 0; t < ms; t += 100) {
+            now += 100;
+            stepper->onTimer();
+        }
+    }
+    PtyPeer peer;
+    std::unique_ptr<AddressStepper> stepper;
+    unsigned long long now = 50000;
+    std::vector<std::string> labels;
+    std::vector<unsigned> switches;
+};
+
+TEST_F(Stepper, QuickClicksSwitchOnceAfterTheQuietTime) {
+    Wire().slave = 5;
+    for (int i = 0; i < 10; ++i) {
+        stepper->up();
+        wait(200);
+    }
+    EXPECT_TRUE(switches.empty());
+    EXPECT_EQ(labels.back(), "Addr 15:");
+    wait(1200);
+    EXPECT_TRUE(switches.empty());
+    wait(100);
+    EXPECT_EQ(switches, std::vector<unsigned>{15});
+    EXPECT_EQ(Wire().slave, 15u);
+}
+
+TEST_F(Stepper, Limits) {
+    Wire().slave = 247;
+    stepper->up();
+    EXPECT_EQ(stepper->pending(), 247u);
+    EXPECT_EQ(labels.back(), "Adr 247:");
+    wait(1600);
+    Wire().slave = 1;
+    stepper->down();
+    EXPECT_EQ(stepper->pending(), 1u);
+    stepper->select(120, true);
+    EXPECT_EQ(switches.back(), 120u);
+}
+
+TEST(PollClockWords, PendingValuesAreTakenOnceAndNeverLost) {
+    std::vector<PollClock::Target> ticked;
+    PollClock::Hooks h;
+    h.tick = [&](PollClock::Target t) { ticked.push_back(t); };
+    h.sleep = [](unsigned) {};
+    PollClock clock(h);
+    LinkModeWord() = LINK_MODBUS;
+    clock.setTarget(42);
+    clock.setPeriod(50);
+    clock.step();
+    EXPECT_EQ(clock.target(), 42);
+    EXPECT_EQ(clock.period(), 50u);
+    clock.setTarget(PollClock::kMainWindow);
+    clock.step();
+    EXPECT_EQ(ticked, (std::vector<PollClock::Target>{42, 0}));
+
+    // Busy or a switch in progress: no tick.
+    clock.setBusy(true);
+    clock.step();
+    clock.setBusy(false);
+    LinkModeWord() = LINK_SWITCHING;
+    clock.step();
+    EXPECT_EQ(ticked.size(), 2u);
+
+    // A switch request is acknowledged after the tick, exactly once.
+    LinkModeWord() = LINK_REQUESTED;
+    clock.step();
+    EXPECT_EQ(LinkModeWord().load(), LINK_SWITCHING);
+    LinkModeWord() = LINK_MODBUS;
+}
+
+TEST(PollClockWords, TargetsSetFromAnotherThreadArrive) {
+    std::atomic<PollClock::Target> last{0};
+    PollClock::Hooks h;
+    h.tick = [&](PollClock::Target t) { last = t; };
+    h.sleep = [](unsigned) { std::this_thread::yield(); };
+    PollClock clock(h);
+    ASSERT_TRUE(clock.start());
+    for (PollClock::Target t = 1; t <= 200; ++t) {
+        clock.setTarget(t);
+        while (last.load() != t) std::this_thread::yield();
+    }
+    clock.stop();
+    EXPECT_EQ(last.load(), 200);
+}
+
+TEST(StartUp, WithoutParamIniTheSettingsDialogDecides) {
+    TempFolder folder;
+    ResetWire();
+    ResetHost();
+    std::vector<std::string> lines;
+    logs::attachLists([&](const std::string& l) { lines.push_back(l); }, {});
+    // OK twice with nothing changed, then Exit.
+    int dialogs = 0;
+    EXPECT_FALSE(OpenDetectorLink([&] { return ++dialogs < 3; }));
+    EXPECT_EQ(dialogs, 3);
+    logs::detachLists();
+    EXPECT_EQ(lines, std::vector<std::string>(3, "ParseDCB(COM0:9600,n,8,1) failed..."));
+    EXPECT_EQ(Wire().ctx, nullptr);
+}
+
+TEST(StartUp, SettingsFromParamIni) {
+    TempFolder folder;
+    PtyPeer peer;
+    std::ofstream("Param.ini") << "[vantord]\niGood=0\nfUsUnits=1\nfUseCmdTags=1\n[DCB]\nszCom="
+                               << peer.port(19200) << "\n";
+    ResetWire();
+    ResetHost();
+    LoadHostSettings();
+    EXPECT_EQ(Host().textVariant, 0);
+    EXPECT_EQ(ProgramName(), "Harrow");
+    EXPECT_TRUE(OpenDetectorLink([] { return false; }));
+    EXPECT_EQ(Host().usUnits, 1);
+    EXPECT_TRUE(Wire().useCmdTags);
+    EXPECT_EQ(BaudTitle(), "Harrow (Baudrate 19200)");
+    EXPECT_EQ(LibraryVersionText(""), "3.1.2");
+    EXPECT_EQ(LibraryVersionText("0123456789abcdefgh"), "0123456789abcde");
+    ResetWire();
+}
+
+TEST(StartUp, AReopenThatFailsLeavesNothingToSendOn) {
+    PtyPeer peer;
+    ResetWire();
+    ASSERT_TRUE(ParseDCB(peer.port(), &Wire().port));
+    ASSERT_NE(OpenModbusContext(), nullptr);
+    Wire().port.portName = "/dev/wexcon-no-such-port";
+    EXPECT_FALSE(ReopenLink());
+    EXPECT_EQ(LinkModeWord().load(), LINK_SWITCHING);
+    uint8_t buffer[89];
+    EXPECT_EQ(ModbusGet(0, D_SETUP2HOST, Wire().ctx, buffer, 89, 0, 50), -1);
+    EXPECT_TRUE(peer.read(100).empty());
+    ResetWire();
+}
+
+TEST(StartUp, OneCopyAtATime) {
+    TempFolder folder;
+    const std::string lock = folder.path() + "/lock";
+    SingleCopyGuard first(lock), second(lock);
+    ASSERT_TRUE(first.acquire());
+    int waits = 0;
+    EXPECT_FALSE(second.acquire(20, 300, [&](unsigned ms) {
+        EXPECT_EQ(ms, 300u);
+        ++waits;
+    }));
+    EXPECT_EQ(waits, 19);
+    // The first copy goes while the second waits: the second gets in.
+    EXPECT_TRUE(second.acquire(20, 300, [&](unsigned) { first.release(); }));
+}
+
+}  // namespace

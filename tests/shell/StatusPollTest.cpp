@@ -1,0 +1,195 @@
+// The status poll against a simulated line and against scripted answers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "FakePanel.h"
+#include "OneDetectorLine.h"
+#include "shell/HostSettings.h"
+#include "shell/StatusPoll.h"
+#include "protocol/SwitchComm.h"
+#include "protocol/Transport.h"
+#include "sim/Line.h"
+#include "support/PtyPeer.h"
+#include "support/RefCrc.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+class StatusPollSim : public OneDetectorLine {
+protected:
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(openLine(5));
+        Host().textVariant = 2;
+        StatusPoll::Hooks hooks;
+        hooks.nowMs = [this] { return now; };
+        hooks.gauges = [this](double v, double, double) { lastGauge = v; };
+        poll = std::make_unique<StatusPoll>(panel, hooks);
+    }
+    void tick() {
+        now += 100;
+        poll->tick();
+    }
+
+    FakePanel panel;
+    std::unique_ptr<StatusPoll> poll;
+    unsigned long long now = 100000;
+    double lastGauge = 0;
+};
+
+TEST_F(StatusPollSim, SilenceThenBackOffThenRecovery) {
+    tick();
+    EXPECT_EQ(panel.text(ctl::CommState), "COMM OK");
+    EXPECT_EQ(panel.text(ctl::Address), "5");
+    EXPECT_EQ(panel.text(ctl::Mode), "N");
+    EXPECT_EQ(panel.text(ctl::Heater), "OFF");
+    EXPECT_TRUE(poll->connected());
+
+    line->setSilent(true);
+    struct Step {
+        int failures;
+        const char* comm;
+        const char* address;
+        bool blank;
+    } const steps[] = {
+        {1, "COMM OK", "---", false}, {2, "COMM OK", "---", false}, {3, "NO COMM", "---", false},
+        {4, "NO COMM", "- -", true},  {5, "NO COMM", "- -", true},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.failures);
+        tick();
+        EXPECT_EQ(poll->consecutiveFailures(), s.failures);
+        EXPECT_EQ(panel.text(ctl::CommState), s.comm);
+        EXPECT_EQ(panel.text(ctl::Address), s.address);
+        EXPECT_EQ(panel.text(ctl::Mode).empty(), s.blank);
+        EXPECT_EQ(panel.disabled.count(ctl::Fault) == 1, s.blank);
+        EXPECT_EQ(Wire().lastResponder, 255u);
+    }
+    EXPECT_EQ(lastGauge, 1001.0);  // off-scale since the third failure
+    while (poll->consecutiveFailures() < 11) tick();
+
+    // Eleven in a row: the next twenty ticks send nothing at all.
+    const auto framesBefore = line->stats().frames;
+    for (int i = 0; i < 20; ++i) tick();
+    EXPECT_EQ(line->stats().frames, framesBefore);
+    EXPECT_EQ(poll->backOff(), 0);
+
+    line->setSilent(false);
+    tick();
+    EXPECT_EQ(line->stats().frames, framesBefore + 1);
+    EXPECT_TRUE(poll->connected());
+    EXPECT_EQ(panel.text(ctl::CommState), "COMM OK");
+    EXPECT_EQ(panel.text(ctl::Address), "5");
+    EXPECT_EQ(poll->consecutiveFailures(), 0);
+    EXPECT_TRUE(panel.disabled.empty());
+}
+
+TEST_F(StatusPollSim, PollingOffSendsNothing) {
+    poll->setPolling(false);
+    const auto before = line->stats().frames;
+    tick();
+    EXPECT_EQ(line->stats().frames, before);
+    EXPECT_EQ(panel.text(ctl::CommState), "---");
+    EXPECT_EQ(Wire().lastResponder, 248u);
+}
+
+// Answers the poll cannot get from the simulator: addresses out of range and
+// hand-made field values.
+class StatusPollScripted : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetWire();
+        ResetHost();
+        ASSERT_TRUE(ParseDCB(peer.port(115200), &Wire().port));
+        ASSERT_NE(OpenModbusContext(), nullptr);
+        StatusPoll::Hooks hooks;
+        hooks.gauges = [this](double v, double t, double ma) { gauges = {v, t, ma}; };
+        poll = std::make_unique<StatusPoll>(panel, hooks);
+    }
+    void TearDown() override {
+        peer.stop();
+        ResetWire();
+        ResetHost();
+    }
+    void answerWith(const Bytes& data, uint8_t address) {
+        peer.serve([=](const Bytes&) { return recordAnswer(address, data); });
+    }
+    static Bytes status() {
+        Bytes d(160, 0);
+        d[0] = 99;   // state 99 reads as 0
+        d[1] = 'w';  // shown upper-cased
+        d[2] = 0x40 | 0x20 | 0x80;
+        const float celsius = 25.0f, volts = 24.0f;
+        std::memcpy(&d[147 - 15], &celsius, 4);
+        std::memcpy(&d[155 - 15], &volts, 4);
+        d[159 - 15] = 200;
+        d[160 - 15] = 1;
+        d[161 - 15] = 0xDB;
+        d[162 - 15] = 0xC5;
+        return d;
+    }
+    PtyPeer peer;
+    FakePanel panel;
+    std::unique_ptr<StatusPoll> poll;
+    std::array<double, 3> gauges{};
+};
+
+TEST_F(StatusPollScripted, FieldsOfAnAnswer) {
+    Host().usUnits = 1;
+    answerWith(status(), 9);
+    poll->tick();
+    EXPECT_EQ(panel.text(ctl::Address), "9");
+    EXPECT_EQ(Wire().slave, 9u);
+    EXPECT_EQ(panel.text(ctl::Mode), "W");
+    EXPECT_EQ(panel.text(ctl::State), "0");
+    EXPECT_EQ(panel.text(ctl::Analog), "20.0");
+    EXPECT_EQ(panel.text(ctl::Heater), "ON");
+    EXPECT_EQ(panel.text(ctl::Permission), "Locked: Elevation 3, Left 5 min.");
+    EXPECT_EQ(panel.indicators[ctl::Accessory], 1);
+    EXPECT_EQ(panel.indicators[ctl::Alarm], 0);
+    EXPECT_EQ(panel.indicators[ctl::Fault], 1);
+    EXPECT_DOUBLE_EQ(gauges[1], 77.5);  // 25 degrees in US units
+    EXPECT_DOUBLE_EQ(gauges[2], 20.0);
+}
+
+TEST_F(StatusPollScripted, AnswersFromOddAddresses) {
+    struct Case {
+        uint8_t address;
+        bool connected;
+    } const cases[] = {{250, false}, {0, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address);
+        answerWith(status(), c.address);
+        poll->tick();
+        peer.stop();
+        EXPECT_EQ(panel.text(ctl::Address), "---");
+        EXPECT_EQ(poll->consecutiveFailures(), c.connected ? 0 : 1);
+        EXPECT_EQ(Wire().lastResponder, c.address);
+    }
+}
+
+TEST_F(StatusPollScripted, AShortRecordIsNoAnswer) {
+    Bytes d = status();
+    d.resize(100);
+    answerWith(d, 9);
+    poll->tick();
+    EXPECT_EQ(poll->consecutiveFailures(), 1);
+    EXPECT_EQ(panel.text(ctl::Address), "---");
+}
+
+TEST(StatusPollErrorLine, SpinnerAndTexts) {
+    FakePanel panel;
+    StatusPoll poll(panel, {});
+    const std::pair<int, const char*> cases[] = {{-1, "- comm error..."},
+                                                 {-5, "\\ Invalid response, 4 bytes..."},
+                                                 {3, "| Invalid response from wrong address..."},
+                                                 {-1, "/ comm error..."},
+                                                 {-1, "- comm error..."}};
+    for (const auto& [result, line] : cases) {
+        poll.showCommError(result);
+        EXPECT_EQ(panel.text(ctl::StatusText), line);
+    }
+}
+
+}  // namespace
