@@ -1,0 +1,32 @@
+#pragma once
+// The header every detector answer starts with. An answer is the header, the
+// record data and the two CRC bytes.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+constexpr size_t kHeaderSize = 15;
+constexpr size_t kFrameOverhead = kHeaderSize + 2;
+// Largest frame either side ever sends; buffers for whole answers use it.
+constexpr size_t kMaxRecordFrame = 65535 + 8;
+
+// Where each header field starts. A tagged request's tag comes back in the
+// nonce's first byte.
+namespace hdr {
+constexpr size_t Address = 0, Function = 1, Length = 2, Model = 5, Serial = 7, Tag = 11, Nonce = 11;
+}
+
+struct ResponseHeader {
+    uint8_t address;
+    uint8_t function;  // 0xC8
+    uint16_t length;   // record data + 11
+    uint16_t model;
+    uint32_t serial;
+    uint8_t tag;
+    uint32_t nonce;  // the key of the next authorised request
+};
+
+// nullopt when the frame is shorter than the header. Nothing else is checked:
+// the transport has already accepted the frame.
+std::optional<ResponseHeader> DecodeHeader(std::span<const uint8_t> frame);
