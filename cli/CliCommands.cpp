@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "cli/Hex.h"
+#include "cli/PollLine.h"
 #include "protocol/Registers.h"
 #include "protocol/Transport.h"
 #include "util/PumpWait.h"
@@ -243,22 +244,19 @@ int CliSession::poll(const std::vector<std::string>& args) {
         if (!v || (name != "--count" && name != "--period")) return usageError("bad option " + name + " " + value);
         (name == "--count" ? count : period) = *v;
     }
+    const CommandInfo& info = *commandInfo(D_DATA2HOST);
     int status = kCliOk;
     for (unsigned long i = 0; count == 0 || i < count; ++i) {
         if (i) PumpWait(static_cast<unsigned>(period));
-        uint8_t frame[177] = {};
-        const int r = ModbusGet(0, D_DATA2HOST, Wire().ctx, frame, sizeof frame, 100, 500);
-        char line[160];
-        if (r == static_cast<int>(sizeof frame)) {
-            const unsigned serial = frame[7] | frame[8] << 8 | frame[9] << 16 | static_cast<unsigned>(frame[10]) << 24;
-            const char mode = frame[16] >= 32 && frame[16] < 127 ? static_cast<char>(frame[16]) : '?';
-            std::snprintf(line, sizeof line, "address %u serial %u model 0x%04X mode %c state %u", frame[0],
-                          serial, frame[5] | frame[6] << 8, mode, frame[15]);
-        } else {
-            std::snprintf(line, sizeof line, "address %u no answer (%s)", Wire().slave, transportError(r).c_str());
+        std::vector<uint8_t> frame(info.responseSize);
+        const int r = ModbusGet(0, D_DATA2HOST, Wire().ctx, frame.data(), info.responseSize, info.waitMs,
+                                info.timeoutMs);
+        auto line = r == static_cast<int>(frame.size()) ? PollLine(frame) : std::nullopt;
+        if (!line) {
+            line = "address " + std::to_string(Wire().slave) + " no answer (" + transportError(r) + ")";
             status = kCliFailed;
         }
-        out_ << line << std::endl;
+        out_ << *line << std::endl;
     }
     return status;
 }
