@@ -18,6 +18,7 @@
 
 #include "protocol/SwitchComm.h"
 #include "protocol/Transport.h"
+#include "protocol/records/ByteOrder.h"
 #include "sim/Line.h"
 #include "tests/sim/SimHost.h"
 
@@ -26,7 +27,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr unsigned kWaitMs = 100, kTimeoutMs = 500;
-constexpr double kRequestBytes = 18, kAnswerBytes = 177;
+constexpr double kRequestBytes = 18;
 
 double msSince(Clock::time_point t0) {
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
@@ -35,8 +36,9 @@ double msSince(Clock::time_point t0) {
 // Moves the detector at address 1 from 9600 to `baud`, as the tool does.
 bool switchDetector(unsigned baud) {
     if (baud == 9600) return true;
-    const uint8_t p[4] = {uint8_t(baud), uint8_t(baud >> 8), uint8_t(baud >> 16), uint8_t(baud >> 24)};
-    if (ModbusSet(4, p, Wire().ctx, D_SWITCH_BAUD) != 0) return false;
+    std::vector<uint8_t> p;
+    le::append32(p, baud);
+    if (ModbusSet(static_cast<unsigned>(p.size()), p.data(), Wire().ctx, D_SWITCH_BAUD) != 0) return false;
     // The detector reprograms its UART 100 ms after the request.
     std::this_thread::sleep_for(std::chrono::milliseconds(250));
     Wire().port.baud = baud;
@@ -45,14 +47,14 @@ bool switchDetector(unsigned baud) {
 
 // Time from request to complete answer, no fixed wait: the simulator's
 // latency, its pacing and the pseudo-terminal together.
-double answerMs(const std::string& path, unsigned baud) {
+double answerMs(const std::string& path, unsigned baud, size_t answerSize) {
     simtest::Host host;
     if (!host.open(path, baud)) return -1;
     double total = 0;
     const int n = 10;
     for (int i = 0; i < n; ++i) {
         const auto t0 = Clock::now();
-        if (host.exchange(simtest::dataRequest(1), 177).size() != 177) return -1;
+        if (host.exchange(simtest::dataRequest(1), answerSize).size() != answerSize) return -1;
         total += msSince(t0);
     }
     return total / n;
@@ -73,8 +75,13 @@ void BM_PollPeriod(benchmark::State& state) {
         state.SkipWithError("cannot set up the line");
         return;
     }
-    uint8_t frame[177];
-    if (ModbusGet(0, D_DATA2HOST, Wire().ctx, frame, sizeof frame, kWaitMs, kTimeoutMs) != 177) {
+    const unsigned answerSize = commandInfo(D_DATA2HOST)->responseSize;
+    std::vector<uint8_t> frame(answerSize);
+    const auto poll = [&] {
+        return ModbusGet(0, D_DATA2HOST, Wire().ctx, frame.data(), answerSize, kWaitMs, kTimeoutMs) ==
+               static_cast<int>(answerSize);
+    };
+    if (!poll()) {
         state.SkipWithError("the detector does not answer");
         return;
     }
@@ -83,18 +90,18 @@ void BM_PollPeriod(benchmark::State& state) {
     int failures = 0;
     for (auto _ : state) {
         const auto t0 = Clock::now();
-        if (ModbusGet(0, D_DATA2HOST, Wire().ctx, frame, sizeof frame, kWaitMs, kTimeoutMs) != 177) ++failures;
+        if (!poll()) ++failures;
         const double ms = msSince(t0);
         totalMs += ms;
         worstMs = std::max(worstMs, ms);
     }
     // The host side must let go of the port before the answer time is measured on it.
     ResetWire();
-    const double answer = answerMs(line.slavePath(), baud);
+    const double answer = answerMs(line.slavePath(), baud, answerSize);
     line.stop();
 
     const double period = totalMs / static_cast<double>(state.iterations());
-    const double model = kWaitMs + (kRequestBytes + kAnswerBytes) * 10.0 * 1000.0 / baud;
+    const double model = kWaitMs + (kRequestBytes + answerSize) * 10.0 * 1000.0 / baud;
     state.counters["period_ms"] = period;
     state.counters["period_max_ms"] = worstMs;
     state.counters["model_ms"] = model;
