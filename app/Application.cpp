@@ -4,8 +4,9 @@
 #include <QProcess>
 #include <cstdlib>
 
-#include "shell/HostSettings.h"
+#include "shell/ShellState.h"
 #include "app/shell/CTesselMain.h"
+#include "app/util/CDebugLog.h"
 #include "app/shell/CSettings.h"
 #include "shell/StartUp.h"
 #include "app/kit/Keys.h"
@@ -37,26 +38,29 @@ int RunWexcon(const StartOptions& options) {
     }
     LoadHostSettings();
     CSettings::SetRestart([] { RestartProgram(); });
-    // The keys held at start-up, or their command-line stand-ins.
-    if (options.console || options.rawDiagnostic)
-        Keys::set(KeyState{true, options.rawDiagnostic, false, false});
-    const bool rawDiagnostic = Keys::leftShift() && Keys::rightShift();
+    Keys::install();
+    const StartModes modes = ChooseStartModes(options.console, options.rawDiagnostic, CurrentKeys());
+    const bool showConsole = modes.console;
+    // The console exists from here on, so that the start-up's own lines reach
+    // its lists and files; it stays hidden unless asked for.
+    CDebugLog console;
+    console.setWindowFlag(Qt::Window);
+    if (showConsole) console.show();
 
     const bool open = OpenDetectorLink([] {
         CSettings dialog(CSettings::StartUpForm);
         dialog.exec();
         return dialog.confirmed();
     });
-    if (!open) {
-        Keys::set(std::nullopt);
-        return 0;
-    }
+    if (!open) return 0;
     CTesselMain::Options o;
-    o.rawDiagnostic = rawDiagnostic;
+    o.rawDiagnostic = modes.rawDiagnostic;
     CTesselMain window(o);
+    window.setConsole(&console);
+    if (showConsole) window.showConsole();
     window.setWindowTitle(QString::fromStdString(BaudTitle()));
-    Keys::set(std::nullopt);
     window.exec();
+    Shell().link().stop();
     ResetWire();
     return 0;
 }

@@ -133,6 +133,7 @@ unsigned setWaitMs(size_t blockBytes) {
 }  // namespace
 
 WireState& Wire() { return g_wire; }
+unsigned LinkBaud() { return g_wire.port.baud; }
 std::atomic<int>& LinkModeWord() { return g_linkMode; }
 std::recursive_mutex& LinkLock() { return g_lock; }
 

@@ -8,6 +8,7 @@
 #include "protocol/Commands.h"
 #include "protocol/Dcb.h"
 #include "protocol/ModbusRtu.h"
+#include "protocol/records/ResponseHeader.h"
 
 // Who owns the port.
 enum LinkMode : int {
@@ -67,5 +68,5 @@ int ChangeDetectorAddress(unsigned newAddress);
 // The two bytes of the authorisation code as they go into F[4], F[5].
 uint16_t AuthorisationCode(uint32_t nonce);
 
-// Largest frame either side ever sends; buffers for whole answers use it.
-constexpr size_t kMaxRecordFrame = 65535 + 8;
+// The speed the link was last opened at; safe from any thread.
+unsigned LinkBaud();

@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsimpleini-dev
   python3 python3-pymodbus python3-serial python3-serial-asyncio mbpoll
-  qt6-base-dev qt6-serialport-dev xvfb xauth
+  qt6-base-dev qt6-serialport-dev libx11-dev xvfb xauth
 )
 
 missing=()

@@ -1,55 +1,55 @@
 #include "shell/AddressStepper.h"
 
-#include "protocol/Transport.h"
+#include "shell/CTesselMainIds.h"
+#include "shell/PagesIds.h"
+#include "shell/ShellState.h"
 #include "util/Log.h"
 #include "util/PumpWait.h"
 
-unsigned long long AddressStepper::now() const { return hooks_.nowMs ? hooks_.nowMs() : TickMs(); }
+AddressStepper::AddressStepper(std::shared_ptr<Panel> panel, SwitchTo switchTo,
+                               std::function<unsigned long long()> nowMs)
+    : panel_(std::move(panel)), switchTo_(std::move(switchTo)), nowMs_(std::move(nowMs)) {}
+
+unsigned long long AddressStepper::now() const { return nowMs_ ? nowMs_() : TickMs(); }
 
 std::string AddressStepper::label(unsigned address) {
     return (address < 100 ? "Addr " : "Adr ") + std::to_string(address) + ":";
 }
 
+void AddressStepper::show(unsigned address) {
+    panel_->setText(ctl::AddressLabel, label(address));
+    panel_->setText(page::kAddressField, std::to_string(address));
+}
+
 void AddressStepper::step(int delta) {
-    if (hooks_.arrowsHidden && hooks_.arrowsHidden()) return;
     if (!series_) {
-        pending_ = Wire().slave;
+        pending_ = Shell().detector.address;
         series_ = true;
-        if (hooks_.timer) hooks_.timer(true);
+        panel_->setTimer(mainwin::kStepTimer, 100, false);
     }
     if (delta > 0 && pending_ < 247) ++pending_;
     if (delta < 0 && pending_ > 1) --pending_;
     clickMs_ = now();
     DebugLog(delta > 0 ? "Up ==> %u" : "Down ==> %u", pending_);
-    if (hooks_.showPending) hooks_.showPending(label(pending_), pending_);
+    show(pending_);
 }
 
 void AddressStepper::select(unsigned address, bool atOnce) {
     pending_ = address;
-    if (hooks_.showPending) hooks_.showPending(label(address), address);
+    show(address);
     series_ = true;
     if (atOnce) {
         clickMs_ = now() - 1501;
         onTimer();
     } else {
         clickMs_ = now();
-        if (hooks_.timer) hooks_.timer(true);
+        panel_->setTimer(mainwin::kStepTimer, 100, false);
     }
 }
 
-void AddressStepper::onTimer() {
+void AddressStepper::onTimer(bool arrowsHidden) {
     if (!series_ || now() - clickMs_ < 1500) return;
-    if (hooks_.timer) hooks_.timer(false);
+    panel_->stopTimer(mainwin::kStepTimer);
     series_ = false;
-    if (hooks_.arrowsHidden && hooks_.arrowsHidden()) return;
-    std::lock_guard lock(LinkLock());
-    WireState& w = Wire();
-    w.slave = pending_;
-    if (modbus_set_slave(w.ctx, static_cast<int>(pending_)) == 0) {
-        DebugLog("modbus_set_slave(%u) success.", pending_);
-        w.lastResponder = pending_;
-        if (hooks_.switched) hooks_.switched(pending_);
-    } else {
-        DebugLog("modbus_set_slave(%u) failure...", pending_);
-    }
+    if (!arrowsHidden && switchTo_) switchTo_(pending_);
 }

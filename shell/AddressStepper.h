@@ -1,25 +1,25 @@
 #pragma once
 #include <functional>
+#include <memory>
 #include <string>
+
+#include "util/Panel.h"
 
 // The address arrows: clicks step a pending address, and the detector is
 // switched once, 1.5 s after the last click, so that a quick series of clicks
-// costs one switch.
+// costs one switch. Runs on the interface thread; the switch itself is the
+// caller's (it goes to the link worker).
 class AddressStepper {
 public:
-    struct Hooks {
-        std::function<unsigned long long()> nowMs;
-        std::function<void(const std::string& label, unsigned pending)> showPending;  // 3358 and field 3005
-        std::function<void(bool run)> timer;     // 40804, every 100 ms
-        std::function<bool()> arrowsHidden;      // Recording pages
-        std::function<void(unsigned address)> switched;
-    };
-    explicit AddressStepper(Hooks hooks) : hooks_(std::move(hooks)) {}
+    using SwitchTo = std::function<void(unsigned address)>;
+
+    AddressStepper(std::shared_ptr<Panel> panel, SwitchTo switchTo,
+                   std::function<unsigned long long()> nowMs = {});
 
     void up() { step(+1); }
     void down() { step(-1); }
-    // Timer 40804.
-    void onTimer();
+    // Timer 40804; while the arrows are hidden the series ends without a switch.
+    void onTimer(bool arrowsHidden = false);
     // Another window chose an address; `atOnce` switches without the quiet time.
     void select(unsigned address, bool atOnce);
 
@@ -28,9 +28,12 @@ public:
 
 private:
     void step(int delta);
+    void show(unsigned address);
     unsigned long long now() const;
 
-    Hooks hooks_;
+    std::shared_ptr<Panel> panel_;
+    SwitchTo switchTo_;
+    std::function<unsigned long long()> nowMs_;
     unsigned pending_ = 0;
     bool series_ = false;
     unsigned long long clickMs_ = 0;

@@ -1,27 +1,29 @@
 #include "shell/BaudSwitch.h"
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
-#include "shell/StartUp.h"
 #include "protocol/SwitchComm.h"
 #include "protocol/Transport.h"
+#include "shell/CBaudrateIds.h"
+#include "shell/ShellState.h"
+#include "shell/StartUp.h"
+#include "util/Keyboard.h"
 #include "util/Log.h"
 #include "util/PumpWait.h"
 
-namespace {
+using namespace baudwin;
 
-constexpr unsigned MB_ICONERROR = 0x10;
-constexpr unsigned MB_ICONEXCLAMATION = 0x30;
-constexpr unsigned MB_ICONINFORMATION = 0x40;
+namespace {
 
 unsigned hostBaud() { return Wire().port.baud; }
 
-}  // namespace
+constexpr const char* kAutoFailed =
+    "Auto switching baudrate failed after %u retries.\r\nEither - power-down then up - to restart at "
+    "9600 baud.\r\rOr - wait 15 minutes - the detector will auto-revert to 9600 baud.";
 
-std::atomic<bool>& WaitingForResponse() {
-    static std::atomic<bool> waiting{false};
-    return waiting;
-}
+}  // namespace
 
 BaudSwitch::Options SwitchToFastOrBackOptions(unsigned currentBaud) {
     BaudSwitch::Options o;
@@ -41,18 +43,25 @@ BaudSwitch::Options ReapplyLocalBaudOptions() {
     return o;
 }
 
-BaudSwitch::BaudSwitch(Ui ui, Env env, Options options)
-    : ui_(std::move(ui)), env_(std::move(env)), options_(options) {}
+BaudSwitch::BaudSwitch(std::shared_ptr<Panel> panel, Options options, Clock clock)
+    : panel_(std::move(panel)), options_(options), clock_(std::move(clock)) {}
 
-unsigned long long BaudSwitch::now() const { return env_.nowMs ? env_.nowMs() : TickMs(); }
+unsigned long long BaudSwitch::now() const { return clock_.nowMs ? clock_.nowMs() : TickMs(); }
 
-int BaudSwitch::initialSelection() const { return hostBaud() == 9600 ? options_.presetIndex : kBaudIndex9600; }
+void BaudSwitch::sleep(unsigned ms) const {
+    if (clock_.sleepMs)
+        clock_.sleepMs(ms);
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
-bool BaudSwitch::localButton() const { return options_.localOnly || (env_.shiftHeld && env_.shiftHeld()); }
+int BaudSwitch::initialSelection() const { return LinkBaud() == 9600 ? options_.presetIndex : kBaudIndex9600; }
+
+bool BaudSwitch::localButton() const { return options_.localOnly || CurrentKeys().shift; }
 
 void BaudSwitch::open() {
     selection_ = initialSelection();
-    if (localButton() && ui_.buttonText) ui_.buttonText("Switch local baudrate only");
+    if (localButton()) panel_->setText(kSwitch, "Switch local baudrate only");
     if (options_.automatic) {
         startingBaud_ = hostBaud();
         // The local reapply goes to the other speed of the pair.
@@ -62,12 +71,13 @@ void BaudSwitch::open() {
 }
 
 void BaudSwitch::run(int selection) {
+    Panel& p = *panel_;
     selection_ = selection;
     unsigned target;
     if (options_.force9600) {
         target = 9600;
     } else if (selection < 0 || selection >= static_cast<int>(std::size(kBaudRates))) {
-        ui_.message("No baudrate selected...", "", MB_ICONEXCLAMATION);
+        p.ask("No baudrate selected...", "", MB_ICONEXCLAMATION);
         return;
     } else {
         target = kBaudRates[selection];
@@ -77,102 +87,111 @@ void BaudSwitch::run(int selection) {
     if (localButton()) {
         w.port.baud = target;
         if (!ReopenLink()) {
-            ui_.buttonText("Local baudrate switch failed - the port did not reopen...");
-            ui_.enableButton(false);
+            p.setText(kSwitch, "Local baudrate switch failed - the port did not reopen...");
+            p.enable(kSwitch, false);
             result_ = Unchanged;
             return;
         }
-        ui_.buttonText("Baudrate switched locally...");
-        ui_.enableButton(false);
-        ui_.updateTitles();
+        p.setText(kSwitch, "Baudrate switched locally...");
+        p.enable(kSwitch, false);
+        p.setTitle(Panel::kMainWindow, BaudTitle());
         result_ = Switched;
-        if (options_.automatic) ui_.closeSoon();
+        if (options_.automatic) p.close(IDOK, 1500);
         return;
     }
 
-    env_.busy(true);
+    Shell().busy = true;
     bool sent = false;
     {
         std::lock_guard lock(LinkLock());
         if (target == w.port.baud) {
-            env_.busy(false);
-            ui_.message("Switching to the current baudrate.\r\nSelect a different baudrate...", "", MB_ICONINFORMATION);
+            Shell().busy = false;
+            p.ask("Switching to the current baudrate.\r\nSelect a different baudrate...", "", MB_ICONINFORMATION);
             return;
         }
-        env_.sleepMs(1500);
+        sleep(1500);
         uint8_t payload[4];
         for (int i = 0; i < 4; ++i) payload[i] = static_cast<uint8_t>(target >> (8 * i));
         for (int attempt = 0; attempt < 3 && !sent; ++attempt) {
             sent = ModbusSet(sizeof payload, payload, w.ctx, D_SWITCH_BAUD) != -1;
             if (!sent) PumpWait(300);
         }
-        env_.sleepMs(500);
+        sleep(500);
         if (sent) {
             w.port.baud = target;
             ReopenLink();
         }
     }
-    if (sent) {
-        WaitingForResponse() = true;
-        waitStart_ = now();
-        waiting_ = true;
-        ui_.waitTimer(true);
-        ui_.buttonText("Waiting 8 sec for responses");
-    } else {
-        ui_.buttonText("Submission of request to switch baudrate failed...");
+    Shell().busy = false;
+    p.enable(kSwitch, false);
+    if (!sent) {
+        // The detector never heard the request, so both sides are still at the
+        // old speed; an automatic window must end rather than wait forever.
+        giveUp(Unchanged, "Submission of request to switch baudrate failed...");
+        return;
     }
-    ui_.enableButton(false);
-    env_.busy(false);
+    Shell().waitingForResponse = true;
+    waitStart_ = now();
+    waiting_ = true;
+    p.setTimer(kWaitTimer, 100, false);
+    p.setText(kSwitch, "Waiting 8 sec for responses");
 }
 
 void BaudSwitch::onTimer() {
     if (!waiting_) return;
+    Panel& p = *panel_;
     DebugLog("waiting_for_alldata_msg...");
-    if (!WaitingForResponse().load()) {
+    if (!Shell().waitingForResponse.load()) {
         finishWaiting(Switched);
-        ui_.buttonText("Baudrate switched successfully!");
-        ui_.updateTitles();
-        if (options_.automatic) ui_.closeSoon();
+        p.setText(kSwitch, "Baudrate switched successfully!");
+        p.setTitle(Panel::kMainWindow, BaudTitle());
+        if (options_.automatic) p.close(IDOK, 1500);
         return;
     }
     if (now() - waitStart_ <= 8000) return;
-    if (env_.ctrlHeld && env_.ctrlHeld()) {
+    if (CurrentKeys().ctrl) {
         finishWaiting(Unchanged);
-        ui_.buttonText("Switch failed - baudrate remains unchanged...");
-        ui_.updateTitles();
+        p.setText(kSwitch, "Switch failed - baudrate remains unchanged...");
+        p.setTitle(Panel::kMainWindow, BaudTitle());
         return;
     }
     finishWaiting(Pending);
     WireState& w = Wire();
-    w.port.baud = 9600;
-    if (LinkModeWord().load() == LINK_MODBUS && options_.automatic > 1) w.port.baud = startingBaud_;
-    ReopenLink();
+    {
+        std::lock_guard lock(LinkLock());
+        w.port.baud = 9600;
+        if (LinkModeWord().load() == LINK_MODBUS && options_.automatic > 1) w.port.baud = startingBaud_;
+        ReopenLink();
+    }
     if (options_.automatic > 1) {
         --options_.automatic;
         char title[64];
         std::snprintf(title, sizeof title, "Switch Baudrate - retry %u of %u", 4u - options_.automatic, 3u);
-        ui_.windowTitle(title);
-        ui_.enableButton(true);
+        p.setTitle(Panel::kThisWindow, title);
+        p.enable(kSwitch, true);
         run(selection_);
         return;
     }
-    result_ = Reverted;
-    ui_.buttonText("Switch failed - reverted to 9600 baud...");
-    ui_.windowTitle(ProgramName() + "  (Baudrate 9600)");
-    ui_.updateTitles();
-    if (options_.automatic) {
-        char text[256];
-        std::snprintf(text, sizeof text,
-                      "Auto switching baudrate failed after %u retries.\r\nEither - power-down then up - to restart at "
-                      "9600 baud.\r\rOr - wait 15 minutes - the detector will auto-revert to 9600 baud.",
-                      3u);
-        ui_.message(text, "Error", MB_ICONERROR);
-    }
+    const std::string reverted = ProgramName() + "  (Baudrate 9600)";
+    p.setTitle(Panel::kThisWindow, reverted);
+    p.setTitle(Panel::kMainWindow, reverted);
+    giveUp(Reverted, "Switch failed - reverted to 9600 baud...");
+}
+
+void BaudSwitch::giveUp(Result r, const char* buttonText) {
+    Panel& p = *panel_;
+    result_ = r;
+    p.setText(kSwitch, buttonText);
+    if (!options_.automatic) return;
+    char text[256];
+    std::snprintf(text, sizeof text, kAutoFailed, 3u);
+    p.ask(text, "Error", MB_ICONERROR);
+    p.close(IDCANCEL, 0);
 }
 
 void BaudSwitch::finishWaiting(Result r) {
     waiting_ = false;
-    WaitingForResponse() = false;
-    ui_.waitTimer(false);
+    Shell().waitingForResponse = false;
+    panel_->stopTimer(kWaitTimer);
     if (r != Pending) result_ = r;
 }

@@ -1,11 +1,10 @@
 #pragma once
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 
-// Set when a baud-rate switch waits for a detector to answer at the new
-// speed; the status poll clears it at the first good answer.
-std::atomic<bool>& WaitingForResponse();
+#include "util/Panel.h"
 
 // The speeds a detector knows, in list order.
 constexpr unsigned kBaudRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
@@ -14,40 +13,30 @@ constexpr int kBaudIndex921600 = 10;
 
 // The baud-rate switch of the "Switch Baudrate" window, without the window:
 // ask the detector to change speed, follow on the host side, then let the
-// status poll prove the new speed within 8 seconds, or go back.
+// status poll prove the new speed within 8 seconds, or go back. open(),
+// run() and onTimer() run on the link worker.
 class BaudSwitch {
 public:
     enum Result { Unchanged = -1, Reverted = 0, Switched = 1, Pending = 2 };
 
-    struct Ui {
-        std::function<void(const std::string&)> buttonText;
-        std::function<void(bool)> enableButton;
-        std::function<void(const std::string&)> windowTitle;
-        std::function<void()> updateTitles;  // main window and main dialog: "%s (Baudrate %u)"
-        // Message box: text, caption, Win32 icon flags.
-        std::function<void(const std::string&, const std::string&, unsigned)> message;
-        std::function<void(bool)> waitTimer;  // 100 ms while waiting
-        std::function<void()> closeSoon;      // an automatic window closes 1.5 s after success
-    };
-    struct Env {
-        std::function<unsigned long long()> nowMs;
-        std::function<void(unsigned)> sleepMs;  // without dispatching messages
-        std::function<void(bool)> busy;         // the poll clock's busy flag
-        std::function<bool()> shiftHeld;
-        std::function<bool()> ctrlHeld;
-    };
     struct Options {
         int presetIndex = kBaudIndex921600;
         bool localOnly = false;
         int automatic = 0;  // attempts left; 0 for a window the user drives
         bool force9600 = false;
     };
+    // The time it runs on; tests move it by hand.
+    struct Clock {
+        std::function<unsigned long long()> nowMs;
+        std::function<void(unsigned)> sleepMs;  // without dispatching messages
+    };
 
-    BaudSwitch(Ui ui, Env env, Options options);
+    BaudSwitch(std::shared_ptr<Panel> panel, Options options, Clock clock = {});
 
     // What the list shows preselected when the window opens.
     int initialSelection() const;
     bool localButton() const;
+    bool automatic() const { return options_.automatic != 0; }
     // Opens the window: an automatic one starts at once.
     void open();
     // "Switch" with the list's selection (-1: none).
@@ -60,16 +49,19 @@ public:
 
 private:
     void finishWaiting(Result r);
+    // The end of a switch that did not work; an automatic window says so and closes.
+    void giveUp(Result r, const char* buttonText);
     unsigned long long now() const;
+    void sleep(unsigned ms) const;
 
-    Ui ui_;
-    Env env_;
+    std::shared_ptr<Panel> panel_;
     Options options_;
+    Clock clock_;
     unsigned startingBaud_ = 0;
     int selection_ = -1;
     bool waiting_ = false;
     unsigned long long waitStart_ = 0;
-    Result result_ = Pending;
+    std::atomic<Result> result_{Pending};
 };
 
 // Used by procedures that need the fast line or the way back: the options of

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <iterator>
 
-#include "shell/HostSettings.h"
+#include "shell/ShellState.h"
 
 namespace {
 
@@ -123,7 +123,7 @@ std::string ModeText(char mode) {
                                  [mode](const ModeEntry& m) { return m.mode == mode; });
     if (e == std::end(kModes)) return {};
     // Text variant 0 is the one that keeps the normal state quiet.
-    if (mode == 'N' && Host().textVariant == 0) return {};
+    if (mode == 'N' && Shell().host.textVariant == 0) return {};
     return e->text;
 }
 
@@ -133,9 +133,9 @@ std::string StateText(int code) {
     if (e == std::end(kStates)) return {};
     switch (e->dependsOn) {
         case DependsOn::UvirModel:
-            return Detector().uvirModel ? e->text : e->otherwise;
+            return Shell().detector.uvirModel ? e->text : e->otherwise;
         case DependsOn::AlternateSensor:
-            return Detector().alternateSensor ? e->text : e->otherwise;
+            return Shell().detector.alternateSensor ? e->text : e->otherwise;
         case DependsOn::Nothing:
             break;
     }
@@ -154,7 +154,7 @@ std::string ModelName(unsigned modelCode) {
         const unsigned offset = (modelCode - kFirstModelCode) % 16;
         const auto* row = std::find(std::begin(kModelOffsets), std::end(kModelOffsets), offset);
         if (row != std::end(kModelOffsets)) {
-            const int picture = Detector().pictureCode;
+            const int picture = Shell().detector.pictureCode;
             const auto* family = std::find_if(std::begin(kFamilies), std::end(kFamilies),
                                               [picture](const ModelFamily& f) { return f.pictureCode == picture; });
             const ModelFamily& f = family == std::end(kFamilies) ? kDefaultFamily : *family;
@@ -173,7 +173,7 @@ bool IsUvirModelByte(uint8_t lowByte) {
 
 namespace {
 int textVariant() {
-    const int v = Host().textVariant;
+    const int v = Shell().host.textVariant;
     return v >= 0 && v <= 2 ? v : 1;
 }
 }  // namespace

@@ -4,8 +4,8 @@
 
 // The texts a detector's status codes stand for, shared by the main window and
 // every window that shows a detector's condition. Texts that depend on the
-// detector read the detector view the status poll keeps (Detector()), and the
-// 'N' mode text follows the host's text variant (Host()).
+// detector read the detector view the status poll keeps (Shell().detector), and the
+// 'N' mode text follows the host's text variant (Shell().host).
 
 // Mode character of the status record; empty for a character not known.
 std::string ModeText(char mode);

@@ -5,10 +5,6 @@
 #include "protocol/Transport.h"
 #include "util/Log.h"
 
-std::atomic<bool>& PollBusyFlag() {
-    static std::atomic<bool> busy{false};
-    return busy;
-}
 
 PollClock::PollClock(Hooks hooks) : hooks_(std::move(hooks)) {
     if (!hooks_.sleep)
@@ -40,7 +36,7 @@ void PollClock::step() {
     if (const unsigned p = pendingPeriod_.exchange(0)) period_ = p;
 
     std::atomic<int>& link = LinkModeWord();
-    if (PollBusyFlag().load() || link.load() == LINK_SWITCHING) {
+    if (Shell().busy.load() || link.load() == LINK_SWITCHING) {
         hooks_.sleep(100);
         return;
     }
@@ -50,7 +46,9 @@ void PollClock::step() {
     // only the asked-for state may turn into the acknowledged one.
     int requested = LINK_REQUESTED;
     if (link.compare_exchange_strong(requested, LINK_SWITCHING)) DebugLog("Detected SwitchComm() event...");
-    const char c = hooks_.commStateChar ? hooks_.commStateChar(t) : 0;
+    // A detector that was there and shows as lost is asked again at the
+    // ordinary pace, whatever pace the target wants.
+    const bool lost = hooks_.connected && !hooks_.connected();
     const bool established = hooks_.linkEstablished && hooks_.linkEstablished();
-    hooks_.sleep(c == 'N' && established ? 100 : period_.load());
+    hooks_.sleep(lost && established ? 100 : period_.load());
 }

@@ -4,12 +4,12 @@
 #include <functional>
 #include <thread>
 
-// Set by windows around their own exchanges so that no tick arrives meanwhile.
-std::atomic<bool>& PollBusyFlag();
+#include "shell/ShellState.h"
 
-// The poll clock: a worker thread that paces the status poll and the windows
-// that poll on their own, by delivering tick 10101 to the current tick target
-// on the interface thread. It never touches the link itself.
+
+// The poll clock: a thread that paces the status poll and the windows that
+// poll on their own, by having tick 10101 of the current tick target run on
+// the link worker. It never touches the link itself.
 //
 // Windows hand it a new target or period through words it takes by atomic
 // exchange, so a value set while a tick runs is never lost.
@@ -19,11 +19,10 @@ public:
     static constexpr Target kMainWindow = -1;  // "back to the main window"
 
     struct Hooks {
-        // Delivers tick 10101 to the target and returns once it has run.
+        // Runs tick 10101 of the target and returns once it has run.
         std::function<void(Target)> tick;
-        // First character of the target's communication field (3032).
-        std::function<char(Target)> commStateChar;
-        // Set once a detector has answered (the status poll's link-established flag).
+        // The status poll's view: connected now, and answered since the last loss.
+        std::function<bool()> connected;
         std::function<bool()> linkEstablished;
         std::function<void(unsigned ms)> sleep;
     };
@@ -36,8 +35,8 @@ public:
 
     void setTarget(Target t) { pendingTarget_.store(t); }
     void setPeriod(unsigned ms) { pendingPeriod_.store(ms); }
-    void setBusy(bool on) { PollBusyFlag().store(on); }
-    bool busy() const { return PollBusyFlag().load(); }
+    void setBusy(bool on) { Shell().busy.store(on); }
+    bool busy() const { return Shell().busy.load(); }
     Target target() const { return target_.load(); }
     unsigned period() const { return period_.load(); }
 

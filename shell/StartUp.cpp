@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "shell/HostSettings.h"
+#include "shell/ShellState.h"
 #include "protocol/Dcb.h"
 #include "protocol/SwitchComm.h"
 #include "protocol/Transport.h"
@@ -15,7 +15,7 @@
 #include "util/Profile.h"
 
 void LoadHostSettings() {
-    HostSettings& h = Host();
+    HostSettings& h = Shell().host;
     h.usUnits = ProfileGetInt(kParamIni, kAppSection, "fUsUnits", 0);
     h.textVariant = ProfileGetInt(kParamIni, kAppSection, "iGood", 1);
     // Only three variants exist; anything else reads as the default one.
@@ -26,7 +26,7 @@ void LoadHostSettings() {
     Wire().useCmdTags = ProfileGetInt(kParamIni, kAppSection, "fUseCmdTags", 0) != 0;
 }
 
-std::string ProgramName() { return Host().textVariant == 2 ? "Vantor" : "Harrow"; }
+std::string ProgramName() { return Shell().host.textVariant == 2 ? "Vantor" : "Harrow"; }
 
 std::string BaudTitle() { return ProgramName() + " (Baudrate " + std::to_string(Wire().port.baud) + ")"; }
 
@@ -38,13 +38,13 @@ std::string LibraryVersionText(const char* reported) {
 
 bool OpenDetectorLink(const std::function<bool()>& settingsDialog) {
     for (;;) {
-        Host().usUnits = ProfileGetInt(kParamIni, kAppSection, "fUsUnits", 0);
+        Shell().host.usUnits = ProfileGetInt(kParamIni, kAppSection, "fUsUnits", 0);
         const std::string com = ProfileGetString(kParamIni, "DCB", "szCom", "COM0:9600,n,8,1", 259);
         Wire().useCmdTags = ProfileGetInt(kParamIni, kAppSection, "fUseCmdTags", 0) != 0;
         if (!ParseDCB(com, &Wire().port)) {
             DebugLog("ParseDCB(%s) failed...", com.c_str());
         } else {
-            Host().libraryVersion = LibraryVersionText(modbus_library_version());
+            Shell().host.libraryVersion = LibraryVersionText(modbus_library_version());
             if (OpenModbusContext()) {
                 LinkModeWord() = LINK_MODBUS;
                 return true;
@@ -52,6 +52,13 @@ bool OpenDetectorLink(const std::function<bool()>& settingsDialog) {
         }
         if (!settingsDialog()) return false;
     }
+}
+
+StartModes ChooseStartModes(bool consoleOption, bool rawDiagnosticOption, const KeyState& keys) {
+    StartModes m;
+    m.console = consoleOption || keys.shift;
+    m.rawDiagnostic = rawDiagnosticOption || (keys.leftShift && keys.rightShift);
+    return m;
 }
 
 std::string SingleCopyGuard::defaultPath() {

@@ -2,11 +2,13 @@
 #include <functional>
 #include <string>
 
+#include "util/Keyboard.h"
+
 // The settings file of the tool, in its working folder.
 constexpr const char* kParamIni = "Param.ini";
 constexpr const char* kAppSection = "VantorD";
 
-// Reads the general keys into Host() and the command-tag switch into the wire.
+// Reads the general keys into Shell().host and the command-tag switch into the wire.
 void LoadHostSettings();
 
 // "%s (Baudrate %u)" with the variant's program name.
@@ -21,6 +23,15 @@ std::string LibraryVersionText(const char* reported);
 // dialog (`settingsDialog` returns false for Exit) until a port opens. Returns
 // false when the user chose Exit.
 bool OpenDetectorLink(const std::function<bool()>& settingsDialog);
+
+// What the keys held at start-up (or their command-line stand-ins) ask for:
+// Shift shows the console; the raw port diagnostic, which stops all polling,
+// wants both Shift keys told apart, or its option.
+struct StartModes {
+    bool console = false;
+    bool rawDiagnostic = false;
+};
+StartModes ChooseStartModes(bool consoleOption, bool rawDiagnosticOption, const KeyState& keys);
 
 // Only one copy of the tool may drive the line. A lock file held for the life
 // of the process; a second copy tries 20 times, 300 ms apart, giving up its

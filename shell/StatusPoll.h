@@ -1,81 +1,89 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
-#include "shell/ControlPanel.h"
+#include "protocol/records/StatusRecord.h"
+#include "util/Panel.h"
 
-// Control numbers of the main window's status panel.
-namespace ctl {
-constexpr int Address = 3018, Serial = 3019, Model = 3020, Mode = 4180, State = 4181, StatusText = 3031,
-              Analog = 3153, Accessory = 3221, Alarm = 3222, Fault = 3223, Heater = 3224, CommState = 3032,
-              Permission = 3351, AddressLabel = 3358;
-}
+// The three gauges of the Status page; 1001 each while the detector is lost.
+struct Gauges {
+    double volts = 0, temperature = 0, milliamps = 0;
+};
 
-// The status poll of the main window: one status request per tick, the panel
-// updated from the answer, failures counted with their back-off. Runs on the
-// interface thread; the window wires the hooks to its pages.
+// What one tick of the status poll found, for whoever listens (the main
+// window's pages, the gauges, the trend).
+struct PollOutcome {
+    std::optional<StatusRecord> status;  // a whole status record came back
+    bool connected = false;              // ... from an address in range
+    unsigned lastResponder = 255;        // 1..247, 248 polling off, 255 none
+    int failures = 0;                    // in a row, after this tick
+    int failuresSinceGood = 0;
+    bool failedBefore = false;    // an answer that ends a run of failures
+    bool reachedPending = false;  // the detector the arrows chose has answered
+    int picture = 0;              // picture resource chosen by this answer, 0 none
+    std::optional<Gauges> gauges;
+};
+
+// The status poll of the main window: one status request per tick, the
+// panel updated from the answer, failures counted with their back-off. Its
+// ticks and switches run on the link worker; the panel and the listeners
+// hand what they get to the interface thread.
 class StatusPoll {
 public:
-    struct Hooks {
-        std::function<bool()> shiftHeld;
-        std::function<unsigned long long()> nowMs;
-        std::function<bool()> setupPageShown;
-        std::function<void(int pictureResource)> showPicture;
-        std::function<void()> refreshPageForNewDetector;  // timer 1
-        std::function<void()> reloadSetupPageLater;       // timer 40204
-        std::function<void()> disableApply;               // Setup Apply or Device Info 3159
-        std::function<void()> clearSetupPage;
-        std::function<void(double volts, double temperature, double milliamps)> gauges;
-        std::function<void(double volts, double celsius, double milliamps)> trend;
-        std::function<void(bool modeIsAlarm)> selectPage;  // BIT button and the Select page's fields
-    };
+    using Listener = std::function<void(const PollOutcome&)>;
 
-    StatusPoll(ControlPanel& panel, Hooks hooks);
+    explicit StatusPoll(std::shared_ptr<Panel> panel);
+
+    // Listeners are added before the first tick.
+    void subscribe(Listener listener) { listeners_.push_back(std::move(listener)); }
 
     // One tick of the poll clock.
     void tick();
     // The transport's failure notice: the communication error line.
     void showCommError(int result);
-
+    // The polling switch.
     void setPolling(bool on);
+    // Makes `address` the current detector (the arrows, another window).
+    void switchTo(unsigned address);
+
+    // Safe from any thread.
     bool polling() const { return polling_; }
     bool connected() const { return connected_; }
     bool linkEstablished() const { return linkEstablished_; }
     int consecutiveFailures() const { return failures_; }
     int backOff() const { return backOff_; }
-    // The address the arrows have chosen, shown until a detector answers from it.
-    void setPendingAddress(unsigned address) { pending_ = address; }
     int level() const { return level_; }
     int permission() const { return permission_; }
 
-    static constexpr unsigned kStatusSize = 177;
-
 private:
-    void answered(const uint8_t* f);
-    void failed(bool withAnswer);
-    void display(const uint8_t* f);
+    void answered(const StatusRecord& s, PollOutcome& out);
+    void failed(bool withAnswer, PollOutcome& out);
+    void display(const StatusRecord& s, PollOutcome& out);
     void blank();
     void setCommText(const std::string& text);
-    void updatePermissionLine(const uint8_t* f);
-    unsigned long long now() const;
+    void updatePermissionLine(const StatusRecord& s);
 
-    ControlPanel& panel_;
-    Hooks hooks_;
-    bool polling_ = true;
+    std::shared_ptr<Panel> panel_;
+    std::vector<Listener> listeners_;
+    std::atomic<bool> polling_{true};
+    std::atomic<bool> connected_{false};
+    std::atomic<bool> linkEstablished_{false};
+    std::atomic<int> failures_{0};  // in a row
+    std::atomic<int> backOff_{0};
+    std::atomic<int> level_{0};
+    std::atomic<int> permission_{255};
+    // The link worker's alone.
     bool inTick_ = false;
     bool inErrorLine_ = false;
-    int failures_ = 0;          // in a row
     int failuresSinceGood_ = 0;
-    int backOff_ = 0;
-    bool linkEstablished_ = false;
     bool present_ = false;
-    bool connected_ = false;
     bool pictureChosen_ = false;
-    bool setupCleared_ = false;
     unsigned pending_ = 0;
-    int level_ = 0;
-    int permission_ = 255;
     int spinner_ = 0;
     std::string lastCommText_;
     unsigned long long lastCommWrite_ = 0;

@@ -1,5 +1,6 @@
 #include "util/PumpWait.h"
 
+#include <algorithm>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -7,9 +8,19 @@
 namespace {
 std::mutex g_mutex;
 std::function<void(unsigned)> g_pump;
+thread_local const std::atomic<bool>* t_abort = nullptr;
+
+void sleepMs(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 }  // namespace
 
 void PumpWait(unsigned milliseconds) {
+    if (t_abort) {
+        // Slices short enough that an abort is seen at once, long enough to cost nothing.
+        const unsigned long long end = TickMs() + milliseconds;
+        for (unsigned long long now = TickMs(); now < end && !t_abort->load(); now = TickMs())
+            sleepMs(static_cast<unsigned>(std::min<unsigned long long>(end - now, 10)));
+        return;
+    }
     std::function<void(unsigned)> pump;
     {
         std::lock_guard lock(g_mutex);
@@ -18,13 +29,17 @@ void PumpWait(unsigned milliseconds) {
     if (pump)
         pump(milliseconds);
     else
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        sleepMs(milliseconds);
 }
 
 void SetPumpWait(std::function<void(unsigned)> pump) {
     std::lock_guard lock(g_mutex);
     g_pump = std::move(pump);
 }
+
+void SetThreadAbortFlag(const std::atomic<bool>* flag) { t_abort = flag; }
+
+bool AbortRequested() { return t_abort && t_abort->load(); }
 
 unsigned long long TickMs() {
     using namespace std::chrono;

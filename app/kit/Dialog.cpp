@@ -1,5 +1,7 @@
 #include "app/kit/Dialog.h"
 
+#include "app/kit/QtPanel.h"
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QGroupBox>
@@ -9,7 +11,10 @@
 #include <QPushButton>
 #include <QTimer>
 
-Dialog::Dialog(QWidget* parent, int templateId) : QDialog(parent), templateId_(templateId) {}
+Dialog::Dialog(QWidget* parent, int templateId)
+    : QDialog(parent), templateId_(templateId), panel_(std::make_shared<QtPanel>(this)) {}
+
+Dialog::~Dialog() { panel_->detach(); }
 
 void Dialog::registerItem(int id, QWidget* widget) {
     items_.insert(id, widget);

@@ -4,18 +4,25 @@
 #include <QString>
 #include <string>
 
-#include "shell/ControlPanel.h"
 
 class QAbstractButton;
 class QPushButton;
 class QTimer;
 
+#include "app/kit/QtPanel.h"
+
 // The base of every window: controls are found by their numbers, timers are
 // started and stopped by id and arrive as onTimer(id), button presses arrive
-// as onCommand(id). Tests and the script runner use the same numbers.
-class Dialog : public QDialog, public ControlPanel {
+// as onCommand(id). Tests and the script runner use the same numbers. The
+// logic beside a window talks to it through its panel(), from any thread;
+// the window's own code calls the methods below on the interface thread.
+class Dialog : public QDialog {
 public:
     explicit Dialog(QWidget* parent = nullptr, int templateId = 0);
+    ~Dialog() override;
+
+    // What the window's logic and procedures hold on to; it outlives the window.
+    std::shared_ptr<QtPanel> panel() const { return panel_; }
 
     int templateId() const { return templateId_; }
 
@@ -32,11 +39,10 @@ public:
     }
     QPushButton* addButton(int id, const QString& text);
 
-    // ControlPanel, over the registered widgets.
-    void setText(int id, const std::string& text) override;
-    std::string text(int id) const override;
-    void enable(int id, bool on) override;
-    void setIndicator(int id, int value) override;
+    virtual void setText(int id, const std::string& text);
+    std::string text(int id) const;
+    void enable(int id, bool on);
+    void setIndicator(int id, int value);
     bool isEnabled(int id) const;
     bool isChecked(int id) const;
     void setChecked(int id, bool on);
@@ -55,6 +61,7 @@ protected:
 
 private:
     int templateId_;
+    std::shared_ptr<QtPanel> panel_;
     QHash<int, QWidget*> items_;
     QHash<int, QTimer*> timers_;
 };

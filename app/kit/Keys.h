@@ -1,24 +1,20 @@
 #pragma once
 #include <optional>
 
-// The keyboard state at this moment, as the tool asks it (Shift held at
-// start-up opens the console, both Shifts the raw diagnostic...). Backed by
-// Qt; tests and the command line set it instead.
-struct KeyState {
-    bool leftShift = false;
-    bool rightShift = false;
-    bool ctrl = false;
-    bool alt = false;
-};
+#include "util/Keyboard.h"
 
+// The keyboard as the windows see it. install() makes CurrentKeys() follow
+// the real keyboard through a copy the interface thread keeps fresh, so any
+// thread may ask. Left and right Shift are told apart only on X11 (its key
+// map knows them); elsewhere both sides read as not held.
 class Keys {
 public:
-    static bool shift();
-    // Qt reports one Shift; without a set state both sides read as that one.
-    static bool leftShift();
-    static bool rightShift();
-    static bool ctrl();
-    static bool alt();
+    static void install();
+    static bool shift() { return CurrentKeys().shift; }
+    static bool leftShift() { return CurrentKeys().leftShift; }
+    static bool rightShift() { return CurrentKeys().rightShift; }
+    static bool ctrl() { return CurrentKeys().ctrl; }
+    static bool alt() { return CurrentKeys().alt; }
     // A fixed state (tests, start-up options); nullopt returns to the keyboard.
     static void set(std::optional<KeyState> state);
 };

@@ -3,21 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "util/Panel.h"
+
 class QWidget;
 
-// Win32-style flags and answers, so callers keep the original's meaning.
-enum : unsigned {
-    MB_OK = 0x0,
-    MB_OKCANCEL = 0x1,
-    MB_YESNOCANCEL = 0x3,
-    MB_YESNO = 0x4,
-    MB_ICONERROR = 0x10,
-    MB_ICONQUESTION = 0x20,
-    MB_ICONEXCLAMATION = 0x30,
-    MB_ICONINFORMATION = 0x40,
-    MB_TOPMOST = 0x40000,
-};
-enum : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
+// The flags and answers are the logic's own (util/Panel.h).
+
 
 struct MessageBoxCall {
     std::string text;

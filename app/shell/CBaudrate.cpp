@@ -2,43 +2,24 @@
 
 #include <QListWidget>
 #include <QPushButton>
-#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "shell/PollClock.h"
-#include "shell/StartUp.h"
-#include "app/kit/Keys.h"
-#include "app/kit/MessageBox.h"
+#include "app/kit/QtPanel.h"
 #include "protocol/Transport.h"
+#include "shell/CBaudrateIds.h"
+#include "shell/Procedure.h"
 
-CBaudrate::CBaudrate(BaudSwitch::Options options, QWidget* parent) : Dialog(parent), automatic_(options.automatic) {
+using namespace baudwin;
+
+CBaudrate::CBaudrate(BaudSwitch::Options options, QWidget* parent) : Dialog(parent) {
     setWindowTitle("Switch Baudrate");
     auto* layout = new QVBoxLayout(this);
     auto* list = add(kList, new QListWidget(this));
     for (unsigned baud : kBaudRates) list->addItem(QString::number(baud));
     layout->addWidget(list);
-    auto* button = addButton(kSwitch, "Switch");
-    layout->addWidget(button);
-
-    BaudSwitch::Ui ui;
-    ui.buttonText = [this](const std::string& t) { setText(kSwitch, t); };
-    ui.enableButton = [this](bool on) { enable(kSwitch, on); };
-    ui.windowTitle = [this](const std::string& t) { setWindowTitle(q(t)); };
-    ui.updateTitles = [this] {
-        if (QWidget* main = parentWidget() ? parentWidget()->window() : nullptr) main->setWindowTitle(q(BaudTitle()));
-    };
-    ui.message = [this](const std::string& text, const std::string& caption, unsigned icon) {
-        MessageBox(text, caption, icon, this);
-    };
-    ui.waitTimer = [this](bool run) { run ? setTimer(1, 100) : stopTimer(1); };
-    ui.closeSoon = [this] { QTimer::singleShot(1500, this, [this] { accept(); }); };
-    BaudSwitch::Env env;
-    env.sleepMs = [](unsigned ms) { QThread::msleep(ms); };
-    env.busy = [](bool on) { PollBusyFlag() = on; };
-    env.shiftHeld = [] { return Keys::shift(); };
-    env.ctrlHeld = [] { return Keys::ctrl(); };
-    switch_ = std::make_unique<BaudSwitch>(ui, env, options);
+    layout->addWidget(addButton(kSwitch, "Switch"));
+    switch_ = std::make_shared<BaudSwitch>(panel(), options);
     list->setCurrentRow(switch_->initialSelection());
     if (switch_->localButton()) setText(kSwitch, "Switch local baudrate only");
 }
@@ -48,19 +29,21 @@ void CBaudrate::showEvent(QShowEvent* event) {
     if (started_) return;
     started_ = true;
     // An automatic window starts once it is on screen.
-    if (automatic_) QTimer::singleShot(0, this, [this] { switch_->open(); });
+    if (switch_->automatic()) RunProcedure(panel(), [sw = switch_](Panel&) { sw->open(); }, false);
 }
 
 void CBaudrate::onCommand(int id) {
-    if (id == kSwitch) switch_->run(itemAs<QListWidget>(kList)->currentRow());
+    if (id != kSwitch) return;
+    const int selection = itemAs<QListWidget>(kList)->currentRow();
+    RunProcedure(panel(), [sw = switch_, selection](Panel&) { sw->run(selection); }, false);
 }
 
 void CBaudrate::onTimer(int id) {
-    if (id == 1) switch_->onTimer();
+    if (id == kWaitTimer) RunProcedure(panel(), [sw = switch_](Panel&) { sw->onTimer(); }, false);
 }
 
 BaudSwitch::Result CBaudrate::SwitchToFastOrBack(QWidget* parent) {
-    CBaudrate dialog(SwitchToFastOrBackOptions(Wire().port.baud), parent);
+    CBaudrate dialog(SwitchToFastOrBackOptions(LinkBaud()), parent);
     dialog.exec();
     return dialog.result();
 }

@@ -1,14 +1,13 @@
 #pragma once
 #include <memory>
 
-#include "shell/BaudSwitch.h"
 #include "app/kit/Dialog.h"
+#include "shell/BaudSwitch.h"
 
 // "Switch Baudrate": the user picks a speed, or a procedure opens it preset
-// and it runs by itself.
+// and it runs by itself. The switch runs on the link worker.
 class CBaudrate : public Dialog {
 public:
-    static constexpr int kList = 1000, kSwitch = 1001;
     CBaudrate(BaudSwitch::Options options, QWidget* parent = nullptr);
 
     void onCommand(int id) override;
@@ -24,7 +23,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    std::unique_ptr<BaudSwitch> switch_;
+    std::shared_ptr<BaudSwitch> switch_;
     bool started_ = false;
-    bool automatic_ = false;
 };

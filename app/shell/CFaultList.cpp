@@ -3,15 +3,16 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
+#include "shell/CFaultListIds.h"
 #include "shell/FaultList.h"
-#include "shell/PollClock.h"
+#include "shell/Procedure.h"
 
-CFaultList::CFaultList(QWidget* parent) : Dialog(parent, 219) {
+CFaultList::CFaultList(QWidget* parent) : Dialog(parent, faultwin::kTemplate) {
     setWindowTitle("Fault List");
     auto* layout = new QVBoxLayout(this);
-    auto* list = add(kList, new QListWidget(this));
+    auto* list = add(faultwin::kList, new QListWidget(this));
     list->setMinimumWidth(420);
     layout->addWidget(list);
-    FaultList faults([](bool busy) { PollBusyFlag() = busy; });
-    for (const std::string& line : faults.load()) list->addItem(q(line));
+    // Each try holds the poll clock off by itself.
+    RunProcedure(panel(), [](Panel& p) { FaultList::Load(p); }, false);
 }

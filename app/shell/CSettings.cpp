@@ -8,7 +8,7 @@
 #include <QSerialPortInfo>
 #include <QTimer>
 
-#include "shell/HostSettings.h"
+#include "shell/ShellState.h"
 #include "shell/StartUp.h"
 #include "app/kit/MessageBox.h"
 #include "util/Log.h"
@@ -40,8 +40,11 @@ std::string CSettings::PortDescriptionOf(const std::string& line) {
     return line.substr(0, cut) + ":9600,n,8,1";
 }
 
+using namespace settingswin;
+
 CSettings::CSettings(Form form, QWidget* parent)
-    : Page(parent, form == StartUpForm ? 269 : page::Settings, form == StartUpForm ? "Host Settings" : "Settings"),
+    : Page(parent, form == StartUpForm ? kFormTemplate : kPageTemplate,
+           form == StartUpForm ? "Host Settings" : "Settings"),
       form_(form) {
     auto* grid = new QGridLayout(this);
     grid->addWidget(new QLabel("Comport:", this), 0, 0);
@@ -60,8 +63,29 @@ CSettings::CSettings(Form form, QWidget* parent)
         grid->addWidget(addButton(IDOK, "OK"), 3, 1);
         grid->addWidget(addButton(IDCANCEL, "Exit"), 3, 2);
     }
-    setChecked(Host().usUnits == 1 ? kUs : kMetric, true);
+    setChecked(Shell().host.usUnits == 1 ? kUs : kMetric, true);
     refill();
+}
+
+std::string CSettings::helpText(int focused) const {
+    switch (focused) {
+        case kPortCombo:
+            return "Select the corresponding communication port after verifying with the computer device manager.";
+        case kDeviceManager:
+            return "Opens the computer device manager directory to view the available COM ports";
+        case kSetPort:
+            return "Saves COM settings";
+        case kSetUnits:
+            return "Save unit settings";
+        case kMetric:
+        case kUs:
+            return "Selects Metric or non-Metric units.\r\n";
+        default:
+            return "Enables changing the detector's comport.\r\nThe comport is selected from the list of available "
+                   "comports.\r\nA link to Windows' 'Device Manager' is provided to facilitate troubleshooting.\r\n"
+                   "When running 'Vantor' for the first time, a similar dialog pops up for making the initial comport "
+                   "selection.\r\n";
+    }
 }
 
 void CSettings::refill() {
@@ -89,12 +113,12 @@ bool CSettings::setPort() {
 
 bool CSettings::setUnits() {
     const int units = isChecked(kUs) ? 1 : 0;
-    const bool changed = units != Host().usUnits;
+    const bool changed = units != Shell().host.usUnits;
     if (!ProfileWriteString(kParamIni, kAppSection, "fUsUnits", units ? "1" : "0")) {
         DebugLog("Writing the units to %s failed...", kParamIni);
         return false;
     }
-    Host().usUnits = units;
+    Shell().host.usUnits = units;
     return changed;
 }
 

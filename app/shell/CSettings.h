@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/shell/Pages.h"
+#include "shell/CSettingsIds.h"
 
 // A serial port as the list shows it.
 struct PortEntry {
@@ -17,8 +18,6 @@ struct PortEntry {
 class CSettings : public Page {
 public:
     enum Form { PageForm, StartUpForm };
-    static constexpr int kPortCombo = 1900, kSetPort = 3300, kDeviceManager = 1702, kMetric = 4080, kUs = 4081,
-                         kSetUnits = 3301;
 
     CSettings(Form form, QWidget* parent = nullptr);
 
@@ -26,6 +25,7 @@ public:
     bool confirmed() const { return confirmed_; }
     void refill();
     void refresh() override { refill(); }
+    std::string helpText(int focusedControl) const override;
 
     // "%s    <%s>" as a line of the list.
     static std::string PortLine(const PortEntry& port);

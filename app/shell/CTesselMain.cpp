@@ -1,5 +1,7 @@
 #include "app/shell/CTesselMain.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QEvent>
@@ -14,22 +16,24 @@
 #include <QTabBar>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
-#include <future>
 
-#include "app/shell/CBaudrate.h"
-#include "shell/Catalogue.h"
-#include "app/shell/CFaultList.h"
-#include "shell/HostSettings.h"
-#include "app/shell/CSettings.h"
-#include "shell/StartUp.h"
 #include "app/kit/Keys.h"
 #include "app/kit/MessageBox.h"
+#include "app/kit/QtPanel.h"
+#include "app/shell/CBaudrate.h"
+#include "app/shell/CFaultList.h"
+#include "app/shell/CSettings.h"
+#include "app/util/CDebugLog.h"
 #include "link/CommDriver.h"
 #include "protocol/SwitchComm.h"
 #include "protocol/Transport.h"
-#include "app/util/CDebugLog.h"
+#include "shell/Catalogue.h"
+#include "shell/ShellState.h"
+#include "shell/StartUp.h"
 #include "util/Log.h"
 #include "util/PumpWait.h"
+
+using namespace mainwin;
 
 namespace {
 
@@ -54,9 +58,9 @@ QLabel* label(QWidget* parent, const QString& text = {}) {
 
 }  // namespace
 
-CTesselMain::CTesselMain(Options options, QWidget* parent) : Dialog(parent, 224), options_(options) {
+CTesselMain::CTesselMain(Options options, QWidget* parent) : Dialog(parent, kTemplate), options_(options) {
     setWindowTitle(q(ProgramName() + "  -  Select"));
-    groups_ = PageGroups(Host().textVariant);
+    groups_ = PageGroups(Shell().host.textVariant);
     lastEntry_.assign(groups_.size(), 0);
 
     auto* grid = new QGridLayout(this);
@@ -82,10 +86,10 @@ CTesselMain::CTesselMain(Options options, QWidget* parent) : Dialog(parent, 224)
     grid->addLayout(pageArea, 0, 1, 2, 1);
     QObject::connect(tabs_, &QTabBar::tabBarClicked, this, [this](int index) { showEntry(group_, index); });
 
-    auto* panel = new QGroupBox(this);
-    auto* panelGrid = new QGridLayout(panel);
-    buildStatusPanel(panelGrid);
-    grid->addWidget(panel, 0, 2, 2, 1);
+    auto* statusBox = new QGroupBox(this);
+    auto* statusGrid = new QGridLayout(statusBox);
+    buildStatusPanel(statusGrid);
+    grid->addWidget(statusBox, 0, 2, 2, 1);
     grid->setColumnStretch(1, 1);
 
     buildPages();
@@ -93,58 +97,48 @@ CTesselMain::CTesselMain(Options options, QWidget* parent) : Dialog(parent, 224)
     setChecked(kGroupButton, true);
     setChecked(kPolling, true);
 
-    StatusPoll::Hooks hooks;
-    hooks.shiftHeld = [] { return Keys::shift(); };
-    hooks.setupPageShown = [this] { return current_ == page::SetupTable; };
-    hooks.showPicture = [this](int resource) { setPicture(resource); };
-    hooks.refreshPageForNewDetector = [this] { setTimer(1, 20, true); };
-    hooks.reloadSetupPageLater = [this] { setTimer(40204, 3000, true); };
-    hooks.gauges = [this](double v, double t, double ma) {
-        if (current_ == page::Status) static_cast<StatusPage*>(pages_[page::Status])->setGauges(v, t, ma);
-    };
-    hooks.selectPage = [this](bool alarm) {
-        Page* select = pages_[page::Select];
-        if (select->isEnabled(SelectPage::kBitButton) == alarm) select->enable(SelectPage::kBitButton, !alarm);
-    };
-    poll_ = std::make_unique<StatusPoll>(*this, hooks);
-
-    AddressStepper::Hooks steps;
-    steps.showPending = [this](const std::string& text, unsigned address) {
-        setText(ctl::AddressLabel, text);
-        pages_[page::Select]->setText(SelectPage::kAddressField, std::to_string(address));
-    };
-    steps.timer = [this](bool run) { run ? setTimer(40804, 100) : stopTimer(40804); };
-    steps.arrowsHidden = [this] { return arrowsHidden(); };
-    steps.switched = [this](unsigned address) { poll_->setPendingAddress(address); };
-    stepper_ = std::make_unique<AddressStepper>(steps);
-
-    SetAltKeyState([] { return Keys::alt(); });
-    SetReceiveFailureNotice([this](int result) {
-        QPointer<CTesselMain> self(this);
-        QMetaObject::invokeMethod(this, [self, result] { if (self) self->commFailure(result); }, Qt::QueuedConnection);
+    poll_ = std::make_shared<StatusPoll>(panel());
+    QPointer<CTesselMain> self(this);
+    poll_->subscribe([self](const PollOutcome& outcome) {
+        QMetaObject::invokeMethod(qApp, [self, outcome] { if (self) self->pollOutcome(outcome); }, Qt::QueuedConnection);
     });
+    stepper_ = std::make_unique<AddressStepper>(panel(), [poll = poll_](unsigned address) {
+        Shell().link().post([poll, address] { poll->switchTo(address); });
+    });
+
+    SetAltKeyState([] { return CurrentKeys().alt; });
+    // The failure notice arrives inside the exchange; the error line follows
+    // the tick's own display, as a message posted to the window would.
+    SetReceiveFailureNotice([poll = poll_](int result) {
+        Shell().link().post([poll, result] { poll->showCommError(result); });
+    });
+
+    auto* minimize = new QAction("&Minimize", this);
+    QObject::connect(minimize, &QAction::triggered, this, [this] { onCommand(kMinimize); });
+    addAction(minimize);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
 
     if (options_.rawDiagnostic) {
         SetCurrentCommPort(StartComm("COM3:921600,n,8,1"));
-        setTimer(11111, 500);
+        setTimer(kBytesAvailTimer, 500);
     } else if (options_.startPollClock) {
-        PollClock::Hooks clockHooks;
-        clockHooks.tick = [this](PollClock::Target t) {
-            auto done = std::make_shared<std::promise<void>>();
-            std::future<void> ran = done->get_future();
-            QMetaObject::invokeMethod(this, [this, t, done] { tickTarget(t); done->set_value(); }, Qt::QueuedConnection);
-            // Wait for the tick, but never past a stop: the window may be going.
-            while (ran.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
-                if (stopping_.load()) return;
-        };
-        clockHooks.commStateChar = [this](PollClock::Target) { return commChar_.load(); };
-        clockHooks.linkEstablished = [this] { return linkEstablished_.load(); };
-        clock_ = std::make_unique<PollClock>(clockHooks);
-        clock_->setPeriod(100);
-        if (!clock_->start()) DebugLog("Failed creating Thread...");
+        startPollClock();
     }
-    setTimer(10804, 2000, true);
-    if (Keys::shift()) showConsole();
+    setTimer(kFocusTimer, 2000, true);
+}
+
+void CTesselMain::startPollClock() {
+    PollClock::Hooks hooks;
+    hooks.tick = [this, poll = poll_](PollClock::Target) {
+        // Windows that poll on their own register as targets later; until
+        // then every tick is the main window's status poll.
+        Shell().link().call([poll] { poll->tick(); }, &stopping_);
+    };
+    hooks.connected = [poll = poll_] { return poll->connected(); };
+    hooks.linkEstablished = [poll = poll_] { return poll->linkEstablished(); };
+    clock_ = std::make_unique<PollClock>(hooks);
+    clock_->setPeriod(100);
+    if (!clock_->start()) DebugLog("Failed creating Thread...");
 }
 
 CTesselMain::~CTesselMain() {
@@ -156,7 +150,6 @@ CTesselMain::~CTesselMain() {
         StopComm();
         SetCurrentCommPort(-1);
     }
-    delete console_.data();
 }
 
 void CTesselMain::buildStatusPanel(QGridLayout* g) {
@@ -197,7 +190,7 @@ void CTesselMain::buildStatusPanel(QGridLayout* g) {
     auto* comm = add(ctl::CommState, label(this));
     comm->setAlignment(Qt::AlignCenter);
     comm->setAutoFillBackground(true);
-    QFont big(q(Host().largeFont), 18, 700);
+    QFont big(q(Shell().host.largeFont), 18, 700);
     comm->setFont(big);
     g->addWidget(comm, row++, 0, 1, 4);
     auto* permission = add(ctl::Permission, label(this));
@@ -227,7 +220,7 @@ void CTesselMain::buildPages() {
     addPage(new CSettings(CSettings::PageForm, this));
     addPage(new Page(this, page::Misc, "Misc"));
     addPage(new Page(this, page::Version, "VantorD Version Info"));
-    if (Host().textVariant != 0) addPage(new Page(this, page::DeviceInfo, "Device Info"));
+    if (Shell().host.textVariant != 0) addPage(new Page(this, page::DeviceInfo, "Device Info"));
     addPage(new Page(this, page::Logfile, "Logfile"));
     addPage(new Page(this, page::Trend, ""));
     showGroup(0);
@@ -235,16 +228,13 @@ void CTesselMain::buildPages() {
 
 void CTesselMain::setText(int id, const std::string& text) {
     Dialog::setText(id, text);
-    if (id == ctl::CommState) {
-        commChar_ = text.empty() ? 0 : text[0];
-        paintCommState();
-    }
+    if (id == ctl::CommState) paintCommState();
 }
 
 void CTesselMain::paintCommState() {
     QWidget* comm = item(ctl::CommState);
     if (!comm) return;
-    const uint32_t last = Wire().lastResponder;
+    const unsigned last = lastResponder_;
     const char* style = last < 248    ? "background: #00FF00; color: black;"
                         : last == 248 ? "background: #F0DC0A; color: black;"
                                       : "background: #FF0000; color: white;";
@@ -267,12 +257,12 @@ void CTesselMain::showEntry(int group, int entry) {
     const auto& entries = groups_[static_cast<size_t>(group)];
     if (entry < 0 || entry >= static_cast<int>(entries.size())) return;
     int next = entries[static_cast<size_t>(entry)].page;
-    if (next == page::Recording && Detector().uvirModel) next = page::UvirThresholds;
+    if (next == page::Recording && Shell().detector.uvirModel) next = page::UvirThresholds;
 
     const int left = current_;
     if (left == page::Logfile) {
-        PollBusyFlag() = false;
-        if (Wire().port.baud != 9600) CBaudrate::SwitchToFastOrBack(this);
+        Shell().busy = false;
+        if (LinkBaud() != 9600) CBaudrate::SwitchToFastOrBack(this);
     }
     if (left == page::Recording || left == page::UvirThresholds) {
         item(kUpArrow)->show();
@@ -298,7 +288,7 @@ void CTesselMain::showEntry(int group, int entry) {
 
 void CTesselMain::layoutGroups() {
     const auto& entries = groups_[static_cast<size_t>(group_)];
-    const bool tree = Host().simulateTree;
+    const bool tree = Shell().host.simulateTree;
     QSignalBlocker block(tabs_);
     while (tabs_->count()) tabs_->removeTab(0);
     for (const auto& e : entries) tabs_->addTab(q(e.tab));
@@ -319,37 +309,46 @@ void CTesselMain::layoutGroups() {
     }
 }
 
-void CTesselMain::tickTarget(PollClock::Target target) {
-    // Windows that poll on their own register as targets later; until then
-    // every tick is the main window's.
-    (void)target;
-    if (stopping_.load()) return;
-    onTimer(kTickTimer);
+void CTesselMain::pollOutcome(const PollOutcome& o) {
+    lastResponder_ = o.lastResponder;
+    paintCommState();
+    if (o.reachedPending) {
+        setTimer(kRefreshPageTimer, 20, true);
+        if (current_ == page::Logfile && clock_) clock_->setTarget(PollClock::kMainWindow);
+    }
+    if (o.picture) setPicture(o.picture);
+    if (o.connected && o.failedBefore && current_ == page::SetupTable) setTimer(kReloadSetupTimer, 3000, true);
+    if (o.gauges && current_ == page::Status)
+        static_cast<StatusPage*>(pages_[page::Status])->setGauges(o.gauges->volts, o.gauges->temperature,
+                                                                  o.gauges->milliamps);
+    if (o.connected) {
+        const bool alarm = o.status->mode == 'A';
+        Page* select = pages_[page::Select];
+        if (select->isEnabled(page::kBitButton) == alarm) select->enable(page::kBitButton, !alarm);
+    }
 }
 
 void CTesselMain::onTimer(int id) {
     switch (id) {
         case kTickTimer:
-            poll_->tick();
-            linkEstablished_ = poll_->linkEstablished();
-            paintCommState();
+            Shell().link().post([poll = poll_] { poll->tick(); });
             break;
-        case 40804:
-            stepper_->onTimer();
+        case kStepTimer:
+            stepper_->onTimer(arrowsHidden());
             break;
-        case 1:
+        case kRefreshPageTimer:
             if (Page* p = pages_.value(current_)) {
                 stack_->setCurrentWidget(p);
                 p->refresh();
             }
             break;
-        case 10804:
-            if (auto* field = pages_[page::Select]->itemAs<QLineEdit>(SelectPage::kAddressField)) field->setFocus();
+        case kFocusTimer:
+            if (auto* field = pages_[page::Select]->itemAs<QLineEdit>(page::kAddressField)) field->setFocus();
             break;
-        case 22222:
+        case kConsoleTimer:
             if (Keys::shift()) showConsole();
             break;
-        case 11111: {
+        case kBytesAvailTimer: {
             uint64_t total = 0;
             setWindowTitle(QString("BytesAvail %1").arg(GetCommStats(&total)));
             break;
@@ -367,10 +366,14 @@ void CTesselMain::onCommand(int id) {
     } else if (id == kPolling) {
         const bool on = isChecked(kPolling);
         setText(kPolling, on ? "Polling: ON" : "Polling: OFF");
-        poll_->setPolling(on);
+        lastResponder_ = on ? 1 : 248;
+        if (!on) setText(ctl::CommState, "---");
         paintCommState();
+        Shell().link().post([poll = poll_, on] { poll->setPolling(on); });
     } else if (id == kConsole) {
         if (Keys::shift()) showConsole();
+    } else if (id == kMinimize) {
+        showMinimized();
     }
     // T E C H opens the technician console and Gas does nothing, as yet.
 }
@@ -379,20 +382,17 @@ void CTesselMain::showConsole() {
     if (!console_) {
         console_ = new CDebugLog(this);
         console_->setWindowFlag(Qt::Window);
-        if (WireState& w = Wire(); w.ctx) modbus_set_debug(w.ctx, 1);
     }
     console_->show();
     console_->raise();
     console_->placeBesideMainWindowSoon();
 }
 
-void CTesselMain::commFailure(int result) { poll_->showCommError(result); }
-
 bool CTesselMain::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::MouseButtonRelease) return Dialog::eventFilter(watched, event);
     const int id = watched->property("controlId").toInt();
-    if (id == kUpArrow) stepper_->up();
-    else if (id == kDownArrow) stepper_->down();
+    if (id == kUpArrow && !arrowsHidden()) stepper_->up();
+    else if (id == kDownArrow && !arrowsHidden()) stepper_->down();
     else if (id == ctl::Permission) setText(ctl::Permission, "");
     else if (id == ctl::Mode || id == ctl::State || id == ctl::StatusText) {
         CFaultList list(this);
@@ -404,13 +404,17 @@ bool CTesselMain::eventFilter(QObject* watched, QEvent* event) {
 void CTesselMain::keyPressEvent(QKeyEvent* event) {
     // Enter belongs to the pages; it never closes the main window.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) return;
+    if (event->key() == Qt::Key_F1) {
+        if (Page* shown = pages_.value(current_)) shown->showHelp();
+        return;
+    }
     Dialog::keyPressEvent(event);
 }
 
 void CTesselMain::reject() {
     if (closing_) return;
     closing_ = true;
-    if (Wire().port.baud != 9600) {
+    if (LinkBaud() != 9600) {
         const int choice = ThreeButtonBox("The current baudrate isn't 9600...", "Warning",
                                           "Exit leaving the baudrate unchanged",
                                           "Restore the baudrate to 9600 and then exit",
@@ -422,18 +426,19 @@ void CTesselMain::reject() {
         if (choice == 2) CBaudrate::SwitchToFastOrBack(this);
     }
     if (!Keys::shift()) {
-        PollBusyFlag() = true;
+        Shell().busy = true;
         if (MessageBox("Are you sure you want to exit?\r\nClick 'OK' to exit, 'Cancel' to stay", "Warning", MB_OKCANCEL,
                        this) != IDOK) {
-            PollBusyFlag() = false;
+            Shell().busy = false;
             closing_ = false;
             return;
         }
     }
     stopping_ = true;
     if (clock_) clock_->stop();
-    CloseModbusContext();
-    logs::closeFiles();
+    // The link closes on its own thread, after whatever it is doing now.
+    Shell().link().post([] { CloseModbusContext(); });
     PumpWait(800);
+    logs::closeFiles();
     Dialog::reject();
 }

@@ -1,32 +1,54 @@
 #include "app/shell/Pages.h"
 
 #include <QFormLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/kit/Help.h"
+
 Page::Page(QWidget* parent, int templateId, const std::string& caption) : Dialog(parent, templateId) {
     setWindowTitle(q(caption));
 }
 
+void Page::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1) {
+        showHelp();
+        return;
+    }
+    if (!isWindow() && event->key() == Qt::Key_Escape) {
+        event->ignore();  // on to the main window
+        return;
+    }
+    Dialog::keyPressEvent(event);
+}
+
+void Page::showHelp() {
+    QWidget* focus = focusWidget();
+    const int id = focus ? focus->property("controlId").toInt() : 0;
+    const std::string text = helpText(id);
+    if (!text.empty()) ShowHelp(text, this);
+}
+
 SelectPage::SelectPage(QWidget* parent) : Page(parent, page::Select, "Select") {
     auto* form = new QFormLayout(this);
-    form->addRow("Address:", add(kAddressField, new QLineEdit(this)));
-    form->addRow(addButton(kBitButton, "BIT"));
+    form->addRow("Address:", add(page::kAddressField, new QLineEdit(this)));
+    form->addRow(addButton(page::kBitButton, "BIT"));
 }
 
 StatusPage::StatusPage(QWidget* parent) : Page(parent, page::Status, "Status") {
     auto* form = new QFormLayout(this);
-    form->addRow("Input voltage:", add(kVoltage, new QLabel(this)));
-    form->addRow("Temperature:", add(kTemperature, new QLabel(this)));
-    form->addRow("4-20 mA:", add(kAnalog, new QLabel(this)));
+    form->addRow("Input voltage:", add(page::kVoltage, new QLabel(this)));
+    form->addRow("Temperature:", add(page::kTemperature, new QLabel(this)));
+    form->addRow("4-20 mA:", add(page::kAnalog, new QLabel(this)));
 }
 
 void StatusPage::setGauges(double volts, double temperature, double milliamps) {
-    setText(kVoltage, s(QString::number(volts, 'f', 1)));
-    setText(kTemperature, s(QString::number(temperature, 'f', 1)));
-    setText(kAnalog, s(QString::number(milliamps, 'f', 1)));
+    setText(page::kVoltage, s(QString::number(volts, 'f', 1)));
+    setText(page::kTemperature, s(QString::number(temperature, 'f', 1)));
+    setText(page::kAnalog, s(QString::number(milliamps, 'f', 1)));
 }
 
 std::vector<std::vector<PageEntry>> PageGroups(int v) {

@@ -3,12 +3,7 @@
 #include <vector>
 
 #include "app/kit/Dialog.h"
-
-// Dialog templates of the feature pages the main window hosts.
-namespace page {
-constexpr int Select = 225, Network = 226, Status = 227, Recording = 195, UvirThresholds = 257, SetupTable = 130,
-              Settings = 240, Misc = 253, Version = 261, DeviceInfo = 233, Logfile = 161, Trend = 235;
-}
+#include "shell/PagesIds.h"
 
 // A feature page: a child dialog shown over the tab area of the main window.
 // Pages that later work fills in are plain captioned pages until then.
@@ -17,20 +12,25 @@ public:
     Page(QWidget* parent, int templateId, const std::string& caption);
     // Timer 1 of the main window: the page is shown again for the current detector.
     virtual void refresh() {}
+    // F1: what the page says about the control that has the focus (0: none).
+    virtual std::string helpText(int /*focusedControl*/) const { return {}; }
+    void showHelp();
+
+protected:
+    // Esc inside a page belongs to the main window (its exit sequence).
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 // The Select page: the address field 3005 and the BIT button 1965 the status
 // poll keeps up to date.
 class SelectPage : public Page {
 public:
-    static constexpr int kAddressField = 3005, kBitButton = 1965;
     explicit SelectPage(QWidget* parent);
 };
 
 // The Status page: three gauges (voltage, temperature, analog output).
 class StatusPage : public Page {
 public:
-    static constexpr int kVoltage = 5001, kTemperature = 5002, kAnalog = 5003;
     explicit StatusPage(QWidget* parent);
     void setGauges(double volts, double temperature, double milliamps);
 };

@@ -10,7 +10,7 @@
 
 #include "util/Log.h"
 
-CDebugLog::CDebugLog(QWidget* parent) : Dialog(parent, 231) {
+CDebugLog::CDebugLog(QWidget* parent) : Dialog(parent, consolewin::kTemplate) {
     setWindowTitle("Log");
     auto* layout = new QHBoxLayout(this);
     for (int id : {kGeneralList, kProtocolList}) {
@@ -38,7 +38,7 @@ CDebugLog::CDebugLog(QWidget* parent) : Dialog(parent, 231) {
         };
     };
     logs::attachLists(sink(kGeneralList), sink(kProtocolList));
-    setTimer(11111, 3000);
+    setTimer(consolewin::kPlaceTimer, 3000);
 }
 
 CDebugLog::~CDebugLog() {
@@ -74,8 +74,8 @@ void CDebugLog::copyList(int list) {
 }
 
 void CDebugLog::onTimer(int id) {
-    if (id != 11111 || !placeRequested_) return;
-    stopTimer(11111);
+    if (id != consolewin::kPlaceTimer || !placeRequested_) return;
+    stopTimer(consolewin::kPlaceTimer);
     if (QWidget* main = parentWidget() ? parentWidget()->window() : nullptr)
         move(main->frameGeometry().topRight());
 }

@@ -1,14 +1,17 @@
 #pragma once
 #include "app/kit/Dialog.h"
+#include "util/CDebugLogIds.h"
 #include "util/LogList.h"
 
 class QListWidget;
 
 // The console (the "Log" page): the general log and the protocol log in two
-// lists, mirrored into logf1.txt and logf2.txt while it exists.
+// lists, mirrored into logf1.txt and logf2.txt while it exists. The start-up
+// makes it before the link opens, hidden unless asked for, so that its lines
+// and both files hold every run from the start.
 class CDebugLog : public Dialog {
 public:
-    static constexpr int kGeneralList = 1000, kProtocolList = 1001;
+    static constexpr int kGeneralList = consolewin::kGeneralList, kProtocolList = consolewin::kProtocolList;
     explicit CDebugLog(QWidget* parent = nullptr);
     ~CDebugLog() override;
 

@@ -3,12 +3,13 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "shell/HostSettings.h"
+#include "shell/ShellState.h"
 #include "app/kit/Keys.h"
 #include "app/kit/MessageBox.h"
 #include "protocol/Transport.h"
@@ -52,9 +53,21 @@ inline std::unique_ptr<wsim::Line> demoLine() {
     return line;
 }
 
-// Clean process-wide state around each window test.
+// Clean process-wide state around each window test: the link worker first,
+// so that nothing runs on the wire while it is reset.
 inline void resetShell() {
+    ResetShell();
     ResetWire();
-    ResetHost();
     Keys::set(KeyState{});
+}
+
+// Runs `f` on the link worker and waits for it, pumping the interface meanwhile.
+template <class F>
+void onLink(F f) {
+    std::atomic<bool> done{false};
+    Shell().link().post([&] {
+        f();
+        done = true;
+    });
+    pumpUntil([&] { return done.load(); });
 }

@@ -8,6 +8,7 @@
 
 #include "GuiSupport.h"
 #include "app/shell/CTesselMain.h"
+#include "protocol/SwitchComm.h"
 #include "shell/StartUp.h"
 #include "support/TempFolder.h"
 
@@ -52,24 +53,26 @@ TEST_F(MainWindowOnDemoLine, PollsAndShowsTheDetector) {
     window->selectAddress(2, true);
     ASSERT_TRUE(showsDetector("2"));
     EXPECT_EQ(window->text(ctl::AddressLabel), "Address:");
-    EXPECT_TRUE(Detector().uvirModel);
+    EXPECT_TRUE(Shell().detector.uvirModel);
 }
 
 TEST_F(MainWindowOnDemoLine, PollingSwitchAndPages) {
     ASSERT_TRUE(showsDetector("1"));
-    window->setChecked(CTesselMain::kPolling, false);
-    window->onCommand(CTesselMain::kPolling);
-    EXPECT_EQ(window->text(CTesselMain::kPolling), "Polling: OFF");
+    window->setChecked(mainwin::kPolling, false);
+    window->onCommand(mainwin::kPolling);
+    EXPECT_EQ(window->text(mainwin::kPolling), "Polling: OFF");
     EXPECT_EQ(window->text(ctl::CommState), "---");
-    EXPECT_EQ(Wire().lastResponder, 248u);
+    unsigned last = 0;
+    onLink([&] { last = Wire().lastResponder; });
+    EXPECT_EQ(last, 248u);
 
-    window->onCommand(CTesselMain::kGroupButton + 2);
+    window->onCommand(mainwin::kGroupButton + 2);
     EXPECT_EQ(window->windowTitle().toStdString(), "Harrow  -  Setup");
-    EXPECT_EQ(window->text(CTesselMain::kSubButton + 1), "               -   Manager Settings");
+    EXPECT_EQ(window->text(mainwin::kSubButton + 1), "               -   Manager Settings");
     EXPECT_EQ(window->currentPage(), page::SetupTable);
-    window->onCommand(CTesselMain::kSubButton + 2);
-    window->onCommand(CTesselMain::kGroupButton + 0);
-    window->onCommand(CTesselMain::kGroupButton + 2);
+    window->onCommand(mainwin::kSubButton + 2);
+    window->onCommand(mainwin::kGroupButton + 0);
+    window->onCommand(mainwin::kGroupButton + 2);
     EXPECT_EQ(window->currentPage(), page::Misc);  // each group returns to its last entry
 }
 
@@ -79,7 +82,11 @@ TEST_F(MainWindowOnDemoLine, ExitSequence) {
     QApplication::sendEvent(window.get(), &enter);
     EXPECT_TRUE(window->isVisible());
 
-    Wire().port.baud = 19200;  // as after a switch the user did not undo
+    // As after a switch the user did not undo.
+    onLink([] {
+        Wire().port.baud = 19200;
+        ReopenLink();
+    });
     BoxRecorder boxes;
     boxes.next = {3};  // "Don't exit and leave the baudrate unchanged"
     window->reject();
@@ -93,12 +100,26 @@ TEST_F(MainWindowOnDemoLine, ExitSequence) {
     EXPECT_TRUE(window->isVisible());
     ASSERT_EQ(boxes.calls.size(), 3u);
     EXPECT_EQ(boxes.calls[2].text, "Are you sure you want to exit?\r\nClick 'OK' to exit, 'Cancel' to stay");
-    EXPECT_FALSE(PollBusyFlag().load());
+    EXPECT_FALSE(Shell().busy.load());
 
     boxes.next = {1, IDOK};
     window->reject();
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(Wire().ctx, nullptr);
+    modbus_t* ctx = nullptr;
+    onLink([&] { ctx = Wire().ctx; });
+    EXPECT_EQ(ctx, nullptr);
+}
+
+TEST_F(MainWindowOnDemoLine, EscInAPageIsTheMainWindowsExit) {
+    ASSERT_TRUE(showsDetector("1"));
+    BoxRecorder boxes(IDCANCEL);
+    QWidget* field = window->pageById(page::Select)->item(page::kAddressField);
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(field, &esc);
+    ASSERT_EQ(boxes.calls.size(), 1u);
+    EXPECT_EQ(boxes.calls[0].text, "Are you sure you want to exit?\r\nClick 'OK' to exit, 'Cancel' to stay");
+    EXPECT_TRUE(window->pageById(page::Select)->isVisible());
+    EXPECT_TRUE(window->isVisible());
 }
 
 }  // namespace

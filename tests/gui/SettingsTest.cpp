@@ -25,7 +25,7 @@ protected:
         CSettings::SetRestart({});
         resetShell();
     }
-    void choose(CSettings& d, int index) { d.itemAs<QComboBox>(CSettings::kPortCombo)->setCurrentIndex(index); }
+    void choose(CSettings& d, int index) { d.itemAs<QComboBox>(settingswin::kPortCombo)->setCurrentIndex(index); }
     TempFolder folder;
     int restarts = 0;
 };
@@ -33,14 +33,14 @@ protected:
 TEST_F(Settings, StartUpFormConfirmsWithoutRestart) {
     BoxRecorder boxes;
     CSettings d(CSettings::StartUpForm);
-    EXPECT_EQ(d.itemAs<QComboBox>(CSettings::kPortCombo)->itemText(0).toStdString(), "/dev/ttyS0    <     >");
+    EXPECT_EQ(d.itemAs<QComboBox>(settingswin::kPortCombo)->itemText(0).toStdString(), "/dev/ttyS0    <     >");
     d.onCommand(IDOK);
     ASSERT_EQ(boxes.calls.size(), 1u);
     EXPECT_EQ(boxes.calls[0].text, "Comport not selected");
     EXPECT_FALSE(d.confirmed());
 
     choose(d, 1);
-    d.setChecked(CSettings::kUs, true);
+    d.setChecked(settingswin::kUs, true);
     d.onCommand(IDOK);
     EXPECT_TRUE(d.confirmed());
     EXPECT_EQ(restarts, 0);
@@ -53,13 +53,13 @@ TEST_F(Settings, PageFormRestartsOnlyOnAChange) {
     ProfileWriteString(kParamIni, "DCB", "szDetectorComport", "/dev/ttyUSB0    <FT232R>");
     BoxRecorder boxes;
     CSettings d(CSettings::PageForm);
-    EXPECT_EQ(d.itemAs<QComboBox>(CSettings::kPortCombo)->currentIndex(), 2);
-    d.onCommand(CSettings::kSetPort);
+    EXPECT_EQ(d.itemAs<QComboBox>(settingswin::kPortCombo)->currentIndex(), 2);
+    d.onCommand(settingswin::kSetPort);
     EXPECT_EQ(restarts, 0);
     EXPECT_EQ(ProfileGetString(kParamIni, "DCB", "szCom", ""), "/dev/ttyUSB0:9600,n,8,1");
 
     choose(d, 0);
-    d.onCommand(CSettings::kSetPort);
+    d.onCommand(settingswin::kSetPort);
     EXPECT_EQ(restarts, 1);
     ASSERT_EQ(boxes.calls.size(), 1u);
     EXPECT_EQ(boxes.calls[0].caption, "The Comport has changed:");

@@ -2,14 +2,14 @@
 #include <gtest/gtest.h>
 
 #include "shell/Catalogue.h"
-#include "shell/HostSettings.h"
+#include "shell/ShellState.h"
 
 namespace {
 
 class CatalogueTest : public ::testing::Test {
 protected:
-    void SetUp() override { ResetHost(); }
-    void TearDown() override { ResetHost(); }
+    void SetUp() override { ResetShell(); }
+    void TearDown() override { ResetShell(); }
 };
 
 TEST_F(CatalogueTest, StatusLines) {
@@ -46,9 +46,9 @@ TEST_F(CatalogueTest, StatusLines) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Host().textVariant = c.textVariant;
-        Detector().uvirModel = c.uvir;
-        Detector().alternateSensor = c.alternateSensor;
+        Shell().host.textVariant = c.textVariant;
+        Shell().detector.uvirModel = c.uvir;
+        Shell().detector.alternateSensor = c.alternateSensor;
         EXPECT_EQ(StatusLine(c.mode, c.code), c.line);
     }
 }
@@ -72,7 +72,7 @@ TEST_F(CatalogueTest, ModelNames) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << "picture 0x" << c.picture << " code 0x" << c.code);
-        Detector().pictureCode = c.picture;
+        Shell().detector.pictureCode = c.picture;
         EXPECT_EQ(ModelName(c.code), c.name);
     }
 }

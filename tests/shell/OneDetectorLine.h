@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "shell/HostSettings.h"
+#include "shell/ShellState.h"
 #include "protocol/SwitchComm.h"
 #include "protocol/Transport.h"
 #include "sim/Line.h"
@@ -14,7 +14,7 @@ class OneDetectorLine : public ::testing::Test {
 protected:
     void openLine(uint8_t address) {
         ResetWire();
-        ResetHost();
+        ResetShell();
         wsim::LineOptions o;
         o.fast = true;
         line = std::make_unique<wsim::Line>(o);

@@ -4,8 +4,11 @@
 #include <fstream>
 #include <thread>
 
+#include "FakePanel.h"
 #include "shell/AddressStepper.h"
-#include "shell/HostSettings.h"
+#include "shell/CTesselMainIds.h"
+#include "shell/PagesIds.h"
+#include "shell/ShellState.h"
 #include "shell/PollClock.h"
 #include "shell/StartUp.h"
 #include "protocol/SwitchComm.h"
@@ -16,58 +19,50 @@
 
 namespace {
 
+// The arrows on their own: the switch they ask for is recorded, not sent.
 class Stepper : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ResetWire();
-        ASSERT_TRUE(ParseDCB(peer.port(), &Wire().port));
-        ASSERT_NE(OpenModbusContext(), nullptr);
-        AddressStepper::Hooks h;
-        h.nowMs = [this] { return now; };
-        h.showPending = [this](const std::string& label, unsigned) { labels.push_back(label); };
-        h.switched = [this](unsigned a) { switches.push_back(a); };
-        stepper = std::make_unique<AddressStepper>(h);
-    }
-    void TearDown() override { ResetWire(); }
+    void SetUp() override { ResetShell(); }
+    void TearDown() override { ResetShell(); }
     // The 100 ms timer over `ms` of quiet.
     void wait(unsigned ms) {
         for (unsigned t = 0; t < ms; t += 100) {
             now += 100;
-            stepper->onTimer();
+            stepper.onTimer();
         }
     }
-    PtyPeer peer;
-    std::unique_ptr<AddressStepper> stepper;
+    std::shared_ptr<FakePanel> panel = std::make_shared<FakePanel>();
     unsigned long long now = 50000;
-    std::vector<std::string> labels;
     std::vector<unsigned> switches;
+    AddressStepper stepper{panel, [this](unsigned a) { switches.push_back(a); }, [this] { return now; }};
 };
 
 TEST_F(Stepper, QuickClicksSwitchOnceAfterTheQuietTime) {
-    Wire().slave = 5;
+    Shell().detector.address = 5;
     for (int i = 0; i < 10; ++i) {
-        stepper->up();
+        stepper.up();
         wait(200);
     }
     EXPECT_TRUE(switches.empty());
-    EXPECT_EQ(labels.back(), "Addr 15:");
+    EXPECT_EQ(panel->text(ctl::AddressLabel), "Addr 15:");
+    EXPECT_EQ(panel->text(page::kAddressField), "15");
     wait(1200);
     EXPECT_TRUE(switches.empty());
     wait(100);
     EXPECT_EQ(switches, std::vector<unsigned>{15});
-    EXPECT_EQ(Wire().slave, 15u);
+    EXPECT_EQ(panel->timers.count(mainwin::kStepTimer), 0u);
 }
 
 TEST_F(Stepper, Limits) {
-    Wire().slave = 247;
-    stepper->up();
-    EXPECT_EQ(stepper->pending(), 247u);
-    EXPECT_EQ(labels.back(), "Adr 247:");
+    Shell().detector.address = 247;
+    stepper.up();
+    EXPECT_EQ(stepper.pending(), 247u);
+    EXPECT_EQ(panel->text(ctl::AddressLabel), "Adr 247:");
     wait(1600);
-    Wire().slave = 1;
-    stepper->down();
-    EXPECT_EQ(stepper->pending(), 1u);
-    stepper->select(120, true);
+    Shell().detector.address = 1;
+    stepper.down();
+    EXPECT_EQ(stepper.pending(), 1u);
+    stepper.select(120, true);
     EXPECT_EQ(switches.back(), 120u);
 }
 
@@ -117,10 +112,33 @@ TEST(PollClockWords, TargetsSetFromAnotherThreadArrive) {
     EXPECT_EQ(last.load(), 200);
 }
 
+TEST(StartUp, KeysAtStartUp) {
+    struct Case {
+        const char* name;
+        bool consoleOption, rawOption;
+        KeyState keys;
+        bool console, raw;
+    } const cases[] = {
+        {"nothing", false, false, {}, false, false},
+        // One Shift, or a platform that cannot tell the sides apart: the console only.
+        {"shift", false, false, {.shift = true}, true, false},
+        {"left shift", false, false, {.shift = true, .leftShift = true}, true, false},
+        {"both shifts", false, false, {.shift = true, .leftShift = true, .rightShift = true}, true, true},
+        {"--console", true, false, {}, true, false},
+        {"--raw-diagnostic", false, true, {}, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const StartModes m = ChooseStartModes(c.consoleOption, c.rawOption, c.keys);
+        EXPECT_EQ(m.console, c.console);
+        EXPECT_EQ(m.rawDiagnostic, c.raw);
+    }
+}
+
 TEST(StartUp, WithoutParamIniTheSettingsDialogDecides) {
     TempFolder folder;
     ResetWire();
-    ResetHost();
+    ResetShell();
     std::vector<std::string> lines;
     logs::attachLists([&](const std::string& l) { lines.push_back(l); }, {});
     // OK twice with nothing changed, then Exit.
@@ -138,12 +156,12 @@ TEST(StartUp, SettingsFromParamIni) {
     std::ofstream("Param.ini") << "[vantord]\niGood=0\nfUsUnits=1\nfUseCmdTags=1\n[DCB]\nszCom="
                                << peer.port(19200) << "\n";
     ResetWire();
-    ResetHost();
+    ResetShell();
     LoadHostSettings();
-    EXPECT_EQ(Host().textVariant, 0);
+    EXPECT_EQ(Shell().host.textVariant, 0);
     EXPECT_EQ(ProgramName(), "Harrow");
     EXPECT_TRUE(OpenDetectorLink([] { return false; }));
-    EXPECT_EQ(Host().usUnits, 1);
+    EXPECT_EQ(Shell().host.usUnits, 1);
     EXPECT_TRUE(Wire().useCmdTags);
     EXPECT_EQ(BaudTitle(), "Harrow (Baudrate 19200)");
     EXPECT_EQ(LibraryVersionText(""), "3.1.2");

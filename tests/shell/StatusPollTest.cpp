@@ -5,7 +5,8 @@
 
 #include "FakePanel.h"
 #include "OneDetectorLine.h"
-#include "shell/HostSettings.h"
+#include "shell/ShellState.h"
+#include "shell/CTesselMainIds.h"
 #include "shell/StatusPoll.h"
 #include "protocol/SwitchComm.h"
 #include "protocol/Transport.h"
@@ -21,20 +22,16 @@ class StatusPollSim : public OneDetectorLine {
 protected:
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(openLine(5));
-        Host().textVariant = 2;
-        StatusPoll::Hooks hooks;
-        hooks.nowMs = [this] { return now; };
-        hooks.gauges = [this](double v, double, double) { lastGauge = v; };
-        poll = std::make_unique<StatusPoll>(panel, hooks);
+        Shell().host.textVariant = 2;
+        poll->subscribe([this](const PollOutcome& o) {
+            if (o.gauges) lastGauge = o.gauges->volts;
+        });
     }
-    void tick() {
-        now += 100;
-        poll->tick();
-    }
+    void tick() { poll->tick(); }
 
-    FakePanel panel;
-    std::unique_ptr<StatusPoll> poll;
-    unsigned long long now = 100000;
+    std::shared_ptr<FakePanel> panelPtr = std::make_shared<FakePanel>();
+    FakePanel& panel = *panelPtr;
+    std::shared_ptr<StatusPoll> poll = std::make_shared<StatusPoll>(panelPtr);
     double lastGauge = 0;
 };
 
@@ -100,17 +97,17 @@ class StatusPollScripted : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetWire();
-        ResetHost();
+        ResetShell();
         ASSERT_TRUE(ParseDCB(peer.port(115200), &Wire().port));
         ASSERT_NE(OpenModbusContext(), nullptr);
-        StatusPoll::Hooks hooks;
-        hooks.gauges = [this](double v, double t, double ma) { gauges = {v, t, ma}; };
-        poll = std::make_unique<StatusPoll>(panel, hooks);
+        poll->subscribe([this](const PollOutcome& o) {
+            if (o.gauges) gauges = {o.gauges->volts, o.gauges->temperature, o.gauges->milliamps};
+        });
     }
     void TearDown() override {
         peer.stop();
         ResetWire();
-        ResetHost();
+        ResetShell();
     }
     void answerWith(const Bytes& data, uint8_t address) {
         peer.serve([=](const Bytes&) { return recordAnswer(address, data); });
@@ -130,13 +127,14 @@ protected:
         return d;
     }
     PtyPeer peer;
-    FakePanel panel;
-    std::unique_ptr<StatusPoll> poll;
+    std::shared_ptr<FakePanel> panelPtr = std::make_shared<FakePanel>();
+    FakePanel& panel = *panelPtr;
+    std::shared_ptr<StatusPoll> poll = std::make_shared<StatusPoll>(panelPtr);
     std::array<double, 3> gauges{};
 };
 
 TEST_F(StatusPollScripted, FieldsOfAnAnswer) {
-    Host().usUnits = 1;
+    Shell().host.usUnits = 1;
     answerWith(status(), 9);
     poll->tick();
     EXPECT_EQ(panel.text(ctl::Address), "9");
@@ -179,8 +177,8 @@ TEST_F(StatusPollScripted, AShortRecordIsNoAnswer) {
 }
 
 TEST(StatusPollErrorLine, SpinnerAndTexts) {
-    FakePanel panel;
-    StatusPoll poll(panel, {});
+    auto panel = std::make_shared<FakePanel>();
+    StatusPoll poll(panel);
     const std::pair<int, const char*> cases[] = {{-1, "- comm error..."},
                                                  {-5, "\\ Invalid response, 4 bytes..."},
                                                  {3, "| Invalid response from wrong address..."},
@@ -188,7 +186,7 @@ TEST(StatusPollErrorLine, SpinnerAndTexts) {
                                                  {-1, "- comm error..."}};
     for (const auto& [result, line] : cases) {
         poll.showCommError(result);
-        EXPECT_EQ(panel.text(ctl::StatusText), line);
+        EXPECT_EQ(panel->text(ctl::StatusText), line);
     }
 }
 

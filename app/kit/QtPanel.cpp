@@ -1,0 +1,139 @@
+#include "app/kit/QtPanel.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QThread>
+#include <QTimer>
+#include <chrono>
+#include <future>
+
+#include "app/kit/Dialog.h"
+#include "app/kit/MessageBox.h"
+
+namespace {
+
+bool onInterfaceThread() { return QThread::currentThread() == qApp->thread(); }
+
+// The window that holds control `id`: this one, or one of its pages.
+Dialog* holder(Dialog& window, int id) {
+    if (window.item(id)) return &window;
+    for (QDialog* child : window.findChildren<QDialog*>())
+        if (auto* d = dynamic_cast<Dialog*>(child); d && d->item(id)) return d;
+    return &window;
+}
+
+// The window with template `templateId` among this one and its parents.
+QWidget* windowWithTemplate(Dialog& window, int templateId) {
+    for (QWidget* w = &window; w; w = w->parentWidget())
+        if (auto* d = dynamic_cast<Dialog*>(w); d && d->templateId() == templateId) return d;
+    return window.window();
+}
+
+}  // namespace
+
+void QtPanel::detach() {
+    detached_ = true;
+    requestAbort();
+    window_ = nullptr;
+}
+
+void QtPanel::post(std::function<void(Dialog&)> f) const {
+    if (onInterfaceThread()) {
+        if (window_) f(*window_);
+        return;
+    }
+    if (detached_) return;
+    auto self = std::const_pointer_cast<QtPanel>(shared_from_this());
+    QMetaObject::invokeMethod(qApp, [self, f = std::move(f)] {
+        if (self->window_) f(*self->window_);
+    }, Qt::QueuedConnection);
+}
+
+template <class R>
+R QtPanel::request(std::function<R(Dialog&)> f, R fallback) const {
+    if (onInterfaceThread()) return window_ ? f(*window_) : fallback;
+    if (detached_ || aborted()) return fallback;
+    auto answer = std::make_shared<std::promise<R>>();
+    std::future<R> got = answer->get_future();
+    post([f = std::move(f), answer](Dialog& w) { answer->set_value(f(w)); });
+    while (got.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+        if (detached_ || aborted()) return fallback;
+    return got.get();
+}
+
+void QtPanel::setText(int id, const std::string& text) {
+    post([id, text](Dialog& w) { holder(w, id)->setText(id, text); });
+}
+
+std::string QtPanel::text(int id) const {
+    return request<std::string>([id](Dialog& w) { return holder(w, id)->text(id); }, {});
+}
+
+void QtPanel::enable(int id, bool on) {
+    post([id, on](Dialog& w) { holder(w, id)->enable(id, on); });
+}
+
+void QtPanel::setIndicator(int id, int value) {
+    post([id, value](Dialog& w) { holder(w, id)->setIndicator(id, value); });
+}
+
+void QtPanel::setTitle(int window, const std::string& title) {
+    post([window, title](Dialog& w) {
+        QWidget* target = window == kThisWindow ? &w : windowWithTemplate(w, window);
+        target->setWindowTitle(q(title));
+    });
+}
+
+void QtPanel::addLine(int id, const std::string& line) {
+    post([id, line](Dialog& w) {
+        if (auto* list = holder(w, id)->itemAs<QListWidget>(id)) list->addItem(q(line));
+    });
+}
+
+void QtPanel::clearLines(int id) {
+    post([id](Dialog& w) {
+        if (auto* list = holder(w, id)->itemAs<QListWidget>(id)) list->clear();
+    });
+}
+
+void QtPanel::setProgress(int id, int percent) {
+    post([id, percent](Dialog& w) {
+        if (auto* bar = holder(w, id)->itemAs<QProgressBar>(id)) bar->setValue(percent);
+    });
+}
+
+void QtPanel::setTimer(int id, unsigned ms, bool once) {
+    post([id, ms, once](Dialog& w) { w.setTimer(id, static_cast<int>(ms), once); });
+}
+
+void QtPanel::stopTimer(int id) {
+    post([id](Dialog& w) { w.stopTimer(id); });
+}
+
+void QtPanel::close(int result, unsigned afterMs) {
+    post([result, afterMs](Dialog& w) {
+        QPointer<Dialog> window(&w);
+        QTimer::singleShot(static_cast<int>(afterMs), &w, [window, result] {
+            if (window) window->done(result);
+        });
+    });
+}
+
+int QtPanel::ask(const std::string& text, const std::string& caption, unsigned flags) {
+    return request<int>([text, caption, flags](Dialog& w) { return MessageBox(text, caption, flags, &w); },
+                        IDCANCEL);
+}
+
+std::optional<std::string> QtPanel::askText(const std::string& prompt, const std::string& caption, bool secret) {
+    return request<std::optional<std::string>>(
+        [prompt, caption, secret](Dialog& w) -> std::optional<std::string> {
+            bool ok = false;
+            const QString text = QInputDialog::getText(&w, q(caption), q(prompt),
+                                                       secret ? QLineEdit::Password : QLineEdit::Normal, {}, &ok);
+            if (!ok) return std::nullopt;
+            return s(text);
+        },
+        std::nullopt);
+}

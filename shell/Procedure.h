@@ -1,0 +1,11 @@
+#pragma once
+#include <functional>
+#include <memory>
+
+#include "util/Panel.h"
+
+// Runs a window's procedure on the link worker, after whatever runs there
+// now. While it runs, waits on the worker end early once the panel's abort is
+// set, and with `holdPolling` the poll clock sends no tick. A procedure whose
+// window was closed before its turn does not run.
+void RunProcedure(std::shared_ptr<Panel> panel, std::function<void(Panel&)> procedure, bool holdPolling = true);
