@@ -25,6 +25,11 @@ constexpr Gauges kOffScale{1001.0, 1001.0, 1001.0};
 
 StatusPoll::StatusPoll(std::shared_ptr<Panel> panel) : panel_(std::move(panel)) {}
 
+void StatusPoll::subscribe(Listener listener) {
+    std::lock_guard lock(listenersMutex_);
+    listeners_.push_back(std::move(listener));
+}
+
 void StatusPoll::tick() {
     if (inTick_ || !polling_ || CurrentKeys().shift) return;
     inTick_ = true;
@@ -55,7 +60,12 @@ void StatusPoll::tick() {
     out.failures = failures_;
     out.failuresSinceGood = failuresSinceGood_;
     out.lastResponder = w.lastResponder;
-    for (const Listener& l : listeners_) l(out);
+    std::vector<Listener> listeners;
+    {
+        std::lock_guard lock(listenersMutex_);
+        listeners = listeners_;
+    }
+    for (const Listener& l : listeners) l(out);
     inTick_ = false;
 }
 

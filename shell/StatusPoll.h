@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,8 +40,8 @@ public:
 
     explicit StatusPoll(std::shared_ptr<Panel> panel);
 
-    // Listeners are added before the first tick.
-    void subscribe(Listener listener) { listeners_.push_back(std::move(listener)); }
+    // A listener hears every tick from the next one on; any thread may add one.
+    void subscribe(Listener listener);
 
     // One tick of the poll clock.
     void tick();
@@ -69,6 +70,7 @@ private:
     void updatePermissionLine(const StatusRecord& s);
 
     std::shared_ptr<Panel> panel_;
+    std::mutex listenersMutex_;
     std::vector<Listener> listeners_;
     std::atomic<bool> polling_{true};
     std::atomic<bool> connected_{false};
