@@ -2,59 +2,32 @@
 // simulated line, in both link modes: what a shell sees.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
-#include <memory>
 #include <sstream>
 #include <string>
 
-#include "e2e/E2eSupport.h"
+#include "support/TempFolder.h"
+#include "support/TestLine.h"
 
 namespace {
 
-using namespace e2e;
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-class CliProgram : public ::testing::Test {
+class CliProgram : public TestLine {
 protected:
-    void SetUp() override {
-        wsim::LineOptions o;
-        o.fast = true;
-        o.seed = 5;
-        line = std::make_unique<wsim::Line>(o);
-        for (const auto& d : testLine()) line->addDetector(d);
-        std::string error;
-        ASSERT_TRUE(line->start(&error)) << error;
-        char dir[] = "/tmp/wexcon-e2e-XXXXXX";
-        ASSERT_NE(::mkdtemp(dir), nullptr);
-        folder = dir;
-    }
-    void TearDown() override {
-        if (line) line->stop();
-        if (folder.empty()) return;
-        for (const char* f : {"/script", "/out", "/err"}) ::unlink((folder + f).c_str());
-        ::rmdir(folder.c_str());
-    }
+    void SetUp() override { startLine(testline::demo()); }
     // Runs the program with `options` and `run -`, the script on standard input.
     int runScript(const std::string& options, const std::string& script) {
-        std::ofstream(folder + "/script") << script;
+        std::ofstream("script") << script;
         const std::string cmd = std::string(WEXCON_CLI) + " --port " + line->slavePath() + ":9600,n,8,1 " +
-                                options + " run - <" + folder + "/script >" + folder + "/out 2>" + folder + "/err";
+                                options + " run - <script >out 2>err";
         const int status = std::system(cmd.c_str());
-        out = slurp(folder + "/out");
-        err = slurp(folder + "/err");
+        out = slurp("out");
+        err = slurp("err");
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    std::unique_ptr<wsim::Line> line;
-    std::string folder, out, err;
+    TempFolder folder;
+    std::string out, err;
 };
 
 TEST_F(CliProgram, ScriptsFromStandardInput) {
