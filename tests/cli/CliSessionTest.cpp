@@ -70,17 +70,6 @@ TEST_F(Cli, UsageErrors) {
     EXPECT_TRUE(peer.read(100).empty());
 }
 
-TEST_F(Cli, PollLines) {
-    peer.serve([](const Bytes&) { return statusAnswer(1); });
-    EXPECT_EQ(run("poll --count 2 --period 10"), kCliOk);
-    EXPECT_EQ(out.str(),
-              "address 1 serial 1000001 model 0x0590 mode W state 3\n"
-              "address 1 serial 1000001 model 0x0590 mode W state 3\n");
-    peer.serve([](const Bytes&) { return Bytes{}; });
-    EXPECT_EQ(run("poll"), kCliFailed);
-    EXPECT_EQ(out.str().rfind("address 1 no answer (transport result -1", 0), 0u);
-}
-
 TEST_F(Cli, ScriptsRunEveryLineAndReportTheFirstFailure) {
     int asked = 0;
     peer.serve([&](const Bytes&) { return ++asked == 2 ? Bytes{} : statusAnswer(1); });

@@ -1,61 +1,59 @@
-// The wexcon-cli program running a script from standard input against a
-// simulated line, in both link modes: what a shell sees.
+// The wexcon-cli program as a shell sees it: exit statuses, and scripts from
+// standard input against a simulated line in both link modes.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
-#include <memory>
 #include <sstream>
 #include <string>
 
-#include "e2e/E2eSupport.h"
+#include "support/TempFolder.h"
+#include "support/TestLine.h"
 
 namespace {
 
-using namespace e2e;
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-class CliProgram : public ::testing::Test {
+class CliProgram : public TestLine {
 protected:
-    void SetUp() override {
-        wsim::LineOptions o;
-        o.fast = true;
-        o.seed = 5;
-        line = std::make_unique<wsim::Line>(o);
-        for (const auto& d : testLine()) line->addDetector(d);
-        std::string error;
-        ASSERT_TRUE(line->start(&error)) << error;
-        char dir[] = "/tmp/wexcon-e2e-XXXXXX";
-        ASSERT_NE(::mkdtemp(dir), nullptr);
-        folder = dir;
-    }
-    void TearDown() override {
-        if (line) line->stop();
-        if (folder.empty()) return;
-        for (const char* f : {"/script", "/out", "/err"}) ::unlink((folder + f).c_str());
-        ::rmdir(folder.c_str());
-    }
-    // Runs the program with `options` and `run -`, the script on standard input.
-    int runScript(const std::string& options, const std::string& script) {
-        std::ofstream(folder + "/script") << script;
-        const std::string cmd = std::string(WEXCON_CLI) + " --port " + line->slavePath() + ":9600,n,8,1 " +
-                                options + " run - <" + folder + "/script >" + folder + "/out 2>" + folder + "/err";
+    void SetUp() override { startLine(testline::demo()); }
+    // Runs the program with `args`, `script` on its standard input; its exit status.
+    int runProgram(const std::string& args, const std::string& script = "") {
+        std::ofstream("script") << script;
+        const std::string cmd = std::string(WEXCON_CLI) + " " + args + " <script >out 2>err";
         const int status = std::system(cmd.c_str());
-        out = slurp(folder + "/out");
-        err = slurp(folder + "/err");
+        out = slurp("out");
+        err = slurp("err");
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    std::unique_ptr<wsim::Line> line;
-    std::string folder, out, err;
+    std::string port() const { return "--port " + line->slavePath() + ":9600,n,8,1 "; }
+    TempFolder folder;
+    std::string out, err;
 };
+
+TEST_F(CliProgram, ExitStatusesBeforeAnyExchange) {
+    struct Case {
+        bool onLine;  // with --port of the simulated line first
+        const char* args;
+        int status;
+    } const cases[] = {
+        {false, "--help", 0},
+        {false, "poll", 2},                                              // no port
+        {false, "--port COM0:9600,n,8,1 poll", 2},                       // bad description
+        {false, "--port /dev/wexcon-no-such-port:9600,n,8,1 poll", 2},   // cannot open
+        {false, "--port /dev/null:9600,n,8,1 --bogus poll", 2},          // unknown option
+        {false, "--port /dev/null:9600,n,8,1 --address 248 poll", 2},    // address out of range
+        {false, "--port /dev/null:9600,n,8,1", 2},                       // no command
+        // Every way out closes the raw link: the driver's threads must be gone
+        // before the process ends, or it aborts.
+        {true, "--raw run", 2},
+        {true, "--raw run /nonexistent/script", 2},
+        {true, "--raw read-input 30001 1", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        EXPECT_EQ(runProgram((c.onLine ? port() : "") + c.args), c.status) << err;
+    }
+}
 
 TEST_F(CliProgram, ScriptsFromStandardInput) {
     const std::string irPoll = "address 1 serial 21030001 model 0x0590 mode N state 0\n";
@@ -66,8 +64,8 @@ TEST_F(CliProgram, ScriptsFromStandardInput) {
         std::vector<std::string> lines;  // standard output, a prefix of each line
     };
     const Case cases[] = {
-        {"", "poll\n# the setup record\nget D_SETUP2HOST\n\nread-input 30001 1\n", 0,
-         {irPoll, "01 C8 53 00 77 90 05 71 E4 40 01 ", "0590\n"}},
+        {"", "poll --count 2 --period 10\n# the setup record\nget D_SETUP2HOST\n\nread-input 30001 1\n", 0,
+         {irPoll, irPoll, "01 C8 53 00 77 90 05 71 E4 40 01 ", "0590\n"}},
         // The raw link carries no standard functions; the other lines still run.
         {"--raw", "read-input 30001 1\npoll\nget D_SETUP2HOST\n", 2, {irPoll, "01 C8 53 00 77 90 05 "}},
         // Tags: the first status answer turns them on, the detector echoes them in byte 11.
@@ -80,7 +78,7 @@ TEST_F(CliProgram, ScriptsFromStandardInput) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.options) + " | " + c.script);
-        EXPECT_EQ(runScript(c.options, c.script), c.status) << err;
+        EXPECT_EQ(runProgram(port() + c.options + " run -", c.script), c.status) << err;
         std::istringstream lines(out);
         std::string got;
         size_t n = 0;

@@ -13,39 +13,56 @@
 #include <thread>
 
 #include "cli/CliCommands.h"
-#include "e2e/E2eSupport.h"
 #include "link/CommDriver.h"
 #include "link/Comproc.h"
-#include "protocol/SwitchComm.h"
-#include "protocol/Transport.h"
-#include "sim/Clock.h"
+#include "support/HostFrames.h"
+#include "support/TestLineWire.h"
 
 namespace {
 
-using namespace e2e;
+using namespace hostframes;
 using namespace std::chrono_literals;
+
+// The demo line, plus a detector that never tags its answers.
+constexpr uint8_t kIr = 1, kUvir = 2, kNoTags = 5, kLocked = 17;
+
+std::vector<wsim::DetectorConfig> detectors() {
+    auto d = testline::demo();
+    d.push_back(testline::ir(kNoTags));
+    d.back().tags = false;
+    return d;
+}
+
+// One word, no blanks, so that it stays one argument of a command line.
+std::string hex(const Bytes& b) {
+    std::string s;
+    char two[3];
+    for (uint8_t v : b) {
+        std::snprintf(two, sizeof two, "%02X", v);
+        s += two;
+    }
+    return s;
+}
+
+// A printed frame ("01 C8 0D ...") back into bytes.
+Bytes bytesOf(const std::string& line) {
+    std::istringstream in(line);
+    Bytes b;
+    for (std::string w; in >> w;) b.push_back(static_cast<uint8_t>(std::stoul(w, nullptr, 16)));
+    return b;
+}
 
 enum class LinkKind { Library, Raw };
 
-class CliOverSim : public ::testing::TestWithParam<LinkKind> {
+class CliOverSim : public TestLine, public ::testing::WithParamInterface<LinkKind> {
 protected:
     void SetUp() override {
-        ResetWire();
-        wsim::LineOptions o;
-        o.fast = true;
-        o.clock = &clock;
-        o.seed = 11;
-        line = std::make_unique<wsim::Line>(o);
-        for (const auto& d : testLine()) line->addDetector(d);
-        std::string error;
-        ASSERT_TRUE(line->start(&error)) << error;
-        ASSERT_TRUE(openAt(9600));
-        talkTo(kIr);
+        ASSERT_NO_FATAL_FAILURE(startLine(detectors(), {.clock = &clock}));
+        restartHost();
     }
     void TearDown() override {
-        ResetWire();
         ResetCommDriver();
-        if (line) line->stop();
+        TestLine::TearDown();
     }
 
     bool raw() const { return GetParam() == LinkKind::Raw; }
@@ -55,11 +72,15 @@ protected:
         if (!ParseDCB(line->slavePath() + ":" + std::to_string(baud) + ",n,8,1", &Wire().port)) return false;
         return raw() ? OpenRawLink() : OpenModbusContext() != nullptr;
     }
-    // A clean wire state on a fresh link: tags, once on, never go off otherwise.
+    // A clean wire state on a fresh link at 9600 baud, the IR detector selected:
+    // tags, once on, never go off otherwise.
     void restartHost() {
-        ResetWire();
         ResetCommDriver();
-        ASSERT_TRUE(openAt(9600));
+        openWire(kIr);
+        if (raw()) {
+            CloseModbusContext();
+            ASSERT_TRUE(OpenRawLink());
+        }
     }
     void talkTo(uint8_t addr) {
         Wire().slave = addr;
@@ -98,8 +119,6 @@ protected:
         }
     }
 
-    wsim::ManualClock clock;
-    std::unique_ptr<wsim::Line> line;
     std::ostringstream out, err;
     CliSession session{out, err};
     Bytes lastStatus;
@@ -118,10 +137,9 @@ TEST_P(CliOverSim, EachRecordCommandComesBackWhole) {
         size_t at;       // first byte of `expect` in the answer
         Bytes expect;
     };
-    const Bytes irSerial = le32(kIrSerial);
     auto text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
     const Case cases[] = {
-        {kIr, "get D_DATA2HOST", 177, 4, {120, 0x90, 0x05, irSerial[0], irSerial[1], irSerial[2], irSerial[3]}},
+        {kIr, "get D_DATA2HOST", 177, 4, {120, 0x90, 0x05, 0x71, 0xE4, 0x40, 0x01}},
         {kIr, "get D_DATA2HOST_SHORT", 24, 4, {116}},
         {kLocked, "get D_SETUP2HOST", 89, 15, {kLocked}},
         {kIr, "get D_VERINFO2HOST", 273, 15, text("IR4 detector firmware 4.17 (model 0x0590)")},
@@ -141,8 +159,7 @@ TEST_P(CliOverSim, EachRecordCommandComesBackWhole) {
         ASSERT_LE(c.at + c.expect.size(), f.size());
         EXPECT_EQ(Bytes(f.begin() + c.at, f.begin() + c.at + c.expect.size()), c.expect);
         EXPECT_EQ(Wire().lastResponder, c.addr);
-        EXPECT_EQ(Wire().nonce, uint32_t(f[11]) | f[12] << 8 | f[13] << 16 | uint32_t(f[14]) << 24)
-            << "the next authorised request is coded from this answer";
+        EXPECT_EQ(Wire().nonce, nonceOf(f)) << "the next authorised request is coded from this answer";
     }
 }
 

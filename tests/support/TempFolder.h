@@ -2,6 +2,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 // A fresh working folder for the test, removed afterwards; the previous
@@ -24,3 +26,11 @@ private:
     std::string path_;
     std::filesystem::path previous_;
 };
+
+// The whole of a file; empty when it cannot be read.
+inline std::string slurp(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}

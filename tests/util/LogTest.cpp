@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "support/TempFolder.h"
@@ -9,13 +8,6 @@
 #include "util/LogList.h"
 
 namespace {
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 class Logs : public ::testing::Test {
 protected:

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <fstream>
-#include <sstream>
 
 #include "support/TempFolder.h"
 #include "util/Profile.h"
@@ -11,13 +10,6 @@
 namespace {
 
 void put(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 TEST(Profile, ReadsAsTheClassicFunctions) {
     TempFolder folder;

@@ -1,9 +1,7 @@
 // Standard functions 3, 4, 6 and 16 over the register map.
-#include "tests/sim/SimFixture.h"
+#include "tests/sim/HostOnLine.h"
 
-using namespace simtest;
-
-class SimRegisters : public SimLine {};
+class SimRegisters : public HostOnLine {};
 
 namespace {
 Bytes body(const Bytes& answer) {  // without CRC
@@ -14,7 +12,7 @@ Bytes body(const Bytes& answer) {  // without CRC
 TEST_F(SimRegisters, ReadsWritesAndExceptions) {
     auto d1 = ir(1);
     d1.serial = 0x01020304;
-    startLine({d1, lockedIr(17)});
+    startWithHost({d1, lockedIr(17)});
     struct Case {
         const char* what;
         Bytes request;
@@ -73,7 +71,7 @@ TEST_F(SimRegisters, ReadsWritesAndExceptions) {
 }
 
 TEST_F(SimRegisters, AddressRegisterTakesEitherByteOrder) {
-    startLine({ir(1)});
+    startWithHost({ir(1)});
     struct Case {
         uint8_t from;
         Bytes valueBytes;  // as on the wire

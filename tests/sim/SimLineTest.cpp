@@ -6,14 +6,12 @@
 #include <random>
 
 #include "sim/Control.h"
-#include "tests/sim/SimFixture.h"
+#include "tests/sim/HostOnLine.h"
 
-using namespace simtest;
-
-class SimLineTest : public SimLine {};
+class SimLineTest : public HostOnLine {};
 
 TEST_F(SimLineTest, BroadcastWithOneAndWithTwoDetectors) {
-    startLine({ir(4)});
+    startWithHost({ir(4)});
     const Bytes one = host.exchange(dataRequest(0), 177);
     ASSERT_EQ(one.size(), 177u);
     EXPECT_TRUE(crcGood(one));
@@ -32,7 +30,7 @@ TEST_F(SimLineTest, BroadcastWithOneAndWithTwoDetectors) {
 }
 
 TEST_F(SimLineTest, MalformedAndDamagedFramesAreIgnoredThenResync) {
-    startLine({ir(1), uvir(2)});
+    startWithHost({ir(1), uvir(2)});
     const Bytes good = recordGet(1, 119);
     Bytes badCrc = good;
     badCrc.back() ^= 0x01;
@@ -88,7 +86,7 @@ TEST_F(SimLineTest, MalformedAndDamagedFramesAreIgnoredThenResync) {
 }
 
 TEST_F(SimLineTest, BackToBackFramesAreAllServed) {
-    startLine({ir(1)});
+    startWithHost({ir(1)});
     // A Set followed at once by a Get: no silence between them on the pty.
     Bytes both = recordSet(1, 130);
     const Bytes get = recordGet(1, 119);
@@ -98,7 +96,7 @@ TEST_F(SimLineTest, BackToBackFramesAreAllServed) {
 }
 
 TEST_F(SimLineTest, LearnsTheHostSpeedAndIgnoresForeignSpeeds) {
-    startLine({ir(1)});
+    startWithHost({ir(1)});
     EXPECT_EQ(pollMode(1), 'N');
     EXPECT_EQ(line->hostBaud(), 9600u);
 
@@ -133,7 +131,7 @@ TEST_F(SimLineTest, LearnsTheHostSpeedAndIgnoresForeignSpeeds) {
 }
 
 TEST_F(SimLineTest, ControlFaultsShapeTheNextAnswers) {
-    startLine({ir(1)});
+    startWithHost({ir(1)});
     const Bytes req = recordGet(1, 119);
     struct Case {
         const char* command;
@@ -189,15 +187,14 @@ TEST(SimPacing, AnswersTakeTheirWireTime) {
     // 177 bytes at 10 bits per byte at least; no upper bound, which a loaded machine could break.
     for (const auto& [baud, minMs] : {std::pair{9600u, 184.0}, std::pair{115200u, 15.0}}) {
         SCOPED_TRACE(baud);
-        wsim::Line line;  // paced, real clock
-        line.addDetector({});
-        ASSERT_TRUE(line.start());
+        const auto line = testline::start({ir(1)}, {.fast = false});  // paced, real clock
+        ASSERT_TRUE(line);
         Host host;
-        ASSERT_TRUE(host.open(line.slavePath(), 9600));
+        ASSERT_TRUE(host.open(line->slavePath(), 9600));
         if (baud != 9600) {
             host.send(recordSet(1, 140, {uint8_t(baud), uint8_t(baud >> 8), uint8_t(baud >> 16), 0}));
             std::this_thread::sleep_for(std::chrono::milliseconds(150));
-            ASSERT_TRUE(host.open(line.slavePath(), baud));
+            ASSERT_TRUE(host.open(line->slavePath(), baud));
         }
         const Bytes req = dataRequest(1);
         host.exchange(req, 177);
