@@ -1,6 +1,7 @@
 #include "wire/SerialPort.h"
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -241,6 +242,16 @@ SerialPort::FrameRead SerialPort::readFrame(
     const size_t total = expected ? expected(buf, count) : 0;
     if (total && count >= total) return {ReadStatus::Frame, count};
     return {ReadStatus::Gap, count};
+}
+
+bool SerialPort::errorCounts(ErrorCounts* out) const {
+    serial_icounter_struct c{};
+    if (fd_ < 0 || !out || ::ioctl(fd_, TIOCGICOUNT, &c) != 0) return false;
+    out->frame = static_cast<uint32_t>(c.frame);
+    out->overrun = static_cast<uint32_t>(c.overrun);
+    out->parity = static_cast<uint32_t>(c.parity);
+    out->bufferOverrun = static_cast<uint32_t>(c.buf_overrun);
+    return true;
 }
 
 bool SerialPort::flushInput() { return fd_ >= 0 && ::tcflush(fd_, TCIFLUSH) == 0; }

@@ -58,6 +58,13 @@ public:
     FrameRead readFrame(uint8_t* buf, size_t max, int firstByteTimeoutMs, int gapMs,
                         const std::function<size_t(const uint8_t*, size_t)>& expected);
 
+    // The driver's counts of line errors since the port was opened. False
+    // where the driver keeps none (a pseudo-terminal, some USB adapters).
+    struct ErrorCounts {
+        uint32_t frame = 0, overrun = 0, parity = 0, bufferOverrun = 0;
+    };
+    bool errorCounts(ErrorCounts* out) const;
+
     bool flushInput();
     bool flushOutput();
     bool drain();
