@@ -43,11 +43,9 @@ void AddressStepper::onTimer() {
     series_ = false;
     if (hooks_.arrowsHidden && hooks_.arrowsHidden()) return;
     std::lock_guard lock(LinkLock());
-    WireState& w = Wire();
-    w.slave = pending_;
-    if (modbus_set_slave(w.ctx, static_cast<int>(pending_)) == 0) {
+    if (SelectSlave(pending_)) {
         DebugLog("modbus_set_slave(%u) success.", pending_);
-        w.lastResponder = pending_;
+        Wire().lastResponder = pending_;
         if (hooks_.switched) hooks_.switched(pending_);
     } else {
         DebugLog("modbus_set_slave(%u) failure...", pending_);

@@ -79,10 +79,7 @@ void StatusPoll::answered(const uint8_t* f) {
     if (address >= 1 && address <= 247) {
         addressText = std::to_string(address);
         Detector().pictureCode = f[161];
-        if (w.slave != address) {
-            w.slave = address;
-            modbus_set_slave(w.ctx, static_cast<int>(address));
-        }
+        if (w.slave != address) SelectSlave(address);
     }
     w.lastResponder = address;
     const double volts = f32At(f + 155), celsius = f32At(f + 147), milliamps = f[159] / 10.0;
