@@ -41,9 +41,9 @@ bool takeOptions(const std::vector<std::string>& args, size_t from,
 }
 
 std::string transportError(int result) {
+    const int err = errno;
     std::string text = "transport result " + std::to_string(result);
-    if (result < 0 && errno >= MODBUS_ENOBASE && errno < MODBUS_ENOBASE + 100)
-        text += ", exception " + std::to_string(errno - MODBUS_ENOBASE);
+    if (TransportExceptionCode(result, err) >= 0) text += ", " + TransportResultText(result, err);
     return text;
 }
 
@@ -229,8 +229,7 @@ int CliSession::setAddress(const std::vector<std::string>& args) {
         return kCliFailed;
     }
     // Later lines of a script talk to the detector where it now is.
-    Wire().slave = next;
-    modbus_set_slave(Wire().ctx, static_cast<int>(next));
+    SelectSlave(next);
     return kCliOk;
 }
 

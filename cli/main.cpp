@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
         std::cerr << "wexcon-cli: cannot create logf1.txt/logf2.txt here\n";
         return kCliUsage;
     }
-    w.slave = static_cast<uint32_t>(address);
+    SelectSlave(static_cast<unsigned>(address));
     w.useCmdTags = tags;
     // Every way out below closes the link: the driver's threads must be gone
     // before the process ends.

@@ -18,7 +18,6 @@
 #include "link/CommLog.h"
 #include "wire/PortName.h"
 #include "link/RxRing.h"
-#include "wire/SerialPort.h"
 #include "util/Log.h"
 
 namespace {
@@ -56,8 +55,23 @@ bool portGone(int err) {
     return err == 0 || err == EIO || err == EBADF || err == ENXIO || err == ENODEV;
 }
 
+// Compares the driver's error counts with the last ones after each wake-up;
+// errors are only logged, no byte is dropped for them.
+void logLineErrors(const SerialPort& port, SerialPort::ErrorCounts* last) {
+    SerialPort::ErrorCounts now;
+    if (!port.errorCounts(&now)) return;
+    const unsigned long bits = LineErrorBits(*last, now);
+    *last = now;
+    if (bits) CommLogf("Comm Event: '%s', EvtMask = '%lx'\n", LineErrorText(bits).c_str(), bits);
+}
+
 void readThread(CommPort* rec) {
     std::unique_ptr<uint8_t[]> buf(new uint8_t[kCommReadChunk]);
+    CommLog("Read Thread: before SetCommMask\n");
+    // Where the driver keeps no error counts (a pseudo-terminal) errors go unseen.
+    SerialPort::ErrorCounts lastErrors;
+    const bool watchErrors = rec->port->errorCounts(&lastErrors);
+    CommLog("Read Thread: before SetupReadEvent\n");
     CommLog("Read Thread: Keep looping until we break out.\n");
     for (;;) {
         if (rec->stop.load()) {
@@ -65,11 +79,14 @@ void readThread(CommPort* rec) {
             break;
         }
         CommLog("Read Thread: looping...\n");
+        CommLog("Waiting for data from comm connection.\n");
         errno = 0;
         // No timeout needed: StopComm raises the stop flag before it interrupts,
         // and an interrupt that comes early is kept until the next wait.
         const long got = rec->port->readSome(buf.get(), kCommReadChunk, -1);
         const int err = errno;
+        CommLog("Read Thread: end WaitForMultipleObjects...\n");
+        if (watchErrors) logLineErrors(*rec->port, &lastErrors);
         if (got < 0) {
             if (portGone(err))
                 CommLog("ERROR_INVALID_HANDLE, Likely that the Service Provider has closed the port.\n");
@@ -377,6 +394,31 @@ bool CommWriteThreadRunning(int slot) {
     if (!rec.port) return false;
     std::lock_guard<std::mutex> g(rec.queueLock);
     return rec.writerRunning;
+}
+
+unsigned long LineErrorBits(const SerialPort::ErrorCounts& before, const SerialPort::ErrorCounts& now) {
+    const struct {
+        uint32_t was, is;
+        unsigned long bit;
+    } counts[] = {{before.frame, now.frame, CE_FRAME},
+                  {before.overrun, now.overrun, CE_OVERRUN},
+                  {before.parity, now.parity, CE_RXPARITY},
+                  {before.bufferOverrun, now.bufferOverrun, CE_RXOVER}};
+    unsigned long bits = 0;
+    for (const auto& c : counts)
+        if (c.is > c.was) bits |= c.bit;
+    return bits;
+}
+
+std::string LineErrorText(unsigned long bits) {
+    if (!bits) return "NULL Error";
+    std::string text;
+    const auto add = [&text](const char* name) { text += text.empty() ? name : std::string(" and ") + name; };
+    if (bits & CE_FRAME) add("CE_FRAME");
+    if (bits & CE_OVERRUN) add("CE_OVERRUN");
+    if (bits & CE_RXPARITY) add("CE_RXPARITY");
+    if (bits & ~(CE_FRAME | CE_OVERRUN | CE_RXPARITY)) add("EV_ERR Unknown EvtMask");
+    return text;
 }
 
 int CurrentCommPort() { return gCurrent.load(); }

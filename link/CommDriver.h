@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "wire/SerialPort.h"
+
 // The serial port driver of the raw link: up to two ports, each with a read
 // thread that collects every received byte in a 1 MiB ring and a write thread
 // that sends the blocks handed to CommWrite in order. The single-port calls
@@ -60,3 +62,15 @@ void SetCurrentCommPort(int slot);
 
 // Stops both slots, closes mcommcode.dat and sets the current index to -1.
 void ResetCommDriver();
+
+// Line error bits as the comm log shows them (the Win32 values).
+constexpr unsigned long CE_RXOVER = 0x1;
+constexpr unsigned long CE_OVERRUN = 0x2;
+constexpr unsigned long CE_RXPARITY = 0x4;
+constexpr unsigned long CE_FRAME = 0x8;
+// The bits of the error counts that rose from `before` to `now`. A count that
+// fell was reset by the driver and is no error.
+unsigned long LineErrorBits(const SerialPort::ErrorCounts& before, const SerialPort::ErrorCounts& now);
+// The names of the bits joined by " and " ("CE_FRAME and CE_RXPARITY"),
+// "NULL Error" for none, "EV_ERR Unknown EvtMask" for a bit without a name.
+std::string LineErrorText(unsigned long bits);

@@ -3,12 +3,13 @@
 #include <cstdint>
 
 #include "wire/Crc16.h"
+#include "wire/Frame.h"
 
 // The frame checker of the raw link: picks one record answer out of the
 // current port's receive ring, a byte at a time. Runs on one thread (the one
 // waiting for the answer); the read thread only fills the ring.
 
-constexpr size_t kComprocHeaderSize = 15;
+constexpr size_t kComprocHeaderSize = kHeaderSize;
 constexpr size_t kComprocDataSize = 65536;
 
 struct ComprocState {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "wire/Frame.h"
 #include "wire/PortName.h"
 #include "wire/SerialPort.h"
 #include "util/Log.h"
@@ -29,7 +30,6 @@ struct modbus_t {
 
 namespace {
 
-constexpr size_t kMaxFrame = 65535 + 8;
 
 std::mutex g_liveMutex;
 std::set<const modbus_t*> g_live;
@@ -174,7 +174,7 @@ void modbus_free(modbus_t* ctx) {
 
 int modbus_write_data(modbus_t* ctx, int length, const uint8_t* bytes) {
     if (!alive(ctx, "modbus_write_data")) return -1;
-    if (length < 0 || static_cast<size_t>(length) + 3 > kMaxFrame || (length && !bytes))
+    if (length < 0 || static_cast<size_t>(length) + 3 > kMaxRecordFrame || (length && !bytes))
         return failWith(EINVAL);
     if (!ctx->port.isOpen()) return failWith(EBADF);
     std::vector<uint8_t> frame(static_cast<size_t>(length) + 3);

@@ -2,25 +2,21 @@
 
 #include <vector>
 
-#include "protocol/Transport.h"
-#include "util/PumpWait.h"
+#include "protocol/LinkBackend.h"
+#include "util/Log.h"
 
 namespace {
 
-// Frames and sends one standard request, then takes its reply.
+// Sends one standard request and takes its reply, as every exchange: under
+// the link lock, refused when nested in another's wait.
 int exchange(const std::vector<uint8_t>& pdu, uint8_t* reply, int replyMax) {
-    std::lock_guard lock(LinkLock());
-    modbus_t* ctx = Wire().ctx;
-    if (LinkModeWord().load() != LINK_MODBUS || !modbus_context_alive(ctx)) return -1;
-    modbus_set_proto(ctx, MODBUS_PROTO_STANDARD);
-    modbus_flush(ctx);
-    int rc = modbus_write_data(ctx, static_cast<int>(pdu.size()), pdu.data());
-    if (rc > 0) {
-        PumpWait(200);
-        rc = _modbus_receive_data(ctx, reply, replyMax, 2000);
+    ExchangeGuard guard;
+    if (guard.nested()) {
+        ProtocolLog("Standard function %u> refused: another exchange is in progress", pdu[0]);
+        return -1;
     }
-    modbus_set_proto(ctx, MODBUS_PROTO_RECORD);
-    return rc;
+    LinkBackend* link = UsableLinkBackend();
+    return link ? link->standard(pdu, reply, replyMax, 200, 2000) : -1;
 }
 
 void putWord(std::vector<uint8_t>& pdu, unsigned v) {

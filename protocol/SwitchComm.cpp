@@ -2,6 +2,7 @@
 
 #include "link/CommDriver.h"
 #include "link/Comproc.h"
+#include "protocol/LinkBackend.h"
 #include "protocol/Transport.h"
 #include "util/Log.h"
 #include "util/PumpWait.h"
@@ -11,6 +12,7 @@ namespace {
 // Asks the poll clock to stand aside and gives a poll in flight time to end.
 void requestSwitch() {
     std::atomic<int>& mode = LinkModeWord();
+    SetLinkBackend(nullptr);
     mode = LINK_REQUESTED;
     for (int i = 0; i < 50 && mode.load() == LINK_REQUESTED; ++i) PumpWait(10);
     PumpWait(1000);
@@ -18,6 +20,7 @@ void requestSwitch() {
 }
 
 void stopRawPort() {
+    if (ChosenLinkBackend() == &RawBackend()) SetLinkBackend(nullptr);
     if (CurrentCommPort() >= 0) {
         StopComm();
         SetCurrentCommPort(-1);
@@ -29,6 +32,7 @@ void stopRawPort() {
 void CloseModbusContext() {
     std::lock_guard lock(LinkLock());
     WireState& w = Wire();
+    if (ChosenLinkBackend() == &ModbusBackend()) SetLinkBackend(nullptr);
     if (!w.ctx) return;
     modbus_close(w.ctx);
     modbus_free(w.ctx);
@@ -47,7 +51,8 @@ modbus_t* OpenModbusContext() {
         return nullptr;
     }
     DebugLog("modbus_new_rtu(%s) success.", ModeString(p).c_str());
-    if (modbus_set_slave(w.ctx, static_cast<int>(w.slave)) == 0)
+    // The new context talks to the slave selected before it.
+    if (ModbusBackend().selectSlave(w.slave))
         DebugLog("modbus_set_slave(%u) success.", w.slave);
     else
         DebugLog("modbus_set_slave(%u) failure...", w.slave);
@@ -58,6 +63,7 @@ modbus_t* OpenModbusContext() {
     }
     DebugLog("modbus_connect() success.");
     modbus_set_debug(w.ctx, logs::protocolActive());
+    SetLinkBackend(&ModbusBackend());
     return w.ctx;
 }
 
@@ -72,6 +78,7 @@ bool OpenRawLink() {
         return false;
     }
     LinkModeWord() = LINK_RAW;
+    SetLinkBackend(&RawBackend());
     ResetComproc();
     return true;
 }
@@ -87,7 +94,8 @@ int SwitchComm(int on) {
         CloseModbusContext();
         if (!OpenRawLink()) return -1;
         if (w.slave != slave) {
-            w.slave = w.lastResponder = slave;
+            SelectSlave(slave);
+            w.lastResponder = slave;
             ProtocolLog("SwitchComm(Fixed) slave_addr %d, slave %d", static_cast<int>(slave),
                         static_cast<int>(slave));
         }

@@ -1,27 +1,28 @@
 #include "protocol/Transport.h"
 
+#include "wire/Frame.h"
+
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <random>
-#include <thread>
 #include <vector>
 
 #include "link/CommDriver.h"
 #include "wire/SerialPort.h"
-#include "protocol/RawExchange.h"
+#include "protocol/LinkBackend.h"
 #include "util/Log.h"
 #include "util/PumpWait.h"
 
 namespace {
 
 constexpr uint8_t kAccessCode[4] = {0x5A, 0xC3, 0xE1, 0x7B};  // 5AC3E17B, most significant first
-constexpr size_t kHeader = 15;
 
 WireState g_wire;
 std::atomic<int> g_linkMode{LINK_MODBUS};
 std::recursive_mutex g_lock;
+LinkBackend* g_backend = nullptr;
+std::atomic<unsigned> g_linkBaud{0};
 std::mutex g_hookMutex;
 std::function<void(int)> g_failureNotice;
 std::function<bool()> g_altDown;
@@ -54,32 +55,11 @@ void putLength(std::vector<uint8_t>& f, size_t length) {
     f[2] = static_cast<uint8_t>(length >> 8);
 }
 
-// Pending simulated errors mangle the block as it leaves: kind 1 drops the
-// last four bytes, kind 2 (requests only) replaces every byte.
-size_t applySimulatedErrors(std::vector<uint8_t>& f, bool allowKind2) {
-    WireState& w = g_wire;
-    size_t n = f.size();
-    if (w.simulatedErrors1 > 0) {
-        DebugLog("Simulation of Comm Error!");
-        --w.simulatedErrors1;
-        n = n > 4 ? n - 4 : 0;
-        DebugLog("%u Comm Error Simulations still pending...", static_cast<unsigned>(w.simulatedErrors1));
-    }
-    if (allowKind2 && w.simulatedErrors2 > 0) {
-        DebugLog("Simulation of Comm Error2!");
-        static std::mt19937 random{std::random_device{}()};
-        for (auto& b : f) b = static_cast<uint8_t>(random());
-        --w.simulatedErrors2;
-        DebugLog("%u Comm Error2 Simulations still pending...", static_cast<unsigned>(w.simulatedErrors2));
-    }
-    return n;
-}
-
 // A CRC-checked answer of at least a header and CRC updates what the wire
 // remembers of its peer; returns false when a stale tag rejects it.
 bool acceptResponse(unsigned command, bool exempt, const uint8_t* frame, size_t n) {
     WireState& w = g_wire;
-    if (n < kHeader + 2) return true;
+    if (n < kFrameOverhead) return true;
     w.responded = true;
     w.lastResponder = frame[0];
     w.nonce = u32At(frame + 11);
@@ -99,26 +79,39 @@ bool acceptResponse(unsigned command, bool exempt, const uint8_t* frame, size_t 
     return true;
 }
 
-class ExchangeGuard {
-public:
-    ExchangeGuard() : lock_(g_lock) {
-        nested_ = g_wire.exchangeActive;
-        g_wire.exchangeActive = true;
-    }
-    ~ExchangeGuard() {
-        if (!nested_) g_wire.exchangeActive = false;
-    }
-    bool nested() const { return nested_; }
+// The callers hand in the context they know; one that is not the link's own
+// (closed, or freed behind the transport's back) finds no link.
+LinkBackend* linkFor(const modbus_t* ctx) {
+    return ctx == g_wire.ctx ? UsableLinkBackend() : nullptr;
+}
 
-private:
-    std::lock_guard<std::recursive_mutex> lock_;
-    bool nested_;
-};
+}  // namespace
+
+// Pending simulated errors mangle the block as it leaves: kind 1 drops the
+// last four bytes, kind 2 (requests only) replaces every byte.
+size_t ApplySimulatedErrors(std::vector<uint8_t>& f, bool allowKind2) {
+    WireState& w = g_wire;
+    size_t n = f.size();
+    if (w.simulatedErrors1 > 0) {
+        DebugLog("Simulation of Comm Error!");
+        --w.simulatedErrors1;
+        n = n > 4 ? n - 4 : 0;
+        DebugLog("%u Comm Error Simulations still pending...", static_cast<unsigned>(w.simulatedErrors1));
+    }
+    if (allowKind2 && w.simulatedErrors2 > 0) {
+        DebugLog("Simulation of Comm Error2!");
+        static std::mt19937 random{std::random_device{}()};
+        for (auto& b : f) b = static_cast<uint8_t>(random());
+        --w.simulatedErrors2;
+        DebugLog("%u Comm Error2 Simulations still pending...", static_cast<unsigned>(w.simulatedErrors2));
+    }
+    return n;
+}
 
 // Silence after a sent record: the caller's figure of a millisecond per byte,
 // but never less than the frame's own time on the wire plus 3.5 characters,
 // so that the next frame cannot merge with this one on a slow line.
-unsigned setWaitMs(size_t blockBytes) {
+void WaitOutRecord(size_t blockBytes) {
     const PortDescription& p = g_wire.port;
     LineSettings line;
     line.baud = p.baud;
@@ -127,13 +120,43 @@ unsigned setWaitMs(size_t blockBytes) {
     line.stopBits = p.stopBits;
     const double charMs = SerialPort::charTimeUs(line) / 1000.0;
     const auto wire = static_cast<unsigned>(charMs * (blockBytes + 3 + 3.5) + 0.999);
-    return std::max(static_cast<unsigned>(blockBytes), wire);
+    PumpWait(std::max(static_cast<unsigned>(blockBytes), wire));
 }
 
-}  // namespace
+ExchangeGuard::ExchangeGuard() : lock_(g_lock) {
+    nested_ = g_wire.exchangeActive;
+    g_wire.exchangeActive = true;
+}
+
+ExchangeGuard::~ExchangeGuard() {
+    if (!nested_) g_wire.exchangeActive = false;
+}
+
+void SetLinkBackend(LinkBackend* backend) {
+    std::lock_guard lock(g_lock);
+    g_backend = backend;
+    // The link (re)opens here and nowhere else.
+    if (backend) g_linkBaud = g_wire.port.baud;
+}
+
+LinkBackend* ChosenLinkBackend() { return g_backend; }
+
+LinkBackend* UsableLinkBackend() {
+    LinkBackend* b = g_backend;
+    return b && b->mode() == g_linkMode.load() && b->ready() ? b : nullptr;
+}
+
+unsigned LinkBaud() { return g_linkBaud.load(); }
+
+bool SelectSlave(unsigned address) {
+    if (address > 255) return false;
+    std::lock_guard lock(g_lock);
+    g_wire.slave = address;
+    // Without a link the address waits for the next open.
+    return !g_backend || g_backend->selectSlave(address);
+}
 
 WireState& Wire() { return g_wire; }
-unsigned LinkBaud() { return g_wire.port.baud; }
 std::atomic<int>& LinkModeWord() { return g_linkMode; }
 std::recursive_mutex& LinkLock() { return g_lock; }
 
@@ -149,6 +172,8 @@ void ResetWire() {
     }
     g_wire = WireState{};
     g_linkMode = LINK_MODBUS;
+    g_backend = nullptr;
+    g_linkBaud = 0;
     SetReceiveFailureNotice({});
     SetAltKeyState({});
 }
@@ -161,6 +186,25 @@ void SetReceiveFailureNotice(std::function<void(int)> notice) {
 void SetAltKeyState(std::function<bool()> alt) {
     std::lock_guard lock(g_hookMutex);
     g_altDown = std::move(alt);
+}
+
+int TransportExceptionCode(int result, int err) {
+    return result < 0 && err >= MODBUS_ENOBASE && err < MODBUS_ENOBASE + 100 ? err - MODBUS_ENOBASE : -1;
+}
+
+std::string TransportResultText(int result, int err) {
+    if (result > 0) return "received " + std::to_string(result);
+    if (const int code = TransportExceptionCode(result, err); code >= 0) return "exception " + std::to_string(code);
+    switch (err) {
+        case ETIMEDOUT: return "no answer (timeout)";
+        case EMBBADCRC: return "CRC error";
+        case EMBBADDATA: return "answer not understood";
+        case EMBMDATA: return "answer longer than the buffer";
+        case EMBBADCTX:
+        case EBADF: return "link not open";
+        case 0: return result == 0 ? "nothing received" : "failed";
+        default: return std::string("failed: ") + std::strerror(err);
+    }
 }
 
 uint16_t AuthorisationCode(uint32_t nonce) {
@@ -204,53 +248,25 @@ int ModbusGet(unsigned payloadLength, unsigned command, modbus_t* ctx, uint8_t* 
     }
     putLength(f, payloadLength + (command == D_DATA2HOST ? 14 : 5));
     f.insert(f.end(), buffer, buffer + payloadLength);
-    const size_t n = applySimulatedErrors(f, true);
+    const size_t n = ApplySimulatedErrors(f, true);
 
-    const int mode = g_linkMode.load();
-    if (mode == LINK_RAW) {
-        const int r = RawGet(w.slave, f.data(), n, buffer, responseSize, timeoutMs);
-        if (r < 0) w.lastResponder = 255;
-        if (r > 2 && !acceptResponse(command, !tagged, buffer, static_cast<size_t>(r))) return -1;
-        return r;
-    }
-    if (mode != LINK_MODBUS || !modbus_context_alive(ctx)) {
-        ProtocolLog("ModbusGet(%u)> link not open (mode %d); nothing sent", command, mode);
+    LinkBackend* link = linkFor(ctx);
+    if (!link) {
+        ProtocolLog("ModbusGet(%u)> link not open (mode %d); nothing sent", command, g_linkMode.load());
         return -1;
     }
-
     const bool quiet = command == D_DATA2HOST && !w.pollLogging && !altDown();
-    if (!quiet) ProtocolLog("ModbusGet(%u):", command);
-    // An answer that came too late for an earlier request must not pass for
-    // the answer to this one.
-    modbus_flush(ctx);
-    const int sent = modbus_write_data(ctx, static_cast<int>(n), f.data());
-    if (!quiet) HexDumpLog(f.data(), std::min<size_t>(n, 20));
-    if (sent <= 0) {
-        ProtocolLog("ModbusGet(%u)> ERROR modbus_write_data (%d)\n", command, sent);
-        ProtocolLog("nb = %d, errno = %d\n", static_cast<int>(n), errno);
-        return sent;
-    }
-    if (!quiet) ProtocolLog("ModbusGet> modbus_write_data - success\n");
-    std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
-    // A baud-rate or raw-link switch during the wait took the port away.
-    if (g_linkMode.load() != LINK_MODBUS) return -1;
-
-    const int r = _modbus_receive_data(ctx, buffer, static_cast<int>(responseSize), static_cast<int>(timeoutMs));
+    bool noAnswer = false;
+    const int r = link->request({command, &f, n, quiet}, buffer, responseSize, waitMs, timeoutMs, &noAnswer);
     if (r <= 0) {
-        w.lastResponder = 255;
-        if (!quiet) {
-            ProtocolLog("ModbusGet(%u)> ERROR _modbus_receive_data (%d)\n", command, r);
-            ProtocolLog("errno = %d\n", errno);
-            HexDumpLog(buffer, std::min<size_t>(static_cast<size_t>(modbus_last_received(ctx)), 48));
+        if (noAnswer) {
+            w.lastResponder = 255;
+            if (link->reportsMissedAnswers()) noticeFailure(r);
         }
-        noticeFailure(r);
         return r;
     }
-    if (!quiet) {
-        ProtocolLog("ModbusGet(%u)> _modbus_receive_data(%u) - success\n", command, static_cast<unsigned>(r));
-        HexDumpLog(buffer, std::min<size_t>(static_cast<size_t>(r), 1024));
-    }
-    if (!acceptResponse(command, !tagged, buffer, static_cast<size_t>(r))) return -1;
+    // 2 is the raw link's answer that did not fit: nothing of it is in the buffer.
+    if (r > 2 && !acceptResponse(command, !tagged, buffer, static_cast<size_t>(r))) return -1;
     return r;
 }
 
@@ -282,30 +298,13 @@ int ModbusSet(unsigned payloadLength, const uint8_t* payload, modbus_t* ctx, uns
     putLength(f, payloadLength + 3);
     f.insert(f.end(), payload, payload + payloadLength);
 
-    const int mode = g_linkMode.load();
-    if (mode == LINK_RAW) {
-        const bool sent = RawSet(w.slave, f.data(), f.size());
-        PumpWait(setWaitMs(f.size()));
-        HexDumpLog(f.data(), std::min<size_t>(f.size(), 20));
-        return sent ? 0 : -1;
-    }
-    if (mode != LINK_MODBUS || !modbus_context_alive(ctx)) {
-        ProtocolLog("ModbusSet(%u)> link not open (mode %d); nothing sent", command, mode);
+    LinkBackend* link = linkFor(ctx);
+    if (!link) {
+        ProtocolLog("ModbusSet(%u)> link not open (mode %d); nothing sent", command, g_linkMode.load());
         return -1;
     }
     const bool quiet = command == D_DATA2HOST && !w.pollLogging && !altDown();
-    if (!quiet) ProtocolLog("ModbusSet(%u):", command);
-    const size_t n = applySimulatedErrors(f, false);
-    const int sent = modbus_write_data(ctx, static_cast<int>(n), f.data());
-    PumpWait(setWaitMs(n));
-    if (!quiet) HexDumpLog(f.data(), std::min<size_t>(n, 20));
-    if (sent <= 0) {
-        ProtocolLog("ModbusSet(%u)> ERROR modbus_write_data (%d)\n", command, sent);
-        ProtocolLog("nb = %d, errno = %d\n", static_cast<int>(n), errno);
-        return -1;
-    }
-    if (!quiet) ProtocolLog("ModbusSet> modbus_write_data - success\n");
-    return 0;
+    return link->post({command, &f, f.size(), quiet});
 }
 
 int ChangeDetectorAddress(unsigned newAddress) {
@@ -314,10 +313,14 @@ int ChangeDetectorAddress(unsigned newAddress) {
         DebugLog("Address change from %u to %u ignored - bad address...", w.slave, newAddress);
         return 0;
     }
-    std::lock_guard lock(g_lock);
-    const int rc = g_linkMode.load() == LINK_MODBUS && modbus_context_alive(w.ctx)
-                       ? modbus_write_register(w.ctx, 0, static_cast<int>(newAddress))
-                       : -1;
+    ExchangeGuard guard;
+    if (guard.nested()) {
+        ProtocolLog("ChangeDetectorAddress(%u)> refused: another exchange is in progress", newAddress);
+        return 0;
+    }
+    LinkBackend* link = UsableLinkBackend();
+    // Holding register 40,001 of the current slave.
+    const int rc = link ? link->writeRegister(0, newAddress) : -1;
     if (rc != 1) {
         ProtocolLog("ERROR modbus_write_register (%d)\n", rc);
         DebugLog("Address change from %u to %u failed...", w.slave, newAddress);

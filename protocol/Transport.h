@@ -4,11 +4,12 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <string>
 
 #include "protocol/Commands.h"
 #include "protocol/Dcb.h"
 #include "protocol/ModbusRtu.h"
-#include "protocol/records/ResponseHeader.h"
+#include "wire/Frame.h"
 
 // Who owns the port.
 enum LinkMode : int {
@@ -24,7 +25,7 @@ struct WireState {
     modbus_t* ctx = nullptr;
     PortDescription port;         // host side settings, for reopening the link
     uint32_t slave = 1;           // current slave address
-    uint32_t lastResponder = 1;   // byte 0 of the last good response, 255 after a failure
+    uint32_t lastResponder = 255; // byte 0 of the last good response; 255: none yet, or a failure since
     bool responded = false;       // set by every good response (the poll clock reads it)
     uint32_t nonce = 0;           // bytes 11..14 of the last good response
     uint8_t tagCounter = 0;       // last command tag sent
@@ -46,13 +47,23 @@ std::recursive_mutex& LinkLock();
 // Clears the state (closing and freeing a context it holds) and the hooks.
 void ResetWire();
 
+// Addresses the detector the next exchanges talk to: the current slave
+// address and the open link's. False for an address beyond 255 or one the
+// link refuses.
+bool SelectSlave(unsigned address);
+
+// The speed the link was last opened at (0 before the first open). Any
+// thread may read it; Wire().port.baud is the setting the next open uses.
+unsigned LinkBaud();
+
 // Hooks the windows install: the receive-failure notice to the main window
 // (its WM_USER 12222 message, with the result), and the Alt key state.
 void SetReceiveFailureNotice(std::function<void(int result)> notice);
 void SetAltKeyState(std::function<bool()> altDown);
 
 // Sends a record request and receives the response into `buffer`, which holds
-// the request payload on entry. Returns the count of frame bytes received, 0 or
+// the request payload on entry. `ctx` must be the link's own context
+// (Wire().ctx); any other finds the link closed. Returns the count of frame bytes received, 0 or
 // less on failure, -1 for an unsupported command, a stale tag, a failed raw
 // exchange or a nested call, 2 when a raw answer does not fit the buffer.
 int ModbusGet(unsigned payloadLength, unsigned command, modbus_t* ctx, uint8_t* buffer,
@@ -65,8 +76,12 @@ int ModbusSet(unsigned payloadLength, const uint8_t* payload, modbus_t* ctx, uns
 // Holding register 40,001 of the current slave; 1 on success, 0 otherwise.
 int ChangeDetectorAddress(unsigned newAddress);
 
+// A transport result and the errno that came with it, for people: "no answer
+// (timeout)", "CRC error", "exception 2"...
+std::string TransportResultText(int result, int err);
+// The exception code of a failed result that was an exception reply, else -1.
+int TransportExceptionCode(int result, int err);
+
 // The two bytes of the authorisation code as they go into F[4], F[5].
 uint16_t AuthorisationCode(uint32_t nonce);
 
-// The speed the link was last opened at; safe from any thread.
-unsigned LinkBaud();

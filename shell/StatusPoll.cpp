@@ -89,8 +89,7 @@ void StatusPoll::answered(const StatusRecord& s, PollOutcome& out) {
         addressText = std::to_string(address);
         Shell().detector.pictureCode = s.pictureCode;
         if (w.slave != address) {
-            w.slave = address;
-            modbus_set_slave(w.ctx, static_cast<int>(address));
+            SelectSlave(address);
             Shell().detector.address = address;
         }
     }
@@ -222,14 +221,12 @@ void StatusPoll::setPolling(bool on) {
 
 void StatusPoll::switchTo(unsigned address) {
     std::lock_guard lock(LinkLock());
-    WireState& w = Wire();
-    w.slave = address;
-    if (modbus_set_slave(w.ctx, static_cast<int>(address)) != 0) {
+    if (!SelectSlave(address)) {
         DebugLog("modbus_set_slave(%u) failure...", address);
         return;
     }
     DebugLog("modbus_set_slave(%u) success.", address);
-    w.lastResponder = address;
+    Wire().lastResponder = address;
     Shell().detector.address = address;
     pending_ = address;
 }

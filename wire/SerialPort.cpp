@@ -1,11 +1,13 @@
 #include "wire/SerialPort.h"
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -173,39 +175,83 @@ SerialPort::FrameRead SerialPort::readFrame(
     uint8_t* buf, size_t max, int firstByteTimeoutMs, int gapMs,
     const std::function<size_t(const uint8_t*, size_t)>& expected) {
     if (fd_ < 0) return {ReadStatus::Error, 0};
+    const long long start = nowMs();
+    const long long firstByteDeadline = start + std::max(firstByteTimeoutMs, 0);
+    // No receive outlasts the wait for its first byte plus the time the
+    // longest frame it may take needs on the wire: a line that never falls
+    // silent (noise, a peer still streaming) must not hold the caller forever.
+    const unsigned charUs = charTimeUs(settings_);
+    const auto boundFor = [&](size_t bytes) {
+        const double wireMs = static_cast<double>(bytes) * charUs / 1000.0;
+        return firstByteDeadline + static_cast<long long>(std::min(wireMs + 1.0, 1e9)) + gapMs;
+    };
+    long long bound = boundFor(max);
     size_t count = 0;
     bool overflow = false;
+    size_t frameLength = 0;  // from the header, 0 while unknown
+    size_t drained = 0;      // bytes of an overflowing frame taken off the line
+    long long lastByte = 0;
     uint8_t scratch[256];
-    long long deadline = nowMs() + firstByteTimeoutMs;
     for (;;) {
-        const long long left = deadline - nowMs();
-        if (left <= 0) break;
         size_t want = 0;
         if (!overflow) {
-            const size_t total = expected ? expected(buf, count) : 0;
-            if (total && count >= total) return {ReadStatus::Frame, count};
-            if (total > max) overflow = true;
-            // Until the frame's length is known take no more than its header
-            // needs (every frame has at least kMinFrame bytes), so that bytes
-            // of a following frame stay on the line.
-            want = total ? total - count : count < kMinFrame ? kMinFrame - count : 1;
-            if (!total && expected == nullptr) want = max - count;
-            if (count + want > max) want = max - count;
-            if (want == 0) overflow = true;  // unknown length and the buffer is full
+            frameLength = expected ? expected(buf, count) : 0;
+            if (frameLength && count >= frameLength) return {ReadStatus::Frame, count};
+            if (frameLength > max) {
+                // Drain the whole frame, so that its tail cannot pass for the
+                // next answer; its own length bounds the drain.
+                overflow = true;
+                drained = count;
+                bound = boundFor(frameLength);
+            } else {
+                // Until the frame's length is known take no more than its
+                // header needs (every frame has at least kMinFrame bytes), so
+                // that bytes of a following frame stay on the line.
+                want = frameLength ? frameLength - count : count < kMinFrame ? kMinFrame - count : 1;
+                if (!frameLength && expected == nullptr) want = max - count;
+                if (count + want > max) want = max - count;
+                if (want == 0) overflow = true;  // unknown length and the buffer is full
+            }
+        } else if (frameLength && drained >= frameLength) {
+            break;
         }
+        // A frame whose length is known ends with its last byte: USB adapters
+        // deliver in bursts, and a pause between them is no end of frame. Only
+        // a frame of unknown length ends at the inter-byte gap.
+        long long until = bound;
+        if (count == 0 && drained == 0)
+            until = firstByteDeadline;
+        else if (!frameLength)
+            until = std::min(bound, lastByte + gapMs);
+        const long long left = until - nowMs();
+        if (left <= 0) break;
         uint8_t* dst = overflow ? scratch : buf + count;
-        const size_t room = overflow ? sizeof scratch : want;
-        const long got = readSome(dst, room, static_cast<int>(left));
+        size_t room = overflow ? sizeof scratch : want;
+        if (overflow && frameLength) room = std::min(room, frameLength - drained);
+        const long got = readSome(dst, room, static_cast<int>(std::min<long long>(left, 1 << 30)));
         if (got < 0) return {ReadStatus::Error, count};
         if (got == 0) break;
-        if (!overflow) count += static_cast<size_t>(got);
-        deadline = nowMs() + gapMs;
+        if (overflow)
+            drained += static_cast<size_t>(got);
+        else
+            count += static_cast<size_t>(got);
+        lastByte = nowMs();
     }
     if (overflow) return {ReadStatus::Overflow, count};
     if (count == 0) return {ReadStatus::Timeout, 0};
     const size_t total = expected ? expected(buf, count) : 0;
     if (total && count >= total) return {ReadStatus::Frame, count};
     return {ReadStatus::Gap, count};
+}
+
+bool SerialPort::errorCounts(ErrorCounts* out) const {
+    serial_icounter_struct c{};
+    if (fd_ < 0 || !out || ::ioctl(fd_, TIOCGICOUNT, &c) != 0) return false;
+    out->frame = static_cast<uint32_t>(c.frame);
+    out->overrun = static_cast<uint32_t>(c.overrun);
+    out->parity = static_cast<uint32_t>(c.parity);
+    out->bufferOverrun = static_cast<uint32_t>(c.buf_overrun);
+    return true;
 }
 
 bool SerialPort::flushInput() { return fd_ >= 0 && ::tcflush(fd_, TCIFLUSH) == 0; }

@@ -50,11 +50,20 @@ public:
 
     // Reads one frame: waits up to firstByteTimeoutMs for its first byte, then
     // takes bytes until `expected` (given what arrived so far, the full frame
-    // length or 0 while unknown) is reached, or until a silence of gapMs.
-    // Never stores more than max bytes; a frame that would not fit is drained
-    // from the line and reported as Overflow.
+    // length or 0 while unknown) is reached; only a frame of unknown length
+    // ends at a silence of gapMs. The whole read never outlasts the first-byte
+    // timeout plus the wire time of max bytes plus one gap. Never stores more
+    // than max bytes; a frame that would not fit is drained from the line
+    // (until its own length, bounded by its wire time) and reported as Overflow.
     FrameRead readFrame(uint8_t* buf, size_t max, int firstByteTimeoutMs, int gapMs,
                         const std::function<size_t(const uint8_t*, size_t)>& expected);
+
+    // The driver's counts of line errors since the port was opened. False
+    // where the driver keeps none (a pseudo-terminal, some USB adapters).
+    struct ErrorCounts {
+        uint32_t frame = 0, overrun = 0, parity = 0, bufferOverrun = 0;
+    };
+    bool errorCounts(ErrorCounts* out) const;
 
     bool flushInput();
     bool flushOutput();

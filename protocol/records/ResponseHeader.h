@@ -6,10 +6,8 @@
 #include <optional>
 #include <span>
 
-constexpr size_t kHeaderSize = 15;
-constexpr size_t kFrameOverhead = kHeaderSize + 2;
-// Largest frame either side ever sends; buffers for whole answers use it.
-constexpr size_t kMaxRecordFrame = 65535 + 8;
+#include "wire/Frame.h"
+
 
 // Where each header field starts. A tagged request's tag comes back in the
 // nonce's first byte.

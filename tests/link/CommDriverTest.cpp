@@ -124,7 +124,30 @@ TEST_F(CommDriverTest, WrittenBlocksArriveWholeAndInOrder) {
     EXPECT_EQ(pty.read(3000, expect.size()), expect);
 }
 
+TEST(LineErrors, RisenCountsAreLoggedByName) {
+    using Counts = SerialPort::ErrorCounts;
+    const Counts base{5, 6, 7, 8};
+    struct Case {
+        const char* name;
+        Counts now;
+        unsigned long bits;
+        const char* text;
+    } const cases[] = {
+        {"frame only", {6, 6, 7, 8}, CE_FRAME, "CE_FRAME"},
+        {"overrun and parity", {5, 9, 8, 8}, CE_OVERRUN | CE_RXPARITY, "CE_OVERRUN and CE_RXPARITY"},
+        {"all four", {6, 7, 8, 9}, 0xF, "CE_FRAME and CE_OVERRUN and CE_RXPARITY and EV_ERR Unknown EvtMask"},
+        {"none changed", base, 0, "NULL Error"},
+        {"counts reset by the driver", {0, 1, 0, 2}, 0, "NULL Error"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(LineErrorBits(base, c.now), c.bits);
+        EXPECT_EQ(LineErrorText(c.bits), c.text);
+    }
+}
+
 TEST_F(CommDriverTest, ReceivedBytesReachTheRingTheTotalAndTheDump) {
+    enableCommLog();
     PtyPeer pty;
     ASSERT_EQ(startCurrent(pty), 0);
     std::vector<uint8_t> sent(10000), got;
@@ -143,6 +166,13 @@ TEST_F(CommDriverTest, ReceivedBytesReachTheRingTheTotalAndTheDump) {
     EXPECT_EQ(dir_.readFile("mcommcode.dat"), std::string(sent.begin(), sent.end()));
 
     StopComm();
+    // A pseudo-terminal keeps no error counts: the thread carries on without them.
+    const std::string log = commLog();
+    for (const char* line : {"Read Thread: before SetCommMask\n", "Read Thread: before SetupReadEvent\n",
+                             "Waiting for data from comm connection.\n", "Read Thread: end WaitForMultipleObjects...\n",
+                             "Data waiting for ReadFile.\n", "Read Thread: WAIT_OBJECT_0\n"})
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    EXPECT_EQ(log.find("Comm Event"), std::string::npos);
     ASSERT_EQ(StartComm(pty.port().c_str()), 0);
     EXPECT_EQ(dir_.readFile("mcommcode.dat"), "") << "a new start must begin a new dump";
 }

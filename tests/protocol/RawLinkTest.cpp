@@ -42,6 +42,11 @@ TEST_F(RawLink, RequestsAreWholeFramesAndAnswersAreCollected) {
     EXPECT_EQ(peer.requests()[0], onWire(1, {0xC8, 0x05, 0x00, 0x7A, 0x00, 0x00}));
 }
 
+TEST_F(RawLink, FramesGoToTheSelectedSlave) {
+    ASSERT_TRUE(SelectSlave(42));
+    EXPECT_EQ(setFrame(D_MANUAL_BIT), onWire(42, {0xC8, 0x03, 0x00, 0x75, 0xFF, 0xC5}));
+}
+
 TEST_F(RawLink, ASetTheDriverRefusesIsNotReportedAsSent) {
     StopComm();
     SetCurrentCommPort(-1);

@@ -80,6 +80,23 @@ TEST_F(TransportFraming, RefusedRequestsSendNothing) {
     EXPECT_TRUE(peer.read(200).empty());
 }
 
+// The one place that selects the detector: the address stays selected across
+// a closed link and goes into every frame once it is open again.
+TEST_F(TransportFraming, SelectSlaveAddressesTheNextFrames) {
+    const Bytes setup{0xC8, 0x05, 0x00, 0x77, 0x00, 0x00};
+    EXPECT_TRUE(SelectSlave(7));
+    EXPECT_EQ(getFrame(D_SETUP2HOST), onWire(7, setup));
+    EXPECT_FALSE(SelectSlave(256));
+    EXPECT_EQ(Wire().slave, 7u);
+
+    CloseModbusContext();
+    EXPECT_TRUE(SelectSlave(9));
+    uint8_t buffer[32] = {};
+    EXPECT_EQ(ModbusGet(0, D_SETUP2HOST, Wire().ctx, buffer, 32, 0, 30), -1) << "no link, nothing sent";
+    ASSERT_NE(OpenModbusContext(), nullptr);
+    EXPECT_EQ(getFrame(D_SETUP2HOST), onWire(9, setup));
+}
+
 TEST_F(TransportFraming, SimulatedErrors) {
     Wire().simulatedErrors1 = 1;
     EXPECT_EQ(getFrame(D_SETUP2HOST), onWire(1, {0xC8, 0x05}));

@@ -1,8 +1,10 @@
 // How the transport judges what comes back.
 #include <cerrno>
+#include <functional>
 #include <thread>
 
 #include "WireFixture.h"
+#include "protocol/Registers.h"
 
 namespace {
 
@@ -47,6 +49,7 @@ TEST_F(TransportResponse, OnlyWholeGoodFramesTeachTheNonce) {
         EXPECT_EQ(ModbusGet(0, D_SETUP2HOST, Wire().ctx, buffer, 32, 0, 300), c.result);
         peer.stop();
         EXPECT_EQ(Wire().nonce, 77u);
+        EXPECT_EQ(Wire().lastResponder, 255u) << "no detector has answered yet";
         EXPECT_FALSE(Wire().responded);
     }
     peer.serve([](const Bytes&) { return recordAnswer(9, Bytes(3, 0), 0x12345678); });
@@ -79,17 +82,49 @@ TEST_F(TransportResponse, ALinkSwitchDuringTheWaitFailsTheExchange) {
     LinkModeWord() = LINK_MODBUS;
 }
 
+// Every exchange refuses one nested through a message pump during its wait,
+// and the outer exchange goes on undisturbed.
 TEST_F(TransportResponse, NestedExchangesAreRefused) {
-    int nested = 0;
-    SetPumpWait([&](unsigned) {
-        uint8_t b[32];
-        nested = ModbusGet(0, D_SETUP2HOST, Wire().ctx, b, 32, 0, 10);
-    });
-    EXPECT_EQ(ModbusSet(0, nullptr, Wire().ctx, D_MANUAL_BIT), 0);
-    EXPECT_EQ(nested, -1);
-    SetPumpWait({});
-    // Only the Set reached the wire.
-    EXPECT_EQ(peer.read(200).size(), 9u);
+    uint8_t b[32];
+    uint16_t words[2];
+    const std::function<int()> get = [&] { return ModbusGet(0, D_SETUP2HOST, Wire().ctx, b, 32, 0, 10); };
+    const std::function<int()> set = [] { return ModbusSet(0, nullptr, Wire().ctx, D_MANUAL_BIT); };
+    const std::function<int()> read = [&] { return ReadInputRegisters(2, 0, words); };
+    const std::function<int()> address = [] { return ChangeDetectorAddress(5); };
+    struct Case {
+        const char* name;
+        std::function<int()> outer, nested;
+        int outerResult, nestedResult;
+        size_t requestBytes;  // of the outer exchange, the only one on the wire
+    } const cases[] = {
+        {"get in a set", set, get, 0, -1, 9},
+        {"register read in a set", set, read, 0, -1, 9},
+        {"address change in a set", set, address, 0, 0, 9},
+        {"get in a register read", read, get, 2, -1, 8},
+        {"set in a register read", read, set, 2, -1, 8},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t before = peer.requests().size();  // the peer keeps them all
+        peer.serve([](const Bytes& req) { return req[1] == 4 ? withCrc({1, 4, 4, 1, 2, 3, 4}) : Bytes{}; });
+        int nested = 99;
+        bool entered = false;
+        SetPumpWait([&](unsigned) {
+            if (!entered) {
+                entered = true;
+                nested = c.nested();
+            }
+        });
+        EXPECT_EQ(c.outer(), c.outerResult);
+        SetPumpWait({});
+        for (int i = 0; i < 100 && peer.requests().size() == before; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        peer.stop();
+        EXPECT_EQ(nested, c.nestedResult);
+        const auto requests = peer.requests();
+        ASSERT_EQ(requests.size(), before + 1);
+        EXPECT_EQ(requests.back().size(), c.requestBytes);
+    }
 }
 
 TEST_F(TransportResponse, AFreedContextIsNeverUsed) {
@@ -105,6 +140,38 @@ TEST_F(TransportResponse, AFreedContextIsNeverUsed) {
     uint8_t buffer[89];
     EXPECT_EQ(ModbusGet(0, D_SETUP2HOST, ctx, buffer, 89, 0, 30), -1);
     EXPECT_EQ(ModbusSet(0, nullptr, ctx, D_MANUAL_BIT), -1);
+}
+
+TEST_F(TransportResponse, LinkBaudIsTheSpeedOfTheLastOpen) {
+    EXPECT_EQ(LinkBaud(), 115200u);
+    Wire().port.baud = 9600;  // a setting, not yet the link's
+    EXPECT_EQ(LinkBaud(), 115200u);
+    ASSERT_TRUE(ReopenLink());
+    EXPECT_EQ(LinkBaud(), 9600u);
+    ResetWire();
+    EXPECT_EQ(LinkBaud(), 0u);
+}
+
+TEST(TransportResult, TextsForPeople) {
+    struct Case {
+        int result, err;
+        const char* text;
+    } const cases[] = {
+        {-1, ETIMEDOUT, "no answer (timeout)"},
+        {-1, EMBBADCRC, "CRC error"},
+        {-1, EMBBADDATA, "answer not understood"},
+        {-1, EMBMDATA, "answer longer than the buffer"},
+        {-1, MODBUS_ENOBASE + 2, "exception 2"},
+        {-1, EMBBADCTX, "link not open"},
+        {-1, 0, "failed"},
+        {0, 0, "nothing received"},
+        {-1, EIO, "failed: Input/output error"},
+        {89, ETIMEDOUT, "received 89"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TransportResultText(c.result, c.err), c.text) << c.result << " " << c.err;
+        EXPECT_EQ(TransportExceptionCode(c.result, c.err), c.err == MODBUS_ENOBASE + 2 ? 2 : -1);
+    }
 }
 
 }  // namespace
