@@ -4,28 +4,31 @@
 #include <cstring>
 
 #include "FakePanel.h"
-#include "OneDetectorLine.h"
 #include "shell/ShellState.h"
 #include "shell/CTesselMainIds.h"
 #include "shell/StatusPoll.h"
-#include "protocol/SwitchComm.h"
-#include "protocol/Transport.h"
-#include "sim/Line.h"
 #include "support/PtyPeer.h"
 #include "support/RefCrc.h"
+#include "support/TestLineWire.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-class StatusPollSim : public OneDetectorLine {
+class StatusPollSim : public TestLine {
 protected:
     void SetUp() override {
-        ASSERT_NO_FATAL_FAILURE(openLine(5));
+        ResetShell();
+        ASSERT_NO_FATAL_FAILURE(startLine({testline::ir(5)}));
+        ASSERT_NO_FATAL_FAILURE(openWire(5));
         Shell().host.textVariant = 2;
         poll->subscribe([this](const PollOutcome& o) {
             if (o.gauges) lastGauge = o.gauges->volts;
         });
+    }
+    void TearDown() override {
+        ResetShell();
+        TestLine::TearDown();
     }
     void tick() { poll->tick(); }
 
