@@ -105,18 +105,10 @@ protected:
 };
 
 TEST_F(FaultListWire, SimulatorFaultWords) {
-    wsim::DetectorConfig det;
-    det.uvir = true;
-    openOnSimulator(det);
+    openOnSimulator(testline::uvir(1));
     Shell().detector.uvirModel = true;
-    bool ok = false;
-    wsim::runControlCommand(*line, "fault 1 8 on", &ok);
-    ASSERT_TRUE(ok);
-    wsim::runControlCommand(*line, "fault 1 51 on", &ok);
-    ASSERT_TRUE(ok);
     ASSERT_TRUE(line->withDetector(1, [](wsim::Detector& d, int64_t) {
-        d.setFault(90, true);
-        d.setFault(94, true);
+        for (int bit : {8, 51, 90, 94}) d.setFault(bit, true);
     }));
 
     EXPECT_EQ(load(), framed({"Fault  8, \"BIT fault\"", "Fault 51, \"UV sensor break\"",
@@ -126,7 +118,7 @@ TEST_F(FaultListWire, SimulatorFaultWords) {
 }
 
 TEST_F(FaultListWire, SilentDetectorLeavesTheListEmpty) {
-    openOnSimulator({});
+    openOnSimulator(testline::ir(1));
     ASSERT_TRUE(line->setDetectorSilent(1, true));
     const auto before = line->stats().frames;
 
