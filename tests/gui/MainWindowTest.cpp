@@ -61,9 +61,6 @@ TEST_F(MainWindowOnDemoLine, PollingSwitchAndPages) {
     window->onCommand(mainwin::kPolling);
     EXPECT_EQ(window->text(mainwin::kPolling), "Polling: OFF");
     EXPECT_EQ(window->text(ctl::CommState), "---");
-    unsigned last = 0;
-    onLink([&] { last = Wire().lastResponder; });
-    EXPECT_EQ(last, 248u);
 
     window->onCommand(mainwin::kGroupButton + 2);
     EXPECT_EQ(window->windowTitle().toStdString(), "Harrow  -  Setup");
