@@ -63,7 +63,8 @@ double answerMs(const std::string& path, unsigned baud, size_t answerSize) {
 void BM_PollPeriod(benchmark::State& state) {
     const auto baud = static_cast<unsigned>(state.range(0));
     std::string error;
-    const auto line = testline::start({testline::ir(1)}, {.fast = false}, &error);  // paced, with answer latency
+    // Paced, with the detector's answer latency.
+    const auto line = testline::start({testline::ir(1)}, {.fast = false}, &error);
     if (!line) {
         state.SkipWithError(error.c_str());
         return;
