@@ -19,7 +19,7 @@
 #include "protocol/SwitchComm.h"
 #include "protocol/Transport.h"
 #include "protocol/records/ByteOrder.h"
-#include "sim/Line.h"
+#include "support/TestLine.h"
 #include "tests/sim/SimHost.h"
 
 namespace {
@@ -62,15 +62,15 @@ double answerMs(const std::string& path, unsigned baud, size_t answerSize) {
 
 void BM_PollPeriod(benchmark::State& state) {
     const auto baud = static_cast<unsigned>(state.range(0));
-    wsim::Line line;  // paced, with the detector's answer latency
-    line.addDetector({});
     std::string error;
-    if (!line.start(&error)) {
+    // Paced, with the detector's answer latency.
+    const auto line = testline::start({testline::ir(1)}, {.fast = false}, &error);
+    if (!line) {
         state.SkipWithError(error.c_str());
         return;
     }
     ResetWire();
-    ParseDCB(line.slavePath() + ":9600,n,8,1", &Wire().port);
+    ParseDCB(line->slavePath() + ":9600,n,8,1", &Wire().port);
     if (!OpenModbusContext() || !switchDetector(baud)) {
         state.SkipWithError("cannot set up the line");
         return;
@@ -97,8 +97,8 @@ void BM_PollPeriod(benchmark::State& state) {
     }
     // The host side must let go of the port before the answer time is measured on it.
     ResetWire();
-    const double answer = answerMs(line.slavePath(), baud, answerSize);
-    line.stop();
+    const double answer = answerMs(line->slavePath(), baud, answerSize);
+    line->stop();
 
     const double period = totalMs / static_cast<double>(state.iterations());
     const double model = kWaitMs + (kRequestBytes + answerSize) * 10.0 * 1000.0 / baud;

@@ -9,7 +9,7 @@
 
 #include "protocol/Commands.h"
 #include "protocol/records/ResponseHeader.h"
-#include "sim/Line.h"
+#include "support/TestLine.h"
 #include "tests/sim/SimHost.h"
 
 namespace {
@@ -25,17 +25,17 @@ double cpuSeconds(int who) {
 void BM_SimCpuAt921600(benchmark::State& state) {
     using namespace simtest;
     const size_t answerSize = static_cast<size_t>(state.range(0));
-    wsim::Line line;
-    line.addDetector({});
-    if (!line.start()) {
-        state.SkipWithError("no pty");
+    std::string error;
+    const auto line = testline::start({testline::ir(1)}, {.fast = false}, &error);
+    if (!line) {
+        state.SkipWithError(error.c_str());
         return;
     }
     Host host;
-    host.open(line.slavePath(), 9600);
+    host.open(line->slavePath(), 9600);
     host.send(recordSet(1, 140, {0x00, 0x10, 0x0E, 0x00}));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    host.open(line.slavePath(), 921600);
+    host.open(line->slavePath(), 921600);
     const size_t statusSize = commandInfo(D_DATA2HOST)->responseSize;
     const auto first = DecodeHeader(host.exchange(dataRequest(1), statusSize));
     if (!first) {
@@ -64,7 +64,7 @@ void BM_SimCpuAt921600(benchmark::State& state) {
     }
     state.counters["sim_cpu_percent"] = 100.0 * simCpu / wall;
     state.counters["line_busy_percent"] = 100.0 * bytes * 10.0 / 921600.0 / wall;
-    line.stop();
+    line->stop();
 }
 BENCHMARK(BM_SimCpuAt921600)
     ->Arg(commandInfo(D_DATA2HOST)->responseSize)

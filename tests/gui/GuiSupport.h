@@ -5,16 +5,12 @@
 #include <QWidget>
 #include <atomic>
 #include <functional>
-#include <memory>
-#include <string>
 #include <vector>
 
 #include "shell/ShellState.h"
 #include "app/kit/Keys.h"
 #include "app/kit/MessageBox.h"
 #include "protocol/Transport.h"
-#include "sim/Control.h"
-#include "sim/Line.h"
 
 // Runs the event loop until `done` holds or the time is up.
 inline bool pumpUntil(const std::function<bool()>& done, int ms = 5000) {
@@ -41,17 +37,6 @@ struct BoxRecorder {
     std::vector<MessageBoxCall> calls;
     std::vector<int> next;  // answers for the next boxes, in order
 };
-
-// The demo line in this process: IR at 1, UV/IR at 2, locked IR at 17.
-inline std::unique_ptr<wsim::Line> demoLine() {
-    wsim::LineOptions o;
-    o.fast = true;
-    auto line = std::make_unique<wsim::Line>(o);
-    for (const auto& d : wsim::demoLine()) line->addDetector(d);
-    std::string err;
-    if (!line->start(&err)) return nullptr;
-    return line;
-}
 
 // Clean process-wide state around each window test: the link worker first,
 // so that nothing runs on the wire while it is reset.

@@ -3,22 +3,25 @@
 #include <gtest/gtest.h>
 
 #include "FakePanel.h"
-#include "OneDetectorLine.h"
 #include "shell/BaudSwitch.h"
 #include "shell/CBaudrateIds.h"
 #include "shell/ShellState.h"
 #include "shell/StatusPoll.h"
 #include "protocol/SwitchComm.h"
-#include "protocol/Transport.h"
-#include "sim/Line.h"
+#include "support/TestLineWire.h"
 
 namespace {
 
-class BaudSwitching : public OneDetectorLine {
+class BaudSwitching : public TestLine {
 protected:
     void SetUp() override {
-        ASSERT_NO_FATAL_FAILURE(openLine(3));
-        Shell().waitingForResponse = false;
+        ResetShell();
+        ASSERT_NO_FATAL_FAILURE(startLine({testline::ir(3)}));
+        ASSERT_NO_FATAL_FAILURE(openWire(3));
+    }
+    void TearDown() override {
+        ResetShell();
+        TestLine::TearDown();
     }
 
     BaudSwitch make(BaudSwitch::Options options) {

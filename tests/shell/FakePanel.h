@@ -15,7 +15,6 @@ public:
     void setText(int id, const std::string& t) override {
         std::lock_guard lock(m);
         texts[id] = t;
-        ++writes[id];
     }
     std::string text(int id) const override {
         std::lock_guard lock(m);
@@ -86,7 +85,6 @@ public:
 
     mutable std::mutex m;
     std::map<int, std::string> texts;
-    std::map<int, int> writes;
     std::map<int, int> indicators;
     std::map<int, std::vector<std::string>> titles;  // by window, oldest first
     std::map<int, std::vector<std::string>> lists;

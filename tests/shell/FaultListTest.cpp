@@ -8,12 +8,9 @@
 #include "shell/CFaultListIds.h"
 #include "shell/FaultList.h"
 #include "shell/ShellState.h"
-#include "protocol/SwitchComm.h"
-#include "protocol/Transport.h"
-#include "sim/Control.h"
-#include "sim/Line.h"
 #include "support/PtyPeer.h"
 #include "support/RefCrc.h"
+#include "support/TestLineWire.h"
 #include "util/Log.h"
 #include "util/PumpWait.h"
 
@@ -55,11 +52,11 @@ TEST(FaultListLines, FromWords) {
 
 // The transport open on a pseudo-terminal, with the debug log, the busy hook
 // and the waits between tries recorded.
-class FaultListWire : public ::testing::Test {
+class FaultListWire : public TestLine {
 protected:
     void SetUp() override {
-        ResetWire();
         ResetShell();
+        ResetWire();
         logs::attachLists(
             [this](const std::string& l) {
                 std::lock_guard lock(mutex_);
@@ -74,26 +71,21 @@ protected:
     }
     void TearDown() override {
         peer_.stop();
-        if (line_) line_->stop();
         SetPumpWait({});
         logs::detachLists();
-        ResetWire();
         ResetShell();
+        ResetWire();
+        TestLine::TearDown();
     }
-    void openOn(const std::string& port) {
-        ASSERT_TRUE(ParseDCB(port, &Wire().port));
+    void openOnPeer() {
+        ASSERT_TRUE(ParseDCB(peer_.port(115200), &Wire().port));
         ASSERT_NE(OpenModbusContext(), nullptr);
         log_.clear();
     }
     void openOnSimulator(const wsim::DetectorConfig& det) {
-        wsim::LineOptions o;
-        o.fast = true;
-        o.seed = 7;
-        line_ = std::make_unique<wsim::Line>(o);
-        line_->addDetector(det);
-        std::string err;
-        ASSERT_TRUE(line_->start(&err)) << err;
-        openOn(line_->slavePath() + ":9600,n,8,1");
+        ASSERT_NO_FATAL_FAILURE(startLine({det}));
+        ASSERT_NO_FATAL_FAILURE(openWire(det.address));
+        log_.clear();
     }
     Lines load() {
         FakePanel panel;
@@ -107,25 +99,16 @@ protected:
     }
 
     PtyPeer peer_;
-    std::unique_ptr<wsim::Line> line_;
     std::mutex mutex_;
     Lines log_;
     std::vector<unsigned> waits_;
 };
 
 TEST_F(FaultListWire, SimulatorFaultWords) {
-    wsim::DetectorConfig det;
-    det.uvir = true;
-    openOnSimulator(det);
+    openOnSimulator(testline::uvir(1));
     Shell().detector.uvirModel = true;
-    bool ok = false;
-    wsim::runControlCommand(*line_, "fault 1 8 on", &ok);
-    ASSERT_TRUE(ok);
-    wsim::runControlCommand(*line_, "fault 1 51 on", &ok);
-    ASSERT_TRUE(ok);
-    ASSERT_TRUE(line_->withDetector(1, [](wsim::Detector& d, int64_t) {
-        d.setFault(90, true);
-        d.setFault(94, true);
+    ASSERT_TRUE(line->withDetector(1, [](wsim::Detector& d, int64_t) {
+        for (int bit : {8, 51, 90, 94}) d.setFault(bit, true);
     }));
 
     EXPECT_EQ(load(), framed({"Fault  8, \"BIT fault\"", "Fault 51, \"UV sensor break\"",
@@ -135,12 +118,12 @@ TEST_F(FaultListWire, SimulatorFaultWords) {
 }
 
 TEST_F(FaultListWire, SilentDetectorLeavesTheListEmpty) {
-    openOnSimulator({});
-    ASSERT_TRUE(line_->setDetectorSilent(1, true));
-    const auto before = line_->stats().frames;
+    openOnSimulator(testline::ir(1));
+    ASSERT_TRUE(line->setDetectorSilent(1, true));
+    const auto before = line->stats().frames;
 
     EXPECT_TRUE(load().empty());
-    EXPECT_EQ(line_->stats().frames - before, 3u);
+    EXPECT_EQ(line->stats().frames - before, 3u);
     const Lines log = logLines();
     ASSERT_EQ(log.size(), 3u);
     for (const std::string& l : log) {
@@ -153,7 +136,7 @@ TEST_F(FaultListWire, SilentDetectorLeavesTheListEmpty) {
 // A well-formed answer that is too short to hold the words must not be read
 // as words: the list comes from the next, full answer.
 TEST_F(FaultListWire, ShortAnswerIsTriedAgain) {
-    openOn(peer_.port(115200));
+    openOnPeer();
     int answers = 0;
     peer_.serve([&answers](const std::vector<uint8_t>&) {
         if (answers++ < 2) return recordAnswer(1, {0xFF, 0xFF, 0xFF, 0xFF});

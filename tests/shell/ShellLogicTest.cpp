@@ -137,8 +137,8 @@ TEST(StartUp, KeysAtStartUp) {
 
 TEST(StartUp, WithoutParamIniTheSettingsDialogDecides) {
     TempFolder folder;
-    ResetWire();
     ResetShell();
+    ResetWire();
     std::vector<std::string> lines;
     logs::attachLists([&](const std::string& l) { lines.push_back(l); }, {});
     // OK twice with nothing changed, then Exit.
@@ -155,11 +155,10 @@ TEST(StartUp, SettingsFromParamIni) {
     PtyPeer peer;
     std::ofstream("Param.ini") << "[vantord]\niGood=0\nfUsUnits=1\nfUseCmdTags=1\n[DCB]\nszCom="
                                << peer.port(19200) << "\n";
-    ResetWire();
     ResetShell();
+    ResetWire();
     LoadHostSettings();
     EXPECT_EQ(Shell().host.textVariant, 0);
-    EXPECT_EQ(ProgramName(), "Harrow");
     EXPECT_TRUE(OpenDetectorLink([] { return false; }));
     EXPECT_EQ(Shell().host.usUnits, 1);
     EXPECT_TRUE(Wire().useCmdTags);

@@ -4,28 +4,31 @@
 #include <cstring>
 
 #include "FakePanel.h"
-#include "OneDetectorLine.h"
 #include "shell/ShellState.h"
 #include "shell/CTesselMainIds.h"
 #include "shell/StatusPoll.h"
-#include "protocol/SwitchComm.h"
-#include "protocol/Transport.h"
-#include "sim/Line.h"
 #include "support/PtyPeer.h"
 #include "support/RefCrc.h"
+#include "support/TestLineWire.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-class StatusPollSim : public OneDetectorLine {
+class StatusPollSim : public TestLine {
 protected:
     void SetUp() override {
-        ASSERT_NO_FATAL_FAILURE(openLine(5));
+        ResetShell();
+        ASSERT_NO_FATAL_FAILURE(startLine({testline::ir(5)}));
+        ASSERT_NO_FATAL_FAILURE(openWire(5));
         Shell().host.textVariant = 2;
         poll->subscribe([this](const PollOutcome& o) {
             if (o.gauges) lastGauge = o.gauges->volts;
         });
+    }
+    void TearDown() override {
+        ResetShell();
+        TestLine::TearDown();
     }
     void tick() { poll->tick(); }
 
@@ -35,11 +38,10 @@ protected:
     double lastGauge = 0;
 };
 
-TEST_F(StatusPollSim, SilenceThenBackOffThenRecovery) {
+TEST_F(StatusPollSim, SilenceThenBackOffThenRecoveryThenPollingOff) {
     tick();
     EXPECT_EQ(panel.text(ctl::CommState), "COMM OK");
     EXPECT_EQ(panel.text(ctl::Address), "5");
-    EXPECT_EQ(panel.text(ctl::Mode), "N");
     EXPECT_EQ(panel.text(ctl::Heater), "OFF");
     EXPECT_TRUE(poll->connected());
 
@@ -80,13 +82,10 @@ TEST_F(StatusPollSim, SilenceThenBackOffThenRecovery) {
     EXPECT_EQ(panel.text(ctl::Address), "5");
     EXPECT_EQ(poll->consecutiveFailures(), 0);
     EXPECT_TRUE(panel.disabled.empty());
-}
 
-TEST_F(StatusPollSim, PollingOffSendsNothing) {
     poll->setPolling(false);
-    const auto before = line->stats().frames;
     tick();
-    EXPECT_EQ(line->stats().frames, before);
+    EXPECT_EQ(line->stats().frames, framesBefore + 1);
     EXPECT_EQ(panel.text(ctl::CommState), "---");
     EXPECT_EQ(Wire().lastResponder, 248u);
 }
@@ -96,18 +95,19 @@ TEST_F(StatusPollSim, PollingOffSendsNothing) {
 class StatusPollScripted : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetWire();
         ResetShell();
+        ResetWire();
         ASSERT_TRUE(ParseDCB(peer.port(115200), &Wire().port));
         ASSERT_NE(OpenModbusContext(), nullptr);
         poll->subscribe([this](const PollOutcome& o) {
             if (o.gauges) gauges = {o.gauges->volts, o.gauges->temperature, o.gauges->milliamps};
+            reachedPending = o.reachedPending;
         });
     }
     void TearDown() override {
         peer.stop();
-        ResetWire();
         ResetShell();
+        ResetWire();
     }
     void answerWith(const Bytes& data, uint8_t address) {
         peer.serve([=](const Bytes&) { return recordAnswer(address, data); });
@@ -131,14 +131,16 @@ protected:
     FakePanel& panel = *panelPtr;
     std::shared_ptr<StatusPoll> poll = std::make_shared<StatusPoll>(panelPtr);
     std::array<double, 3> gauges{};
+    bool reachedPending = false;
 };
 
-TEST_F(StatusPollScripted, FieldsOfAnAnswer) {
+TEST_F(StatusPollScripted, FieldsOfAnAnswerThenTheArrowsSwitch) {
     Shell().host.usUnits = 1;
-    answerWith(status(), 9);
+    panel.setText(ctl::AddressLabel, "Addr 9:");  // the arrows' choice, not switched to yet
+    answerWith(status(), 7);
     poll->tick();
-    EXPECT_EQ(panel.text(ctl::Address), "9");
-    EXPECT_EQ(Wire().slave, 9u);
+    EXPECT_EQ(panel.text(ctl::Address), "7");
+    EXPECT_EQ(Wire().slave, 7u);
     EXPECT_EQ(panel.text(ctl::Mode), "W");
     EXPECT_EQ(panel.text(ctl::State), "0");
     EXPECT_EQ(panel.text(ctl::Analog), "20.0");
@@ -149,31 +151,40 @@ TEST_F(StatusPollScripted, FieldsOfAnAnswer) {
     EXPECT_EQ(panel.indicators[ctl::Fault], 1);
     EXPECT_DOUBLE_EQ(gauges[1], 77.5);  // 25 degrees in US units
     EXPECT_DOUBLE_EQ(gauges[2], 20.0);
+    EXPECT_FALSE(reachedPending);
+    EXPECT_EQ(panel.text(ctl::AddressLabel), "Addr 9:");
+
+    // The switch: the next poll asks 9, and 9's answer ends the arrows' choice.
+    peer.stop();
+    poll->switchTo(9);
+    EXPECT_EQ(Wire().slave, 9u);
+    answerWith(status(), 9);
+    poll->tick();
+    EXPECT_EQ(int(peer.requests().back().at(0)), 9);
+    EXPECT_TRUE(reachedPending);
+    EXPECT_EQ(panel.text(ctl::AddressLabel), "Address:");
 }
 
-TEST_F(StatusPollScripted, AnswersFromOddAddresses) {
+// From beyond the address range: no answer; from address 0: an answer, but
+// no address to show; too short to hold the fields: no answer.
+TEST_F(StatusPollScripted, AnswersFromOddAddressesAndShortRecords) {
     struct Case {
         uint8_t address;
-        bool connected;
-    } const cases[] = {{250, false}, {0, true}};
+        size_t size;
+        int failures;
+        unsigned lastResponder;
+    } const cases[] = {{250, 160, 1, 250}, {0, 160, 0, 0}, {9, 100, 1, 255}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.address);
-        answerWith(status(), c.address);
+        SCOPED_TRACE(testing::Message() << int(c.address) << ", " << c.size << " bytes");
+        Bytes d = status();
+        d.resize(c.size);
+        answerWith(d, c.address);
         poll->tick();
         peer.stop();
         EXPECT_EQ(panel.text(ctl::Address), "---");
-        EXPECT_EQ(poll->consecutiveFailures(), c.connected ? 0 : 1);
-        EXPECT_EQ(Wire().lastResponder, c.address);
+        EXPECT_EQ(poll->consecutiveFailures(), c.failures);
+        EXPECT_EQ(Wire().lastResponder, c.lastResponder);
     }
-}
-
-TEST_F(StatusPollScripted, AShortRecordIsNoAnswer) {
-    Bytes d = status();
-    d.resize(100);
-    answerWith(d, 9);
-    poll->tick();
-    EXPECT_EQ(poll->consecutiveFailures(), 1);
-    EXPECT_EQ(panel.text(ctl::Address), "---");
 }
 
 TEST(StatusPollErrorLine, SpinnerAndTexts) {
