@@ -42,6 +42,7 @@ bool ParseDCB(const std::string& text, PortDescription* out) {
     p.parity = static_cast<char>(std::toupper(static_cast<unsigned char>(fields[1][0])));
     if (!ParseDecimal(fields[2], &p.dataBits) || p.dataBits < 1 || p.dataBits > 8) return false;
     if (!ParseDecimal(fields[3], &p.stopBits) || p.stopBits < 1 || p.stopBits > 8) return false;
+    p.text = text;
     *out = p;
     return true;
 }
@@ -52,4 +53,12 @@ std::string ModeString(const PortDescription& port) {
                   static_cast<char>(std::tolower(static_cast<unsigned char>(port.parity))),
                   port.dataBits, port.stopBits);
     return buf;
+}
+
+std::string DescriptionText(const PortDescription& port) {
+    PortDescription written;
+    const bool same = ParseDCB(port.text, &written) && written.portName == port.portName &&
+                      written.baud == port.baud && written.parity == port.parity &&
+                      written.dataBits == port.dataBits && written.stopBits == port.stopBits;
+    return same ? port.text : ModeString(port);
 }

@@ -8,6 +8,7 @@ struct PortDescription {
     char parity = 'N';  // stored upper-case
     unsigned dataBits = 8;
     unsigned stopBits = 1;
+    std::string text;  // as the user wrote it (Param.ini), for the logs
 };
 
 // Accepts "COMn:baud,p,d,s" with n 1..99, baud >= 2400, parity n/e/o, data and
@@ -15,5 +16,8 @@ struct PortDescription {
 // of COMn. Anything else fails and leaves `out` untouched.
 bool ParseDCB(const std::string& text, PortDescription* out);
 
-// "%s:%u,%c,%u,%u" as the driver and the logs want it.
+// "%s:%u,%c,%u,%u" as the driver wants it.
 std::string ModeString(const PortDescription& port);
+// The description as the user wrote it while the settings still are what it
+// says (a baud-rate switch changes them); else ModeString.
+std::string DescriptionText(const PortDescription& port);

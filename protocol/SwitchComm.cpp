@@ -47,10 +47,10 @@ modbus_t* OpenModbusContext() {
                            static_cast<int>(p.dataBits), static_cast<int>(p.stopBits), nullptr, 0,
                            nullptr, nullptr, 0);
     if (!w.ctx) {
-        DebugLog("modbus_new_rtu(%s) failed...", ModeString(p).c_str());
+        DebugLog("modbus_new_rtu(%s) failed...", DescriptionText(p).c_str());
         return nullptr;
     }
-    DebugLog("modbus_new_rtu(%s) success.", ModeString(p).c_str());
+    DebugLog("modbus_new_rtu(%s) success.", DescriptionText(p).c_str());
     // The new context talks to the slave selected before it.
     if (ModbusBackend().selectSlave(w.slave))
         DebugLog("modbus_set_slave(%u) success.", w.slave);

@@ -23,6 +23,10 @@ TEST(ParseDCB, AcceptsAndRefuses) {
         EXPECT_EQ(p.portName, c.port);
         EXPECT_EQ(p.baud, c.baud);
         EXPECT_EQ(p.parity, c.parity);
+        // The logs show it as written until the settings change.
+        EXPECT_EQ(DescriptionText(p), c.text);
+        p.baud = 921600 + 1;
+        EXPECT_NE(DescriptionText(p), c.text);
     }
     for (const char* text : {"COM0:9600,n,8,1", "COM100:9600,n,8,1", "COM1:1200,n,8,1", "COM1:9600,x,8,1",
                              "COM1:9600,n,9,1", "COM1:9600,n,8,0", "COM1:9600,n,8", "COM1:9600,n,8,1,1",
