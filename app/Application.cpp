@@ -60,7 +60,7 @@ int RunWexcon(const StartOptions& options) {
     if (showConsole) window.showConsole();
     window.setWindowTitle(QString::fromStdString(BaudTitle()));
     window.exec();
-    Shell().link().stop();
+    Shell().stopLink();
     ResetWire();
     return 0;
 }

@@ -11,6 +11,7 @@
 #include "link/CommDriver.h"
 #include "wire/SerialPort.h"
 #include "protocol/LinkBackend.h"
+#include "util/Keyboard.h"
 #include "util/Log.h"
 #include "util/PumpWait.h"
 
@@ -25,12 +26,9 @@ LinkBackend* g_backend = nullptr;
 std::atomic<unsigned> g_linkBaud{0};
 std::mutex g_hookMutex;
 std::function<void(int)> g_failureNotice;
-std::function<bool()> g_altDown;
 
-bool altDown() {
-    std::lock_guard lock(g_hookMutex);
-    return g_altDown && g_altDown();
-}
+// The quiet status polls show in the log while Alt is held.
+bool altDown() { return CurrentKeys().alt; }
 
 void noticeFailure(int result) {
     std::function<void(int)> notice;
@@ -175,17 +173,11 @@ void ResetWire() {
     g_backend = nullptr;
     g_linkBaud = 0;
     SetReceiveFailureNotice({});
-    SetAltKeyState({});
 }
 
 void SetReceiveFailureNotice(std::function<void(int)> notice) {
     std::lock_guard lock(g_hookMutex);
     g_failureNotice = std::move(notice);
-}
-
-void SetAltKeyState(std::function<bool()> alt) {
-    std::lock_guard lock(g_hookMutex);
-    g_altDown = std::move(alt);
 }
 
 int TransportExceptionCode(int result, int err) {

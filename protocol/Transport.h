@@ -56,10 +56,9 @@ bool SelectSlave(unsigned address);
 // thread may read it; Wire().port.baud is the setting the next open uses.
 unsigned LinkBaud();
 
-// Hooks the windows install: the receive-failure notice to the main window
-// (its WM_USER 12222 message, with the result), and the Alt key state.
+// The receive-failure notice to the main window (its WM_USER 12222 message,
+// with the result), installed by the window.
 void SetReceiveFailureNotice(std::function<void(int result)> notice);
-void SetAltKeyState(std::function<bool()> altDown);
 
 // Sends a record request and receives the response into `buffer`, which holds
 // the request payload on entry. `ctx` must be the link's own context

@@ -9,9 +9,13 @@ LinkWorker& ShellState::link() {
     return *link_;
 }
 
+void ShellState::stopLink() {
+    if (link_) link_->stop();
+}
+
 ShellState& Shell() { return *g_shell; }
 
 void ResetShell() {
-    g_shell->link().stop();
+    g_shell->stopLink();
     g_shell = std::make_unique<ShellState>();
 }

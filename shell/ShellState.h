@@ -38,6 +38,8 @@ struct ShellState {
 
     // The thread that talks to the detectors (created on first use).
     LinkWorker& link();
+    // Lets the job it runs finish and ends it, if there is one.
+    void stopLink();
 
 private:
     std::unique_ptr<LinkWorker> link_;

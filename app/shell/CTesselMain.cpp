@@ -106,7 +106,6 @@ CTesselMain::CTesselMain(Options options, QWidget* parent) : Dialog(parent, kTem
         Shell().link().post([poll, address] { poll->switchTo(address); });
     });
 
-    SetAltKeyState([] { return CurrentKeys().alt; });
     // The failure notice arrives inside the exchange; the error line follows
     // the tick's own display, as a message posted to the window would.
     SetReceiveFailureNotice([poll = poll_](int result) {
@@ -145,7 +144,6 @@ CTesselMain::~CTesselMain() {
     stopping_ = true;
     if (clock_) clock_->stop();
     SetReceiveFailureNotice({});
-    SetAltKeyState({});
     if (options_.rawDiagnostic && CurrentCommPort() >= 0) {
         StopComm();
         SetCurrentCommPort(-1);
