@@ -41,7 +41,6 @@ inline std::vector<wsim::DetectorConfig> demo() { return wsim::demoLine(); }
 struct Options {
     bool fast = true;                    // no pacing and no answer latency
     const wsim::Clock* clock = nullptr;  // detector time; null: the steady clock
-    uint32_t seed = 7;                   // the same nonces on every run
 };
 
 // Starts a line; null (with *error) when it cannot.
@@ -50,7 +49,7 @@ inline std::unique_ptr<wsim::Line> start(const std::vector<wsim::DetectorConfig>
     wsim::LineOptions lo;
     lo.fast = o.fast;
     lo.clock = o.clock;
-    lo.seed = o.seed;
+    lo.seed = 7;  // the same nonces on every run
     auto line = std::make_unique<wsim::Line>(lo);
     for (const auto& d : detectors) line->addDetector(d);
     if (!line->start(error)) return nullptr;
