@@ -39,7 +39,6 @@ TEST_F(TransportResponse, ALinkSwitchDuringTheWaitFailsTheExchange) {
     uint8_t buffer[89];
     EXPECT_EQ(ModbusGet(0, D_SETUP2HOST, Wire().ctx, buffer, 89, 200, 300), -1);
     switcher.join();
-    LinkModeWord() = LINK_MODBUS;
 }
 
 // Every exchange refuses one nested through a message pump during its wait,
