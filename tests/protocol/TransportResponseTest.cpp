@@ -5,6 +5,7 @@
 
 #include "WireFixture.h"
 #include "protocol/Registers.h"
+#include "support/WaitFor.h"
 
 namespace {
 
@@ -76,8 +77,7 @@ TEST_F(TransportResponse, NestedExchangesAreRefused) {
         });
         EXPECT_EQ(c.outer(), c.outerResult);
         SetPumpWait({});
-        for (int i = 0; i < 100 && peer.requests().size() == before; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        WaitFor([&] { return peer.requests().size() > before; }, 1000);
         peer.stop();
         EXPECT_EQ(nested, c.nestedResult);
         const auto requests = peer.requests();

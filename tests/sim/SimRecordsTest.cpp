@@ -11,9 +11,8 @@ TEST_F(SimRecords, AnswerSizesHeadersAndContents) {
     notags.serial = 12345678;
     startWithHost({ir(1), uvir(2), notags, lockedIr(17)});
     auto text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
-    Bytes playback(16, 0);
-    playback[0] = 7;
-    Bytes countWithoutEntries = playback;
+    Bytes playback(16, 0), countWithoutEntries(16, 0);
+    playback[0] = countWithoutEntries[0] = 7;
     countWithoutEntries[1] = 1;
     struct Case {
         const char* what;
@@ -93,7 +92,6 @@ TEST_F(SimRecords, AuthorisationFollowsTheRecentNonces) {
 
 TEST_F(SimRecords, SetupWriteAcceptedOrRefused) {
     startWithHost({lockedIr(17), ir(1), uvir(2)});
-    const Bytes accessCode{3, 0x7B, 0xE1, 0xC3, 0x5A};
     struct Case {
         const char* what;
         uint8_t addr;
@@ -113,7 +111,7 @@ TEST_F(SimRecords, SetupWriteAcceptedOrRefused) {
         {"sensitivity out of range", 17, elevation(2, "apass"), true, 1, 6, 18, 2},
         {"reserved byte set", 17, elevation(2, "apass"), true, 16, 1, 18, 2},
         {"uv/ir sensitivity out of range", 2, {}, true, 1, 3, 18, 2},
-        {"access code level", 17, accessCode, true, 2, 4, 89, 0},
+        {"access code level", 17, {3, 0x7B, 0xE1, 0xC3, 0x5A}, true, 2, 4, 89, 0},
         {"admin", 17, elevation(2, "apass"), true, 2, 5, 89, 0},
         {"unlocked needs no elevation", 1, {}, true, 2, 5, 89, 0},
     };
