@@ -27,11 +27,11 @@ inline wsim::DetectorConfig uvir(uint8_t address) {
     return c;
 }
 
-inline wsim::DetectorConfig lockedIr(uint8_t address, std::string maint = "mpass", std::string admin = "apass") {
+inline wsim::DetectorConfig lockedIr(uint8_t address) {
     auto c = ir(address);
     c.locked = true;
-    c.maint = std::move(maint);
-    c.admin = std::move(admin);
+    c.maint = "mpass";
+    c.admin = "apass";
     return c;
 }
 
