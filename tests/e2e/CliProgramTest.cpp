@@ -64,7 +64,7 @@ TEST_F(CliProgram, ScriptsFromStandardInput) {
         std::vector<std::string> lines;  // standard output, a prefix of each line
     };
     const Case cases[] = {
-        {"", "poll --count 2 --period 10\n# the setup record\nget D_SETUP2HOST\n\nread-input 30001 1\n", 0,
+        {"", "poll --count 2 --period 10\n# the setup record\nget D_SETUP2HOST\n\nread-input 30001 1  # model\n", 0,
          {irPoll, irPoll, "01 C8 53 00 77 90 05 71 E4 40 01 ", "0590\n"}},
         // The raw link carries no standard functions; the other lines still run.
         {"--raw", "read-input 30001 1\npoll\nget D_SETUP2HOST\n", 2, {irPoll, "01 C8 53 00 77 90 05 "}},

@@ -8,12 +8,12 @@
 #include <sstream>
 #include <thread>
 
-#include "LinkTestSupport.h"
 #include "link/CommLog.h"
+#include "support/PtyPeer.h"
+#include "support/TempFolder.h"
+#include "support/WaitFor.h"
 
 namespace {
-
-using linktest::WaitFor;
 
 class CommDriverTest : public ::testing::Test {
 protected:
@@ -25,8 +25,8 @@ protected:
         ResetCommDriver();
         CommLogResetForTest();
     }
-    void enableCommLog() { dir_.writeFile("Comm.ini", "[default]\ncomm_log=1\n"); }
-    std::string commLog() { return dir_.readFile("comm.log"); }
+    void enableCommLog() { std::ofstream("Comm.ini") << "[default]\ncomm_log=1\n"; }
+    std::string commLog() { return slurp("comm.log"); }
 
     // Opens the line in the first free slot and makes it current.
     static int startCurrent(const PtyPeer& pty, unsigned baud = 9600) {
@@ -34,7 +34,7 @@ protected:
         return CurrentCommPort();
     }
 
-    linktest::TempWorkDir dir_;
+    TempFolder folder_;  // Comm.ini, comm.log and mcommcode.dat live in the working folder
 };
 
 TEST(CommConfig, DescriptionRules) {
@@ -65,25 +65,18 @@ TEST(CommConfig, DescriptionRules) {
     EXPECT_FALSE(NormalizeCommConfig(nullptr, &out));
 }
 
-TEST_F(CommDriverTest, RefusedDescriptionsLeaveBothSlotsFree) {
-    PtyPeer pty;
-    for (const std::string& c : {std::string("COM0:9600,n,8,1"),  // no such port
-                                 pty.path() + ":9600,e,8,1",      // a pseudo-terminal has no parity
-                                 pty.path() + ":9601,n,8,1",      // no such speed
-                                 pty.port() + " ;" + std::string(260, 'c')}) {  // too long
-        SCOPED_TRACE(c);
-        EXPECT_EQ(StartComm(c.c_str()), -1);
-        EXPECT_FALSE(CommSlotOpen(0) || CommSlotOpen(1));
-    }
-    EXPECT_EQ(StartComm(pty.port().c_str()), 0) << "the port must still be free to open";
-}
-
-TEST_F(CommDriverTest, TwoSlotsThenRefusalAndReuse) {
+TEST_F(CommDriverTest, SlotsAreTakenRefusedAndReused) {
     PtyPeer a, b, c;
-    EXPECT_EQ(StartComm(("\\\\.\\" + a.port(921600)).c_str()), 0);
+    for (const std::string& d : {std::string("COM0:9600,n,8,1"),  // no such port
+                                 a.path() + ":9600,e,8,1",        // a pseudo-terminal has no parity
+                                 a.path() + ":9601,n,8,1",        // no such speed
+                                 a.port() + " ;" + std::string(260, 'c')}) {  // too long
+        EXPECT_EQ(StartComm(d.c_str()), -1) << d;
+        EXPECT_FALSE(CommSlotOpen(0) || CommSlotOpen(1)) << d;
+    }
+    EXPECT_EQ(StartComm(("\\\\.\\" + a.port(921600)).c_str()), 0) << "a refused port is still free";
     EXPECT_EQ(StartComm(("  " + b.port() + " ; second line").c_str()), 1);
     EXPECT_EQ(StartComm(c.port().c_str()), -1);
-    EXPECT_TRUE(CommSlotOpen(0) && CommSlotOpen(1));
 
     SetCurrentCommPort(0);
     StopComm();
@@ -163,7 +156,7 @@ TEST_F(CommDriverTest, ReceivedBytesReachTheRingTheTotalAndTheDump) {
     uint64_t total = 0;
     EXPECT_EQ(GetCommStats(&total), 0u);
     EXPECT_EQ(total, sent.size());
-    EXPECT_EQ(dir_.readFile("mcommcode.dat"), std::string(sent.begin(), sent.end()));
+    EXPECT_EQ(slurp("mcommcode.dat"), std::string(sent.begin(), sent.end()));
 
     StopComm();
     // A pseudo-terminal keeps no error counts: the thread carries on without them.
@@ -174,7 +167,7 @@ TEST_F(CommDriverTest, ReceivedBytesReachTheRingTheTotalAndTheDump) {
         EXPECT_NE(log.find(line), std::string::npos) << line;
     EXPECT_EQ(log.find("Comm Event"), std::string::npos);
     ASSERT_EQ(StartComm(pty.port().c_str()), 0);
-    EXPECT_EQ(dir_.readFile("mcommcode.dat"), "") << "a new start must begin a new dump";
+    EXPECT_EQ(slurp("mcommcode.dat"), "") << "a new start must begin a new dump";
 }
 
 // A stop must not hang on a read that waits without a timeout, nor on a write
@@ -226,14 +219,14 @@ TEST_F(CommDriverTest, CommIniDecidesOnceWhetherCommLogIsWritten) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ini ? c.ini : "no Comm.ini");
         CommLogResetForTest();
-        std::filesystem::remove(dir_.file("comm.log"));
-        std::filesystem::remove(dir_.file("Comm.ini"));
-        if (c.ini) dir_.writeFile("Comm.ini", c.ini);
+        std::filesystem::remove("comm.log");
+        std::filesystem::remove("Comm.ini");
+        if (c.ini) std::ofstream("Comm.ini") << c.ini;
         CommLog("Stopping the Comm\n");
         // Turning it on later changes nothing for this process.
         enableCommLog();
         CommLog("second line\n");
-        EXPECT_EQ(std::filesystem::exists(dir_.file("comm.log")), c.written);
+        EXPECT_EQ(std::filesystem::exists("comm.log"), c.written);
         if (c.written) {
             EXPECT_THAT(commLog(), ::testing::MatchesRegex("[0-9]+:[0-9][0-9]:[0-9][0-9][0-9]  Stopping the Comm\n"
                                                            "[0-9]+:[0-9][0-9]:[0-9][0-9][0-9]  second line\n"));

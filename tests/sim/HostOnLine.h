@@ -1,9 +1,8 @@
 #pragma once
-#include <chrono>
-#include <thread>
 #include <vector>
 
 #include "support/TestLine.h"
+#include "support/WaitFor.h"
 #include "tests/sim/SimHost.h"
 
 using namespace simtest;
@@ -21,8 +20,7 @@ protected:
     void sendSet(const Bytes& f) {
         const auto before = line->stats().frames;
         host.send(f);
-        for (int i = 0; i < 200 && line->stats().frames == before; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        WaitFor([&] { return line->stats().frames != before; }, 400);
     }
     // Mode character of a status poll, 0 when it failed.
     char pollMode(uint8_t addr) {

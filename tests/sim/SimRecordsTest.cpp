@@ -3,13 +3,6 @@
 
 #include "tests/sim/HostOnLine.h"
 
-// The line codes the authorisation with the product's CRC; this helper is the
-// independent one, pinned here.
-TEST(SimWireHelpers, AuthorisationCode) {
-    EXPECT_EQ(authCode(0), std::make_pair(uint8_t{0xFF}, uint8_t{0xC5}));
-    EXPECT_EQ(authCode(0x12345678), std::make_pair(uint8_t{0x82}, uint8_t{0xAB}));
-}
-
 class SimRecords : public HostOnLine {};
 
 TEST_F(SimRecords, AnswerSizesHeadersAndContents) {
@@ -18,9 +11,8 @@ TEST_F(SimRecords, AnswerSizesHeadersAndContents) {
     notags.serial = 12345678;
     startWithHost({ir(1), uvir(2), notags, lockedIr(17)});
     auto text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
-    Bytes playback(16, 0);
-    playback[0] = 7;
-    Bytes countWithoutEntries = playback;
+    Bytes playback(16, 0), countWithoutEntries(16, 0);
+    playback[0] = countWithoutEntries[0] = 7;
     countWithoutEntries[1] = 1;
     struct Case {
         const char* what;
@@ -100,7 +92,6 @@ TEST_F(SimRecords, AuthorisationFollowsTheRecentNonces) {
 
 TEST_F(SimRecords, SetupWriteAcceptedOrRefused) {
     startWithHost({lockedIr(17), ir(1), uvir(2)});
-    const Bytes accessCode{3, 0x7B, 0xE1, 0xC3, 0x5A};
     struct Case {
         const char* what;
         uint8_t addr;
@@ -120,7 +111,7 @@ TEST_F(SimRecords, SetupWriteAcceptedOrRefused) {
         {"sensitivity out of range", 17, elevation(2, "apass"), true, 1, 6, 18, 2},
         {"reserved byte set", 17, elevation(2, "apass"), true, 16, 1, 18, 2},
         {"uv/ir sensitivity out of range", 2, {}, true, 1, 3, 18, 2},
-        {"access code level", 17, accessCode, true, 2, 4, 89, 0},
+        {"access code level", 17, {3, 0x7B, 0xE1, 0xC3, 0x5A}, true, 2, 4, 89, 0},
         {"admin", 17, elevation(2, "apass"), true, 2, 5, 89, 0},
         {"unlocked needs no elevation", 1, {}, true, 2, 5, 89, 0},
     };
@@ -191,7 +182,8 @@ TEST_F(SimRecords, ElevationLevelsAndExpiry) {
 }
 
 TEST_F(SimRecords, ManualBitAndSimulatedAlarmInTime) {
-    startWithHost({ir(1), lockedIr(17), uvir(2)});
+    startWithHost({ir(1), lockedIr(17), uvir(2), ir(3)});
+    ASSERT_EQ(host.exchange(writeRegister(3, 1, 1), 8).size(), 8u);  // 40,002: AlarmLatch
     struct Step {
         uint8_t addr;
         Bytes set;  // empty: only the clock moves
@@ -205,8 +197,11 @@ TEST_F(SimRecords, ManualBitAndSimulatedAlarmInTime) {
         {1, {}, 3'000, 'N'},
         {2, recordSet(2, 117, {5}), 4'999, 'M'},  // UV/IR: it is
         {2, {}, 1, 'E'},
-        {1, recordSet(1, 130), 0, 'W'}, {1, {}, 3'000, 'A'}, {1, {}, 9'999, 'A'},
+        {1, recordSet(1, 130), 0, 'W'}, {3, recordSet(3, 130), 0, 'W'}, {1, {}, 3'000, 'A'},
+        {1, {}, 9'999, 'A'}, {3, {}, 0, 'A'},
         {1, {}, 1, 'N'},                       // not latching
+        {3, {}, 0, 'L'},                       // latching
+        {3, {}, 600'000 - 13'000, 'L'},
         {17, recordSet(17, 117), 0, 'N'},      // locked: MAINT is needed
     };
     for (const auto& s : steps) {
@@ -221,22 +216,11 @@ TEST_F(SimRecords, ManualBitAndSimulatedAlarmInTime) {
     EXPECT_EQ(pollMode(17), 'N');
     host.send(recordSet(17, 117));
     EXPECT_EQ(pollMode(17), 'M');
-}
-
-TEST_F(SimRecords, SimulatedAlarmLatchesUntilManualBit) {
-    startWithHost({ir(1)});
-    ASSERT_EQ(host.exchange(writeRegister(1, 1, 1), 8).size(), 8u);  // 40,002: AlarmLatch
-    sendSet(recordSet(1, 130));
-    for (const auto& [advance, mode] : std::vector<std::pair<int64_t, char>>{
-             {0, 'W'}, {12'999, 'A'}, {1, 'L'}, {600'000 - 13'000, 'L'}}) {
-        clock.advance(advance);
-        EXPECT_EQ(pollMode(1), mode) << advance;
-    }
-    const Bytes d = host.exchange(dataRequest(1), 177);
+    const Bytes d = host.exchange(dataRequest(3), 177);
     EXPECT_EQ(d[17] & 0x20, 0x20) << "alarm relay";
     EXPECT_EQ(d[159], 200) << "alarm current";
-    host.send(recordSet(1, 117));
-    EXPECT_EQ(pollMode(1), 'M');
+    host.send(recordSet(3, 117));
+    EXPECT_EQ(pollMode(3), 'M') << "a manual BIT ends the latched alarm";
 }
 
 TEST_F(SimRecords, RestartAndWatchdogKeepFlashAndDropElevation) {

@@ -61,6 +61,7 @@ TEST_F(SimRegisters, ReadsWritesAndExceptions) {
         EXPECT_TRUE(crcGood(r));
         EXPECT_EQ(body(r), c.reply);
     }
+    EXPECT_EQ(host.exchange(recordGet(1, 119), 89).at(15 + 2), 3) << "40,009 is setup byte 2";
     // The broadcast write reached both detectors.
     EXPECT_EQ(body(host.exchange(stdRequest(17, 3, 2, 1), 7)), (Bytes{17, 3, 2, 0, 0}));
     const Bytes log = host.exchange(stdRequest(1, 3, 10001, 108), 221);

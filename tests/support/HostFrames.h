@@ -3,7 +3,6 @@
 // reference CRC, independently of the code under test.
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "support/RefCrc.h"
@@ -14,14 +13,6 @@ using Bytes = std::vector<uint8_t>;
 
 inline bool crcGood(const Bytes& f) {
     return f.size() >= 3 && refCrc(f.data(), f.size()) == 0;
-}
-
-// Bytes 4 and 5 of an authorised request for the host's last nonce.
-inline std::pair<uint8_t, uint8_t> authCode(uint32_t nonce) {
-    const uint8_t b[8] = {0x5A, 0xC3, 0xE1, 0x7B, uint8_t(nonce), uint8_t(nonce >> 8),
-                          uint8_t(nonce >> 16), uint8_t(nonce >> 24)};
-    const uint16_t c = refCrc(b, 8);
-    return {static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c & 0xFF)};
 }
 
 inline uint32_t nonceOf(const Bytes& answer) {
@@ -40,9 +31,12 @@ inline Bytes recordGet(uint8_t addr, uint8_t id, const Bytes& payload = {}, int 
     return withCrc(f);
 }
 
+// Bytes 4 and 5 code the access code and the host's last nonce.
 inline Bytes authorisedGet(uint8_t addr, uint8_t id, const Bytes& payload, uint32_t nonce) {
-    const auto [a, b] = authCode(nonce);
-    return recordGet(addr, id, payload, -1, a, b);
+    const uint8_t b[8] = {0x5A, 0xC3, 0xE1, 0x7B, uint8_t(nonce), uint8_t(nonce >> 8),
+                          uint8_t(nonce >> 16), uint8_t(nonce >> 24)};
+    const uint16_t c = refCrc(b, 8);
+    return recordGet(addr, id, payload, -1, uint8_t(c >> 8), uint8_t(c));
 }
 
 // A record Set: length = payload + 3, never answered.

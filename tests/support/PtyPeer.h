@@ -58,14 +58,16 @@ public:
         return got;
     }
 
-    // Writes bytes, at 10 bits a byte of `baud` when it is not 0.
-    void write(const std::vector<uint8_t>& bytes, unsigned baud = 0) {
+    // Writes bytes, at 10 bits a byte of `baud` when it is not 0: `slice` bytes
+    // at once (0: about 5 ms of line), each when its last byte would have arrived,
+    // as a USB adapter delivers them.
+    void write(const std::vector<uint8_t>& bytes, unsigned baud = 0, size_t slice = 0) {
         if (!baud) {
             writeAll(bytes.data(), bytes.size());
             return;
         }
         const auto start = std::chrono::steady_clock::now();
-        const size_t slice = std::max<size_t>(1, baud / 10 / 200);  // about 5 ms of line per write
+        if (!slice) slice = std::max<size_t>(1, baud / 10 / 200);
         for (size_t at = 0; at < bytes.size(); at += slice) {
             const size_t n = std::min(slice, bytes.size() - at);
             std::this_thread::sleep_until(start + std::chrono::microseconds((at + n) * 10'000'000ull / baud));

@@ -27,11 +27,11 @@ inline wsim::DetectorConfig uvir(uint8_t address) {
     return c;
 }
 
-inline wsim::DetectorConfig lockedIr(uint8_t address, std::string maint = "mpass", std::string admin = "apass") {
+inline wsim::DetectorConfig lockedIr(uint8_t address) {
     auto c = ir(address);
     c.locked = true;
-    c.maint = std::move(maint);
-    c.admin = std::move(admin);
+    c.maint = "mpass";
+    c.admin = "apass";
     return c;
 }
 
@@ -41,7 +41,6 @@ inline std::vector<wsim::DetectorConfig> demo() { return wsim::demoLine(); }
 struct Options {
     bool fast = true;                    // no pacing and no answer latency
     const wsim::Clock* clock = nullptr;  // detector time; null: the steady clock
-    uint32_t seed = 7;                   // the same nonces on every run
 };
 
 // Starts a line; null (with *error) when it cannot.
@@ -50,7 +49,7 @@ inline std::unique_ptr<wsim::Line> start(const std::vector<wsim::DetectorConfig>
     wsim::LineOptions lo;
     lo.fast = o.fast;
     lo.clock = o.clock;
-    lo.seed = o.seed;
+    lo.seed = 7;  // the same nonces on every run
     auto line = std::make_unique<wsim::Line>(lo);
     for (const auto& d : detectors) line->addDetector(d);
     if (!line->start(error)) return nullptr;

@@ -39,7 +39,6 @@ TEST(Profile, ReadsAsTheClassicFunctions) {
 
 TEST(Profile, WritesWholeFilesAndDeletes) {
     TempFolder folder;
-    EXPECT_FALSE(std::ifstream("New.ini").good());
     ASSERT_TRUE(ProfileWriteInt("New.ini", "Network", "address0", 5));
     ASSERT_TRUE(ProfileWriteString("New.ini", "network", "DETECTOR0", "7"));
     ASSERT_TRUE(ProfileWriteString("New.ini", "Other", "k", "v"));
@@ -67,9 +66,7 @@ TEST(Profile, AFailedWriteLeavesTheFileAsItWas) {
     EXPECT_EQ(slurp("Param.ini"), "[A]\nk=1\n");
     ::rmdir(temp.c_str());
     ASSERT_TRUE(ProfileWriteInt("Param.ini", "A", "k", 3));
-    int files = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(".")) ++files;
-    EXPECT_EQ(files, 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 1) << "a temporary file was left";
 }
 
 }  // namespace
