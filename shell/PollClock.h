@@ -6,7 +6,6 @@
 
 #include "shell/ShellState.h"
 
-
 // The poll clock: a thread that paces the status poll and the windows that
 // poll on their own, by having tick 10101 of the current tick target run on
 // the link worker. It never touches the link itself.
