@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "GuiSupport.h"
 #include "app/shell/CTesselMain.h"
@@ -41,7 +42,18 @@ protected:
 };
 
 TEST_F(MainWindowOnDemoLine, PollsAndShowsTheDetector) {
+    // The polls run off the interface thread. The listener outlives this body.
+    struct Seen {
+        std::atomic<bool> polled{false}, onInterface{false};
+    };
+    auto seen = std::make_shared<Seen>();
+    window->poll().subscribe([seen, interface = std::this_thread::get_id()](const PollOutcome&) {
+        if (std::this_thread::get_id() == interface) seen->onInterface = true;
+        seen->polled = true;
+    });
     ASSERT_TRUE(showsDetector("1"));
+    ASSERT_TRUE(pumpUntil([&] { return seen->polled.load(); }));
+    EXPECT_FALSE(seen->onInterface);
     EXPECT_EQ(window->text(ctl::Mode), "N");
     EXPECT_EQ(window->text(ctl::StatusText), "Normal");
     EXPECT_EQ(window->text(ctl::Model), "QXD-S1");
