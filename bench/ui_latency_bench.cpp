@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -29,6 +30,7 @@
 #include "protocol/Transport.h"
 #include "protocol/records/ByteOrder.h"
 #include "shell/ShellState.h"
+#include "shell/FakePanel.h"
 
 extern char** environ;
 
@@ -92,6 +94,15 @@ void runEventLoop(int ms) {
     loop.exec();
 }
 
+// A detector process with the link open at the benchmark's baud rate; null
+// (and the benchmark skipped) when that cannot be had.
+std::unique_ptr<SimProcess> lineAt(benchmark::State& state) {
+    auto sim = std::make_unique<SimProcess>();
+    if (sim->ready() && openAt(*sim, static_cast<unsigned>(state.range(0)))) return sim;
+    state.SkipWithError("cannot set up the line");
+    return nullptr;
+}
+
 double cpuSeconds() {
     rusage u{};
     ::getrusage(RUSAGE_SELF, &u);
@@ -105,12 +116,8 @@ double percentile(std::vector<double> v, double p) {
 }
 
 void BM_InterfaceWhilePolling(benchmark::State& state) {
-    const auto baud = static_cast<unsigned>(state.range(0));
-    SimProcess sim;
-    if (!sim.ready() || !openAt(sim, baud)) {
-        state.SkipWithError("cannot set up the line");
-        return;
-    }
+    const auto sim = lineAt(state);
+    if (!sim) return;
     std::vector<double> lateness;
     std::atomic<int> polls{0};
     double cpu = 0, wall = 0;
@@ -148,28 +155,9 @@ void BM_InterfaceWhilePolling(benchmark::State& state) {
 BENCHMARK(BM_InterfaceWhilePolling)->Arg(9600)->Arg(115200)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_PollsThroughTheWorker(benchmark::State& state) {
-    const auto baud = static_cast<unsigned>(state.range(0));
-    SimProcess sim;
-    if (!sim.ready() || !openAt(sim, baud)) {
-        state.SkipWithError("cannot set up the line");
-        return;
-    }
-    class NullPanel : public Panel {
-        void setText(int, const std::string&) override {}
-        std::string text(int) const override { return {}; }
-        void enable(int, bool) override {}
-        void setIndicator(int, int) override {}
-        void setTitle(int, const std::string&) override {}
-        void addLine(int, const std::string&) override {}
-        void clearLines(int) override {}
-        void setProgress(int, int) override {}
-        void setTimer(int, unsigned, bool) override {}
-        void stopTimer(int) override {}
-        void close(int, unsigned) override {}
-        int ask(const std::string&, const std::string&, unsigned) override { return IDOK; }
-        std::optional<std::string> askText(const std::string&, const std::string&, bool) override { return {}; }
-    };
-    auto poll = std::make_shared<StatusPoll>(std::make_shared<NullPanel>());
+    const auto sim = lineAt(state);
+    if (!sim) return;
+    auto poll = std::make_shared<StatusPoll>(std::make_shared<FakePanel>());
     std::atomic<int> failures{0};
     poll->subscribe([&failures](const PollOutcome& o) { failures += !o.connected; });
     const auto t0 = Clock::now();

@@ -11,10 +11,6 @@ class Keys {
 public:
     static void install();
     static bool shift() { return CurrentKeys().shift; }
-    static bool leftShift() { return CurrentKeys().leftShift; }
-    static bool rightShift() { return CurrentKeys().rightShift; }
-    static bool ctrl() { return CurrentKeys().ctrl; }
-    static bool alt() { return CurrentKeys().alt; }
     // A fixed state (tests, start-up options); nullopt returns to the keyboard.
     static void set(std::optional<KeyState> state);
 };
