@@ -21,6 +21,9 @@ public:
     // Relay indicators: 1 is drawn green, 0 red.
     virtual void setIndicator(int id, int value) = 0;
     virtual void setTitle(int window, const std::string& title) = 0;
+    // Check boxes and buttons: 0 clear, 1 checked, 2 indeterminate.
+    virtual void setCheck(int id, int state) = 0;
+    virtual int check(int id) const = 0;
 
     // Lines of a list control.
     virtual void addLine(int id, const std::string& line) = 0;

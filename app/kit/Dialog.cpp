@@ -1,5 +1,7 @@
 #include "app/kit/Dialog.h"
 
+#include <QCheckBox>
+
 #include "app/kit/QtPanel.h"
 
 #include <QAbstractButton>
@@ -73,6 +75,21 @@ bool Dialog::isChecked(int id) const {
 
 void Dialog::setChecked(int id, bool on) {
     if (auto* b = qobject_cast<QAbstractButton*>(item(id))) b->setChecked(on);
+}
+
+int Dialog::checkState(int id) const {
+    if (auto* c = qobject_cast<QCheckBox*>(item(id)))
+        return c->checkState() == Qt::PartiallyChecked ? 2 : c->checkState() == Qt::Checked ? 1 : 0;
+    return isChecked(id) ? 1 : 0;
+}
+
+void Dialog::setCheckState(int id, int state) {
+    if (auto* c = qobject_cast<QCheckBox*>(item(id))) {
+        if (state == 2) c->setTristate(true);
+        c->setCheckState(state == 2 ? Qt::PartiallyChecked : state ? Qt::Checked : Qt::Unchecked);
+        return;
+    }
+    setChecked(id, state == 1);
 }
 
 void Dialog::setTimer(int id, int ms, bool singleShot) {

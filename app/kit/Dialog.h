@@ -46,6 +46,9 @@ public:
     bool isEnabled(int id) const;
     bool isChecked(int id) const;
     void setChecked(int id, bool on);
+    // 0 clear, 1 checked, 2 the third (indeterminate) state of a check box.
+    int checkState(int id) const;
+    void setCheckState(int id, int state);
 
     void setTimer(int id, int ms, bool singleShot = false);
     void stopTimer(int id);

@@ -79,6 +79,14 @@ void QtPanel::setIndicator(int id, int value) {
     post([id, value](Dialog& w) { holder(w, id)->setIndicator(id, value); });
 }
 
+void QtPanel::setCheck(int id, int state) {
+    post([id, state](Dialog& w) { holder(w, id)->setCheckState(id, state); });
+}
+
+int QtPanel::check(int id) const {
+    return request<int>([id](Dialog& w) { return holder(w, id)->checkState(id); }, 0);
+}
+
 void QtPanel::setTitle(int window, const std::string& title) {
     post([window, title](Dialog& w) {
         QWidget* target = window == kThisWindow ? &w : windowWithTemplate(w, window);

@@ -23,6 +23,8 @@ public:
     void enable(int id, bool on) override;
     void setIndicator(int id, int value) override;
     void setTitle(int window, const std::string& title) override;
+    void setCheck(int id, int state) override;
+    int check(int id) const override;
     void addLine(int id, const std::string& line) override;
     void clearLines(int id) override;
     void setProgress(int id, int percent) override;

@@ -1,5 +1,7 @@
 #include "app/shell/CTesselMain.h"
 
+#include "shell/TickTargets.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
@@ -30,6 +32,7 @@
 #include "shell/Catalogue.h"
 #include "shell/ShellState.h"
 #include "shell/StartUp.h"
+#include "shell/TickTargets.h"
 #include "util/Log.h"
 #include "util/PumpWait.h"
 
@@ -128,20 +131,23 @@ CTesselMain::CTesselMain(Options options, QWidget* parent) : Dialog(parent, kTem
 
 void CTesselMain::startPollClock() {
     PollClock::Hooks hooks;
-    hooks.tick = [this, poll = poll_](PollClock::Target) {
-        // Windows that poll on their own register as targets later; until
-        // then every tick is the main window's status poll.
-        Shell().link().call([poll] { poll->tick(); }, &stopping_);
+    hooks.tick = [this, poll = poll_](PollClock::Target target) {
+        // A window that polls on its own has the ticks while it holds them.
+        TickJob job = TickJobOf(target);
+        if (!job) job = [poll] { poll->tick(); };
+        Shell().link().call(job, &stopping_);
     };
     hooks.connected = [poll = poll_] { return poll->connected(); };
     hooks.linkEstablished = [poll = poll_] { return poll->linkEstablished(); };
     clock_ = std::make_unique<PollClock>(hooks);
     clock_->setPeriod(100);
+    SetTickClock(clock_.get());
     if (!clock_->start()) DebugLog("Failed creating Thread...");
 }
 
 CTesselMain::~CTesselMain() {
     stopping_ = true;
+    SetTickClock(nullptr);
     if (clock_) clock_->stop();
     SetReceiveFailureNotice({});
     if (options_.rawDiagnostic && CurrentCommPort() >= 0) {
@@ -433,6 +439,7 @@ void CTesselMain::reject() {
         }
     }
     stopping_ = true;
+    SetTickClock(nullptr);
     if (clock_) clock_->stop();
     // The link closes on its own thread, after whatever it is doing now.
     Shell().link().post([] { CloseModbusContext(); });

@@ -36,6 +36,15 @@ public:
         std::lock_guard lock(m);
         titles[window].push_back(t);
     }
+    void setCheck(int id, int state) override {
+        std::lock_guard lock(m);
+        checks[id] = state;
+    }
+    int check(int id) const override {
+        std::lock_guard lock(m);
+        auto it = checks.find(id);
+        return it == checks.end() ? 0 : it->second;
+    }
     void addLine(int id, const std::string& line) override {
         std::lock_guard lock(m);
         lists[id].push_back(line);
@@ -86,6 +95,7 @@ public:
     mutable std::mutex m;
     std::map<int, std::string> texts;
     std::map<int, int> indicators;
+    std::map<int, int> checks;
     std::map<int, std::vector<std::string>> titles;  // by window, oldest first
     std::map<int, std::vector<std::string>> lists;
     std::map<int, int> progress;
