@@ -30,7 +30,6 @@ struct Target {
     unsigned count;
 };
 
-constexpr size_t kPasswordInputChars = 64;
 constexpr unsigned kMaxWrittenWords = 4;
 constexpr size_t kShownFrameBytes = 256;  // the longest RTU frame
 
@@ -239,11 +238,12 @@ void RegisterWindow::writeMultiple(Panel& panel, unsigned first, int level) {
             const auto typed = panel.askText("Please Enter Password:",
                                              level == 1 ? "For Maintenance elevation" : "For ADMIN elevation", true);
             if (!typed) return;
-            password = typed->substr(0, kPasswordInputChars);
+            password = std::move(*typed);
         } else {
             level = 0;
         }
         const auto record = EncodeElevation(level, password);
+        std::fill(password.begin(), password.end(), '\0');
         uint16_t words[kElevateRegisters];
         for (unsigned i = 0; i < kElevateRegisters; ++i)
             words[i] = static_cast<uint16_t>(record[2 * i] | record[2 * i + 1] << 8);
