@@ -26,6 +26,7 @@ struct modbus_t {
     size_t frameCapacity = 0;
     uint32_t* frameLength = nullptr;
     uint8_t* writeFlag = nullptr;
+    std::vector<uint8_t> lastRequest;  // kept whether or not the caller gave a frame buffer
 };
 
 namespace {
@@ -84,6 +85,14 @@ const char* modbus_library_version() { return "wexrtu 1.0"; }
 
 int modbus_last_received(const modbus_t* ctx) {
     return modbus_context_alive(ctx) ? static_cast<int>(ctx->lastReceived) : 0;
+}
+
+int modbus_last_request(const modbus_t* ctx, uint8_t* dest, int max) {
+    if (!modbus_context_alive(ctx)) return -1;
+    if (!dest || max <= 0) return 0;
+    const size_t n = std::min(ctx->lastRequest.size(), static_cast<size_t>(max));
+    if (n) std::memcpy(dest, ctx->lastRequest.data(), n);
+    return static_cast<int>(n);
 }
 
 bool modbus_context_alive(const modbus_t* ctx) {
@@ -182,6 +191,7 @@ int modbus_write_data(modbus_t* ctx, int length, const uint8_t* bytes) {
     if (length) std::memcpy(frame.data() + 1, bytes, static_cast<size_t>(length));
     appendCrc16(frame.data(), frame.size() - 2);
     ctx->lastFunction = length ? bytes[0] : 0;
+    ctx->lastRequest = frame;
     if (ctx->frame) {
         const size_t n = std::min(frame.size(), ctx->frameCapacity);
         std::memcpy(ctx->frame, frame.data(), n);
