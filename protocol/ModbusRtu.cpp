@@ -13,6 +13,7 @@
 #include "wire/PortName.h"
 #include "wire/SerialPort.h"
 #include "util/Log.h"
+#include "protocol/SecretMask.h"
 
 struct modbus_t {
     LineSettings settings;
@@ -21,6 +22,7 @@ struct modbus_t {
     bool debug = false;
     int proto = MODBUS_PROTO_RECORD;
     uint8_t lastFunction = 0;
+    uint8_t lastCommand = 0;  // of the last record request: what the next answer answers
     size_t lastReceived = 0;
     uint8_t* frame = nullptr;
     size_t frameCapacity = 0;
@@ -46,10 +48,10 @@ bool alive(const modbus_t* ctx, const char* call) {
     return false;
 }
 
-void trace(modbus_t* ctx, const char* dir, const uint8_t* bytes, size_t n) {
+void trace(modbus_t* ctx, const char* dir, const uint8_t* bytes, size_t n, Side side) {
     if (!ctx->debug) return;
     ProtocolLog("%s %zu bytes", dir, n);
-    HexDumpLog(bytes, n < 64 ? n : 64);
+    HexDumpMasked(bytes, n < 64 ? n : 64, DumpFrom::Address, side, ctx->lastCommand);
 }
 
 // Gap that ends a frame whose length we cannot know: long enough for a
@@ -192,12 +194,14 @@ int modbus_write_data(modbus_t* ctx, int length, const uint8_t* bytes) {
     appendCrc16(frame.data(), frame.size() - 2);
     ctx->lastFunction = length ? bytes[0] : 0;
     ctx->lastRequest = frame;
+    const bool record = length >= 4 && (bytes[0] == 0xC8 || bytes[0] == 0xCA);
+    ctx->lastCommand = record ? bytes[3] : 0;
     if (ctx->frame) {
         const size_t n = std::min(frame.size(), ctx->frameCapacity);
         std::memcpy(ctx->frame, frame.data(), n);
         if (ctx->frameLength) *ctx->frameLength = static_cast<uint32_t>(n);
     }
-    trace(ctx, "TX", frame.data(), frame.size());
+    trace(ctx, "TX", frame.data(), frame.size(), Side::Request);
     const long sent = ctx->port.write(frame.data(), frame.size());
     if (sent != static_cast<long>(frame.size())) return failWith(EIO);
     return static_cast<int>(sent);
@@ -222,13 +226,13 @@ int _modbus_receive_data(modbus_t* ctx, uint8_t* buffer, int max_length, int tim
             ProtocolLog("_modbus_receive_data: frame longer than %d bytes dropped", max_length);
             return failWith(EMBMDATA);
         case SerialPort::ReadStatus::Gap:
-            trace(ctx, "RX (incomplete)", buffer, r.count);
+            trace(ctx, "RX (incomplete)", buffer, r.count, Side::Answer);
             return failWith(r.count >= 4 && frameCrcOk(buffer, r.count) ? EMBBADDATA : EMBBADCRC);
         case SerialPort::ReadStatus::Frame:
             break;
     }
     const size_t n = r.count;
-    trace(ctx, "RX", buffer, n);
+    trace(ctx, "RX", buffer, n, Side::Answer);
     if (!frameCrcOk(buffer, n)) return failWith(EMBBADCRC);
     const uint8_t fc = buffer[1];
     if (proto == MODBUS_PROTO_RECORD) {
