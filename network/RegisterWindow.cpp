@@ -10,6 +10,7 @@
 #include "network/CModbusIds.h"
 #include "network/RegisterMap.h"
 #include "protocol/Registers.h"
+#include "protocol/SecretMask.h"
 #include "protocol/Transport.h"
 #include "protocol/records/ElevationRecord.h"
 #include "protocol/records/SetupRecord.h"
@@ -73,6 +74,8 @@ std::string lastRequestHex() {
         std::lock_guard lock(LinkLock());
         n = modbus_last_request(Wire().ctx, frame, sizeof frame);
     }
+    // The elevation registers carry a typed password: shown as stars.
+    if (n > 0) MaskSecrets(std::span<uint8_t>(frame, static_cast<size_t>(n)), DumpFrom::Address, Side::Request);
     std::string hex;
     for (int i = 0; i < n; ++i) {
         char b[4];
