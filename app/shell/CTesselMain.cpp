@@ -22,12 +22,14 @@
 #include "app/kit/Keys.h"
 #include "app/kit/MessageBox.h"
 #include "app/kit/QtPanel.h"
+#include "app/network/CNetwork.h"
 #include "app/network/CSelect.h"
 #include "app/shell/CBaudrate.h"
 #include "app/shell/CFaultList.h"
 #include "app/shell/CSettings.h"
 #include "app/util/CDebugLog.h"
 #include "link/CommDriver.h"
+#include "network/AddressBook.h"
 #include "protocol/SwitchComm.h"
 #include "protocol/Transport.h"
 #include "shell/Catalogue.h"
@@ -96,6 +98,7 @@ CTesselMain::CTesselMain(Options options, QWidget* parent) : Dialog(parent, kTem
     grid->addWidget(statusBox, 0, 2, 2, 1);
     grid->setColumnStretch(1, 1);
 
+    Book().load(kParamIni);
     buildPages();
     setText(ctl::CommState, NotConnectedText());
     setChecked(kGroupButton, true);
@@ -223,7 +226,7 @@ void CTesselMain::buildPages() {
     };
     select.lastResponder = [this] { return lastResponder_; };
     addPage(new CSelect(this, std::move(select)));
-    addPage(new Page(this, page::Network, "Detector Network"));
+    addPage(new CNetwork(this));
     addPage(new StatusPage(this));
     addPage(new Page(this, page::Recording, "Recording: OFF"));
     addPage(new Page(this, page::UvirThresholds, "UV/IR Fire Thresholds"));
