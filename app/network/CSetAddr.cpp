@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 

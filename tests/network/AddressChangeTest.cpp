@@ -60,7 +60,7 @@ TEST_F(NetworkLine, SelectPageChangesAnAddressOnlyWhereNothingAnswers) {
     auto locked5 = testline::lockedIr(5);
     const Case cases[] = {
         {"unlocked, free", {testline::ir(5)}, {}, {9}, ""},
-        {"occupied", {testline::ir(5), testline::ir(9)}, {}, {5, 9}, "Operation aborted: A detector, version"},
+        {"occupied", {testline::ir(5), testline::ir(9)}, {}, {5, 9}, "Operation aborted:: A detector, version"},
         {"locked, cancelled", {locked5}, {}, {5}, ""},
         {"locked, granted", {locked5}, {"wrong", "apass"}, {9}, ""},
     };
