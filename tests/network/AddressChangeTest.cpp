@@ -2,7 +2,7 @@
 // address dialog's checked changes, and the manual BIT's elevation.
 #include <gtest/gtest.h>
 
-#include "../shell/FakePanel.h"
+#include "shell/FakePanel.h"
 #include "network/AddressBook.h"
 #include "network/CSelectIds.h"
 #include "network/CSetAddrIds.h"
