@@ -149,12 +149,13 @@ std::string StatusLine(char mode, int code) {
     return m.empty() ? s : m;
 }
 
-std::string ModelName(unsigned modelCode) {
+std::string ModelName(unsigned modelCode) { return ModelName(modelCode, Shell().detector.pictureCode); }
+
+std::string ModelName(unsigned modelCode, int picture) {
     if (modelCode >= kFirstModelCode && modelCode <= kLastModelCode) {
         const unsigned offset = (modelCode - kFirstModelCode) % 16;
         const auto* row = std::find(std::begin(kModelOffsets), std::end(kModelOffsets), offset);
         if (row != std::end(kModelOffsets)) {
-            const int picture = Shell().detector.pictureCode;
             const auto* family = std::find_if(std::begin(kFamilies), std::end(kFamilies),
                                               [picture](const ModelFamily& f) { return f.pictureCode == picture; });
             const ModelFamily& f = family == std::end(kFamilies) ? kDefaultFamily : *family;

@@ -20,6 +20,8 @@ std::string StatusLine(char mode, int code);
 // Name of a 16-bit model code for the picture code the poll stored; codes of
 // no known model are shown as "0x%04X".
 std::string ModelName(unsigned modelCode);
+// ... for the given picture code.
+std::string ModelName(unsigned modelCode, int pictureCode);
 
 // The communication field's text for the host's text variant: "Connected",
 // "ONLINE" or "COMM OK", and their opposites.
