@@ -1,10 +1,7 @@
 #include "app/kit/Dialog.h"
 
-#include <QCheckBox>
-
-#include "app/kit/QtPanel.h"
-
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -12,6 +9,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
+
+#include "app/kit/QtPanel.h"
 
 Dialog::Dialog(QWidget* parent, int templateId)
     : QDialog(parent), templateId_(templateId), panel_(std::make_shared<QtPanel>(this)) {}

@@ -1,6 +1,7 @@
 #include "app/kit/QtPanel.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QInputDialog>
 #include <QListWidget>
 #include <QProgressBar>
@@ -97,12 +98,14 @@ void QtPanel::setTitle(int window, const std::string& title) {
 void QtPanel::addLine(int id, const std::string& line) {
     post([id, line](Dialog& w) {
         if (auto* list = holder(w, id)->itemAs<QListWidget>(id)) list->addItem(q(line));
+        if (auto* combo = holder(w, id)->itemAs<QComboBox>(id)) combo->addItem(q(line));
     });
 }
 
 void QtPanel::clearLines(int id) {
     post([id](Dialog& w) {
         if (auto* list = holder(w, id)->itemAs<QListWidget>(id)) list->clear();
+        if (auto* combo = holder(w, id)->itemAs<QComboBox>(id)) combo->clear();
     });
 }
 
