@@ -54,7 +54,9 @@ const char* CliSession::usage() {
            "  locate                      (the address of the one detector on the line)\n"
            "  elevate 1|2                 (MAINT or ADMIN; the password is read from standard input)\n"
            "  set-address NEW             (locked detector: the ADMIN password from standard input)\n"
-           "  run FILE|-                  (the commands above, one per line)\n";
+           "  run FILE|-                  (the commands above, one per line; each elevate line\n"
+           "                              takes the next line of standard input)\n"
+           "exit status: 0 done, 1 the detector(s) did not do it, 2 bad command line or port\n";
 }
 
 int CliSession::usageError(const std::string& what) {
