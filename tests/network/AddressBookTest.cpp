@@ -1,0 +1,127 @@
+// The address book: its states, its list, the "Network" section and the friendly names.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "network/AddressBook.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+using List = std::vector<uint8_t>;
+
+// The key=value lines of one section, in file order, without blanks.
+std::vector<std::string> sectionLines(const std::string& text, const std::string& section) {
+    std::istringstream in(text);
+    std::vector<std::string> lines;
+    bool inside = false;
+    for (std::string l; std::getline(in, l);) {
+        if (!l.empty() && l.front() == '[') {
+            inside = l == "[" + section + "]";
+            continue;
+        }
+        std::erase(l, ' ');
+        if (inside && !l.empty()) lines.push_back(l);
+    }
+    return lines;
+}
+
+TEST(AddressBook, LoadsTheStartUpSelection) {
+    struct Case {
+        const char* what;
+        std::string file;
+        List list;
+        std::vector<std::pair<unsigned, uint8_t>> states;  // address, state
+    } const cases[] = {
+        {"no section: nothing selected, every address not found", "[Other]\nk=1\n", {}, {{1, 2}, {5, 2}, {247, 2}}},
+        {"the list stops at the first address outside 1..247",
+         "[Network]\ndetector0=247\ndetector1=5\ndetector2=248\ndetector3=9\naddress0=1\naddress5=1\naddress8=0\n",
+         {247, 5},
+         {{247, 1}, {5, 1}, {8, 0}, {9, 2}}},
+        {"a state outside 0..2 reads as not found", "[Network]\naddress7=7\naddress3=-1\naddress4=2\n", {},
+         {{7, 2}, {3, 2}, {4, 2}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        std::ofstream("Param.ini") << c.file;
+        ResetBook();
+        Book().setState(9, AddressBook::Selected);
+        Book().load("Param.ini");
+        EXPECT_EQ(Book().selected(), c.list);
+        for (const auto& [address, state] : c.states) EXPECT_EQ(Book().state(address), state) << address;
+    }
+    TempFolder folder;
+    std::ofstream many("Param.ini");
+    many << "[Network]\n";
+    for (int n = 0; n < 250; ++n) many << "detector" << n << "=" << n % 246 + 1 << "\n";
+    many.close();
+    Book().load("Param.ini");
+    EXPECT_EQ(Book().selected().size(), 247u);
+    ResetBook();
+}
+
+TEST(AddressBook, SaveReplacesTheSectionWhole) {
+    TempFolder folder;
+    std::ofstream("Param.ini") << "[VantorD]\niGood=1\n[Network]\ndetector0=9\ndetector1=12\ndetector2=3\nold=1\n"
+                                  "address9=1\n[Later]\nk=v\n";
+    ResetBook();
+    Book().setState(247, AddressBook::Selected);
+    Book().setState(5, AddressBook::Selected);
+    Book().setState(8, AddressBook::NotFound);
+    Book().rebuildList();
+    ASSERT_TRUE(Book().saveAsStartup("Param.ini"));
+
+    std::vector<std::string> want{"detector0=247", "detector1=5"};
+    for (unsigned e = 0; e < 247; ++e)
+        want.push_back("address" + std::to_string(e) + "=" + (e == 0 || e == 5 ? "1" : e == 8 ? "2" : "0"));
+    const std::string text = slurp("Param.ini");
+    EXPECT_EQ(sectionLines(text, "Network"), want);
+    EXPECT_EQ(sectionLines(text, "VantorD"), std::vector<std::string>{"iGood=1"});
+    EXPECT_EQ(sectionLines(text, "Later"), std::vector<std::string>{"k=v"});
+
+    ResetBook();
+    Book().load("Param.ini");
+    EXPECT_EQ(Book().selected(), (List{247, 5}));
+    EXPECT_EQ(Book().state(8), AddressBook::NotFound);
+    EXPECT_EQ(Book().state(9), AddressBook::NotSelected);
+    // A file that cannot be replaced is left alone.
+    EXPECT_FALSE(Book().saveAsStartup("NoFolder/Param.ini"));
+    ResetBook();
+}
+
+TEST(AddressBook, ListOrderAndFirstAddress) {
+    ResetBook();
+    Book().noteAnswering(12);
+    EXPECT_EQ(Book().first(), 12u);  // the detector shown while nothing is selected
+    for (unsigned a : {3u, 247u, 1u}) Book().setState(a, AddressBook::Selected);
+    Book().setState(2, 7);
+    Book().setState(0, 1);    // no such address
+    Book().setState(248, 1);  // nor this
+    EXPECT_EQ(Book().state(2), AddressBook::NotFound);
+    EXPECT_EQ(Book().state(248), AddressBook::NotSelected);
+    Book().rebuildList();
+    EXPECT_EQ(Book().selected(), (List{247, 1, 3}));
+    EXPECT_EQ(Book().first(), 247u);
+    ResetBook();
+}
+
+TEST(AddressBook, FriendlyNames) {
+    ResetBook();
+    Book().setName({100, std::string(70, 'x'), 3});
+    Book().setName({200, "Boiler", 4});
+    ASSERT_TRUE(Book().nameAt(3));
+    EXPECT_EQ(Book().nameAt(3)->name.size(), kMaxFriendlyName);
+    Book().setName({100, "Stack", 3});  // the same serial number: replaced
+    EXPECT_EQ(Book().nameOf(100)->name, "Stack");
+    EXPECT_TRUE(Book().moveName(100, 9));
+    EXPECT_FALSE(Book().nameAt(3));
+    EXPECT_EQ(Book().nameAt(9)->serial, 100);
+    EXPECT_EQ(Book().nameAt(4)->name, "Boiler");
+    EXPECT_FALSE(Book().moveName(555, 9));
+    EXPECT_FALSE(Book().nameOf(555));
+    ResetBook();
+}
+
+}  // namespace
