@@ -15,16 +15,6 @@
 
 namespace {
 
-std::optional<unsigned long> number(const std::string& text) {
-    std::string digits;
-    for (char c : text)
-        if (c != ',') digits += c;  // "30,001" as the tool shows register numbers
-    if (digits.empty() || digits.size() > 9) return std::nullopt;
-    for (char c : digits)
-        if (c < '0' || c > '9') return std::nullopt;
-    return std::strtoul(digits.c_str(), nullptr, 10);
-}
-
 // Options "--name value" after the positional words; false on an unknown one.
 bool takeOptions(const std::vector<std::string>& args, size_t from,
                  std::vector<std::pair<std::string, std::string>>* out, std::vector<std::string>* positional) {
@@ -59,9 +49,14 @@ const char* CliSession::usage() {
            "  read-holding REG COUNT      (REG from 40001)\n"
            "  write-register REG HEXVALUE\n"
            "  write-registers REG HEX...\n"
-           "  set-address NEW\n"
            "  poll [--count N] [--period MS]   (count 0: until stopped)\n"
-           "  run FILE|-                  (the commands above, one per line)\n";
+           "  search FIRST LAST           (ADDR<TAB>MODEL<TAB>SERIAL per answering address)\n"
+           "  locate                      (the address of the one detector on the line)\n"
+           "  elevate 1|2                 (MAINT or ADMIN; the password is read from standard input)\n"
+           "  set-address NEW             (locked detector: the ADMIN password from standard input)\n"
+           "  run FILE|-                  (the commands above, one per line; each elevate line\n"
+           "                              takes the next line of standard input)\n"
+           "exit status: 0 done, 1 the detector(s) did not do it, 2 bad command line or port\n";
 }
 
 int CliSession::usageError(const std::string& what) {
@@ -86,10 +81,14 @@ int CliSession::run(const std::vector<std::string>& args) {
     if (c == "write-registers") return writeRegisters(args);
     if (c == "set-address") return setAddress(args);
     if (c == "poll") return poll(args);
+    if (c == "search") return search(args);
+    if (c == "locate") return locate(args);
+    if (c == "elevate") return elevate(args);
     return usageError("unknown command '" + c + "'");
 }
 
 int CliSession::runScript(std::istream& in) {
+    inScript_ = true;
     int status = kCliOk;
     std::string line;
     while (std::getline(in, line)) {
@@ -100,6 +99,7 @@ int CliSession::runScript(std::istream& in) {
         const int rc = words[0] == "run" ? usageError("run cannot be nested") : run(words);
         if (status == kCliOk) status = rc;
     }
+    inScript_ = false;
     return status;
 }
 
@@ -119,7 +119,7 @@ int CliSession::get(const std::vector<std::string>& args) {
             if (!bytes) return usageError("bad hex '" + value + "'");
             payload = *bytes;
         } else if (name == "--size" || name == "--wait" || name == "--timeout") {
-            const auto v = number(value);
+            const auto v = parseDecimal(value);
             if (!v) return usageError("bad number '" + value + "' for " + name);
             (name == "--size" ? size : name == "--wait" ? wait : timeout) = *v;
         } else {
@@ -163,8 +163,8 @@ int CliSession::set(const std::vector<std::string>& args) {
 int CliSession::readRegisters(const std::vector<std::string>& args, bool input) {
     const unsigned long base = input ? 30001 : 40001;
     if (args.size() != 3) return usageError(args[0] + " REG COUNT");
-    const auto reg = number(args[1]);
-    const auto count = number(args[2]);
+    const auto reg = parseDecimal(args[1]);
+    const auto count = parseDecimal(args[2]);
     if (!reg || *reg < base || *reg - base > 0xFFFF) return usageError("bad register '" + args[1] + "'");
     if (!count || *count == 0 || *count > kMaxReadRegisters) return usageError("bad count '" + args[2] + "'");
     std::vector<uint16_t> words(*count);
@@ -186,7 +186,7 @@ int CliSession::readRegisters(const std::vector<std::string>& args, bool input) 
 
 int CliSession::writeRegister(const std::vector<std::string>& args) {
     if (args.size() != 3) return usageError("write-register REG HEXVALUE");
-    const auto reg = number(args[1]);
+    const auto reg = parseDecimal(args[1]);
     if (!reg || *reg < 40001 || *reg - 40001 > 0xFFFF) return usageError("bad register '" + args[1] + "'");
     const auto value = parseHexWord(args[2]);
     if (!value) return usageError("bad hex '" + args[2] + "'");
@@ -200,7 +200,7 @@ int CliSession::writeRegister(const std::vector<std::string>& args) {
 
 int CliSession::writeRegisters(const std::vector<std::string>& args) {
     if (args.size() < 3) return usageError("write-registers REG HEX...");
-    const auto reg = number(args[1]);
+    const auto reg = parseDecimal(args[1]);
     if (!reg || *reg < 40001 || *reg - 40001 > 0xFFFF) return usageError("bad register '" + args[1] + "'");
     if (args.size() - 2 > kMaxWriteRegisters) return usageError("too many values");
     std::vector<uint16_t> values;
@@ -218,28 +218,13 @@ int CliSession::writeRegisters(const std::vector<std::string>& args) {
     return kCliOk;
 }
 
-int CliSession::setAddress(const std::vector<std::string>& args) {
-    if (args.size() != 2) return usageError("set-address NEW");
-    const auto v = number(args[1]);
-    if (!v) return usageError("bad address '" + args[1] + "'");
-    // Out-of-range addresses go through as well: the transport refuses and logs them.
-    const unsigned next = *v > 0xFFFF ? 0xFFFF : static_cast<unsigned>(*v);
-    if (ChangeDetectorAddress(next) != 1) {
-        err_ << "set-address: address change to " << next << " failed\n";
-        return kCliFailed;
-    }
-    // Later lines of a script talk to the detector where it now is.
-    SelectSlave(next);
-    return kCliOk;
-}
-
 int CliSession::poll(const std::vector<std::string>& args) {
     std::vector<std::pair<std::string, std::string>> opts;
     std::vector<std::string> pos;
     if (!takeOptions(args, 1, &opts, &pos) || !pos.empty()) return usageError("poll [--count N] [--period MS]");
     unsigned long count = 1, period = 1000;
     for (const auto& [name, value] : opts) {
-        const auto v = number(value);
+        const auto v = parseDecimal(value);
         if (!v || (name != "--count" && name != "--period")) return usageError("bad option " + name + " " + value);
         (name == "--count" ? count : period) = *v;
     }
@@ -258,6 +243,16 @@ int CliSession::poll(const std::vector<std::string>& args) {
         out_ << *line << std::endl;
     }
     return status;
+}
+
+std::optional<unsigned long> parseDecimal(const std::string& text) {
+    std::string digits;
+    for (char c : text)
+        if (c != ',') digits += c;  // "30,001" as the tool shows register numbers
+    if (digits.empty() || digits.size() > 9) return std::nullopt;
+    for (char c : digits)
+        if (c < '0' || c > '9') return std::nullopt;
+    return std::strtoul(digits.c_str(), nullptr, 10);
 }
 
 std::vector<std::string> splitWords(const std::string& line) {

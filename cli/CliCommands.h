@@ -1,8 +1,10 @@
 #pragma once
-#include <istream>
-#include <ostream>
+#include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "cli/CliPanel.h"
 
 // Exit statuses of every command.
 constexpr int kCliOk = 0;
@@ -14,7 +16,9 @@ constexpr int kCliUsage = 2;   // bad command line, port or hex
 // counters carry from one command to the next.
 class CliSession {
 public:
-    CliSession(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+    // Passwords are read from `in`, one line per elevation.
+    CliSession(std::ostream& out, std::ostream& err, std::istream& in = std::cin)
+        : out_(out), err_(err), panel_(in, err) {}
 
     // One command with its arguments ("get", "D_SETUP2HOST", "--size", "89").
     int run(const std::vector<std::string>& args);
@@ -32,11 +36,20 @@ private:
     int writeRegisters(const std::vector<std::string>& args);
     int setAddress(const std::vector<std::string>& args);
     int poll(const std::vector<std::string>& args);
+    int search(const std::vector<std::string>& args);
+    int locate(const std::vector<std::string>& args);
+    int elevate(const std::vector<std::string>& args);
     int usageError(const std::string& what);
 
     std::ostream& out_;
     std::ostream& err_;
+    CliPanel panel_;
+    bool inScript_ = false;
 };
+
+// A decimal number; commas between digits are skipped ("30,001"). Nothing on
+// anything else or more than nine digits.
+std::optional<unsigned long> parseDecimal(const std::string& text);
 
 // Splits a script line into words at blanks.
 std::vector<std::string> splitWords(const std::string& line);

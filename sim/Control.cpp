@@ -68,6 +68,44 @@ std::optional<DetectorConfig> parseDetectorOption(const std::string& text, std::
     return c;
 }
 
+std::optional<std::vector<DetectorConfig>> parseDetectorRange(const std::string& text, std::string* error) {
+    auto bad = [&](const std::string& why) -> std::optional<std::vector<DetectorConfig>> {
+        if (error) *error = "bad detectors '" + text + "': " + why;
+        return std::nullopt;
+    };
+    const auto colon = text.find(':');
+    const auto dash = text.find('-');
+    if (colon == std::string::npos || dash == std::string::npos || dash > colon)
+        return bad("expected FIRST-LAST:ir or FIRST-LAST:uvir");
+    unsigned long first = 0, last = 0;
+    if (!parseNumber(text.substr(0, dash), 247, &first) || !parseNumber(text.substr(dash + 1, colon - dash - 1), 247, &last) ||
+        first < 1 || last < first)
+        return bad("range must be FIRST-LAST within 1..247, FIRST not above LAST");
+    std::string why;
+    auto one = parseDetectorOption(text.substr(dash + 1), &why);
+    if (!one) return bad(why.substr(why.find(": ") + 2));
+    const uint32_t firstSerial = one->serial;
+    if (firstSerial && firstSerial > 0xFFFFFFFFul - (last - first)) return bad("serial numbers run past 32 bits");
+    std::vector<DetectorConfig> out;
+    for (unsigned long a = first; a <= last; ++a) {
+        one->address = static_cast<uint8_t>(a);
+        if (firstSerial) one->serial = firstSerial + static_cast<uint32_t>(a - first);
+        out.push_back(*one);
+    }
+    return out;
+}
+
+std::string lineConflict(const std::vector<DetectorConfig>& detectors) {
+    for (size_t i = 0; i < detectors.size(); ++i)
+        for (size_t j = 0; j < i; ++j) {
+            if (detectors[i].address == detectors[j].address)
+                return "two detectors at address " + std::to_string(detectors[i].address);
+            if (serialOf(detectors[i]) == serialOf(detectors[j]))
+                return "two detectors with serial number " + std::to_string(serialOf(detectors[i]));
+        }
+    return {};
+}
+
 std::vector<DetectorConfig> demoLine() {
     DetectorConfig ir, uvir, locked;
     ir.address = 1;

@@ -12,6 +12,15 @@ namespace wsim {
 // with the reason in *error.
 std::optional<DetectorConfig> parseDetectorOption(const std::string& text, std::string* error);
 
+// "FIRST-LAST:ir" or "FIRST-LAST:uvir" with the options of a single detector:
+// one detector at every address of the range. A given serial=N belongs to
+// FIRST and counts up with the address, so that no two serials are the same.
+std::optional<std::vector<DetectorConfig>> parseDetectorRange(const std::string& text, std::string* error);
+
+// The reason a line cannot be built from these detectors (two at one address,
+// or two with one serial number); empty when it can.
+std::string lineConflict(const std::vector<DetectorConfig>& detectors);
+
 // The line a program starts with when it is given no detectors.
 std::vector<DetectorConfig> demoLine();
 

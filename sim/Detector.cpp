@@ -30,7 +30,7 @@ std::string defaultVersion(bool uvir, uint16_t model) {
 Detector::Detector(const DetectorConfig& cfg, int64_t now) {
     flash_.address = cfg.address;
     flash_.model = cfg.model ? cfg.model : (cfg.uvir ? 0x0592 : 0x0590);
-    flash_.serial = cfg.serial ? cfg.serial : 21'030'000u + cfg.address;
+    flash_.serial = serialOf(cfg);
     flash_.picture = cfg.picture;
     flash_.tags = cfg.tags;
     flash_.setup = factorySetup(cfg.address, uvir());

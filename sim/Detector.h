@@ -21,6 +21,9 @@ struct DetectorConfig {
     bool tags = true;
 };
 
+// The serial number a detector built from `cfg` carries.
+inline uint32_t serialOf(const DetectorConfig& cfg) { return cfg.serial ? cfg.serial : 21'030'000u + cfg.address; }
+
 // Command ids of the record protocol.
 namespace cmd {
 constexpr uint8_t DataShort = 116, ManualBit = 117, SetupToDet = 118, SetupToHost = 119,

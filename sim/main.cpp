@@ -19,11 +19,14 @@ void onSignal(int) { g_stop = 1; }
 
 void usage(FILE* to) {
     std::fprintf(to,
-                 "usage: wexcon-sim [--link PATH] [--detector DETECTOR]... [--fault COMMAND]... [--fast]\n"
+                 "usage: wexcon-sim [--link PATH] [--detector DET]... [--detectors RANGE]... [--fault COMMAND]...\n"
+                 "                  [--fast]\n"
                  "  --link PATH      publish the line as PATH (default /tmp/wexcon-sim/ttyDET0)\n"
                  "  --detector DET   ADDR:ir|uvir[,serial=N][,model=0xNNNN][,picture=0xNN][,locked]\n"
                  "                   [,maint=TEXT][,admin=TEXT][,notags]; default: the demo line\n"
                  "                   1:ir, 2:uvir, 17:ir,locked,maint=maint17,admin=admin17\n"
+                 "  --detectors RANGE FIRST-LAST:ir|uvir[,options of --detector]: one detector at\n"
+                 "                   every address of the range; serial=N is FIRST's, counting up\n"
                  "  --fault COMMAND  a control command applied at start, e.g. drop=3, delay=200\n"
                  "  --fast           answer at once, without line pacing\n"
                  "Control commands on standard input:\n%s\n",
@@ -57,6 +60,14 @@ int main(int argc, char** argv) {
                 return 2;
             }
             detectors.push_back(*cfg);
+        } else if (a == "--detectors") {
+            std::string error;
+            auto range = wsim::parseDetectorRange(value(), &error);
+            if (!range) {
+                std::fprintf(stderr, "wexcon-sim: %s\n", error.c_str());
+                return 2;
+            }
+            detectors.insert(detectors.end(), range->begin(), range->end());
         } else if (a == "--help" || a == "-h") {
             usage(stdout);
             return 0;
@@ -67,12 +78,10 @@ int main(int argc, char** argv) {
         }
     }
     if (detectors.empty()) detectors = wsim::demoLine();
-    for (size_t i = 0; i < detectors.size(); ++i)
-        for (size_t j = 0; j < i; ++j)
-            if (detectors[i].address == detectors[j].address) {
-                std::fprintf(stderr, "wexcon-sim: two detectors at address %u\n", detectors[i].address);
-                return 2;
-            }
+    if (const std::string clash = wsim::lineConflict(detectors); !clash.empty()) {
+        std::fprintf(stderr, "wexcon-sim: %s\n", clash.c_str());
+        return 2;
+    }
 
     wsim::Line line(opt);
     for (const auto& d : detectors) line.addDetector(d);

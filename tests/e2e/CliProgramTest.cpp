@@ -92,3 +92,20 @@ TEST_F(CliProgram, ScriptsFromStandardInput) {
 }
 
 }  // namespace
+
+namespace {
+
+// A script's elevate lines take the lines of standard input in turn, a refused
+// one included; no password reaches the output or the logs.
+TEST_F(CliProgram, ScriptElevationsTakeOneInputLineEach) {
+    std::ofstream("commands") << "elevate 1\nelevate 2\nread-holding 40001 1\nelevate 2\n";
+    EXPECT_EQ(runProgram(port() + "--log --address 17 run commands", "Maint17\nadmin17\n"), 1) << err;
+    EXPECT_EQ(out, "refused\ngranted\n0011\n");
+    EXPECT_NE(err.find("elevate: cancelled"), std::string::npos) << "input ran out: " << err;
+    for (const std::string& file : {out, err, slurp("logf1.txt"), slurp("logf2.txt")}) {
+        for (const char* secret : {"admin17", "Maint17", "61 64 6D 69 6E 31 37", "4D 61 69 6E 74 31 37"})
+            EXPECT_EQ(file.find(secret), std::string::npos) << secret << " in\n" << file;
+    }
+}
+
+}  // namespace

@@ -212,3 +212,41 @@ TEST(SimPty, PublishedLinkAndSpeedReadBack) {
     }
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link))) << "the link is removed on stop";
 }
+
+TEST(SimOptions, DetectorRangesAndClashes) {
+    struct Case {
+        const char* text;
+        size_t count;  // 0: refused
+        uint8_t first = 0, last = 0;
+        uint32_t firstSerial = 0, lastSerial = 0;
+    } const cases[] = {
+        {"1-60:ir", 60, 1, 60, 21030001, 21030060},
+        {"5-7:uvir,locked,serial=100", 3, 5, 7, 100, 102},
+        {"9-9:ir", 1, 9, 9, 21030009, 21030009},
+        {"0-3:ir", 0}, {"3-248:ir", 0}, {"7-5:ir", 0}, {"1-3", 0}, {"1-3:xx", 0},
+        {"2:ir", 0}, {"1-3:ir,serial=4294967295", 0},  // serials would wrap
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::string error;
+        const auto range = wsim::parseDetectorRange(c.text, &error);
+        if (!c.count) {
+            EXPECT_FALSE(range);
+            EXPECT_NE(error.find(c.text), std::string::npos) << error;
+            continue;
+        }
+        ASSERT_TRUE(range) << error;
+        ASSERT_EQ(range->size(), c.count);
+        EXPECT_EQ(range->front().address, c.first);
+        EXPECT_EQ(range->back().address, c.last);
+        EXPECT_EQ(wsim::serialOf(range->front()), c.firstSerial);
+        EXPECT_EQ(wsim::serialOf(range->back()), c.lastSerial);
+        EXPECT_EQ(wsim::lineConflict(*range), "");
+    }
+    auto line = *wsim::parseDetectorRange("1-3:ir", nullptr);
+    EXPECT_EQ(wsim::lineConflict(line), "");
+    line.push_back(*wsim::parseDetectorOption("3:uvir", nullptr));
+    EXPECT_EQ(wsim::lineConflict(line), "two detectors at address 3");
+    line.back() = *wsim::parseDetectorOption("4:uvir,serial=21030002", nullptr);
+    EXPECT_EQ(wsim::lineConflict(line), "two detectors with serial number 21030002");
+}

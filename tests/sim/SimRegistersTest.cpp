@@ -64,6 +64,13 @@ TEST_F(SimRegisters, ReadsWritesAndExceptions) {
     EXPECT_EQ(host.exchange(recordGet(1, 119), 89).at(15 + 2), 3) << "40,009 is setup byte 2";
     // The broadcast write reached both detectors.
     EXPECT_EQ(body(host.exchange(stdRequest(17, 3, 2, 1), 7)), (Bytes{17, 3, 2, 0, 0}));
+    // The whole version text block, as the probe of a new address reads it.
+    const Bytes version = host.exchange(stdRequest(1, 4, 256, 32), 69);
+    ASSERT_EQ(version.size(), 69u);
+    std::string text;
+    line->withDetector(1, [&](wsim::Detector& d, int64_t) { text = d.versionText(); });
+    text.resize(64, '\0');
+    EXPECT_EQ(std::string(version.begin() + 3, version.end() - 2), text) << "zeros after the text";
     const Bytes log = host.exchange(stdRequest(1, 3, 10001, 108), 221);
     ASSERT_EQ(log.size(), 221u);
     EXPECT_EQ(log[2], 216);

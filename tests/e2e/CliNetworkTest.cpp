@@ -1,0 +1,153 @@
+// search, locate, elevate and set-address against simulated detectors: the
+// probes' output and exit statuses, and what goes out for a password.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "cli/CliCommands.h"
+#include "support/TestLineWire.h"
+
+namespace {
+
+constexpr uint8_t kIr = 3, kLocked = 17;
+
+class CliNetwork : public TestLine {
+protected:
+    // An unlocked IR detector at 3; a locked UV/IR detector of another family
+    // at 17 (MAINT "mpass", ADMIN "apass").
+    void SetUp() override {
+        auto locked = testline::lockedIr(kLocked);
+        locked.uvir = true;
+        locked.picture = 0x26;
+        ASSERT_NO_FATAL_FAILURE(startLine({testline::ir(kIr), locked}));
+        openWire(kIr);
+    }
+    // Runs `command` at `address` with `input` as standard input.
+    int run(uint8_t address, const std::string& command, const std::string& input = "") {
+        SelectSlave(address);
+        in.clear();
+        in.str(input);
+        out.str("");
+        err.str("");
+        return session.run(splitWords(command));
+    }
+    bool has(const std::ostringstream& s, const std::string& part) const {
+        return s.str().find(part) != std::string::npos;
+    }
+    bool present(uint8_t address) {
+        const auto a = line->addresses();
+        return std::count(a.begin(), a.end(), address) == 1;
+    }
+
+    std::istringstream in;
+    std::ostringstream out, err;
+    CliSession session{out, err, in};
+};
+
+TEST_F(CliNetwork, SearchNamesEachAnswerFromItsOwnCodes) {
+    struct Case {
+        const char* command;
+        int status;
+        const char* found;               // standard output
+        std::vector<std::string> progress;  // standard error, in order
+    } const cases[] = {
+        {"search 2 4", kCliOk, "3\tQXD-S1\t21030003\n",
+         {"No response from address 2\n", "Model QXD-S1 found at address 3\n", "No response from address 4\n",
+          "Done.\n"}},
+        {"search 17 17", kCliOk, "17\tRBD-T2\t21030017\n", {"Model RBD-T2 found at address 17\n", "Done.\n"}},
+        {"search 18 18", kCliFailed, "", {"No response from address 18\n", "Done.\n"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        EXPECT_EQ(run(kIr, c.command), c.status);
+        EXPECT_EQ(out.str(), c.found);
+        size_t at = 0;
+        for (const auto& line : c.progress) {
+            at = err.str().find(line, at);
+            ASSERT_NE(at, std::string::npos) << line << " in\n" << err.str();
+        }
+        EXPECT_EQ(Wire().slave, kIr) << "later lines talk to the detector selected before";
+    }
+}
+
+TEST_F(CliNetwork, LocateFindsOnlyASingleDetector) {
+    // Two detectors on the line garble each other's answers to the broadcast.
+    EXPECT_EQ(run(kIr, "locate"), kCliFailed);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(Wire().slave, kIr);
+    line->stop();
+    ASSERT_NO_FATAL_FAILURE(startLine({testline::ir(9)}));
+    openWire(kIr);
+    EXPECT_EQ(run(kIr, "locate"), kCliOk) << err.str();
+    EXPECT_EQ(out.str(), "9\n");
+    EXPECT_EQ(Wire().slave, 9u) << "the host switches to the detector it found";
+}
+
+TEST_F(CliNetwork, ElevateReadsOnePasswordLine) {
+    struct Case {
+        uint8_t address;
+        const char* command;
+        const char* input;
+        int status;
+        const char* output;
+        unsigned frames;  // the lock state read, then the password sent
+    } const cases[] = {
+        {kIr, "elevate 2", "", kCliOk, "not needed\n", 1},
+        {kLocked, "elevate 1", "Mpass\n", kCliFailed, "refused\n", 2},  // case counts
+        {kLocked, "elevate 2", "\n", kCliFailed, "", 1},                 // Cancel
+        {kLocked, "elevate 2", "", kCliFailed, "", 1},                   // end of input
+        {kLocked, "elevate 2", "12345678901234567\n", kCliUsage, "", 1},
+        {kLocked, "elevate 0", "apass\n", kCliUsage, "", 0},
+        {kLocked, "elevate 3", "apass\n", kCliUsage, "", 0},
+        {kLocked, "elevate 1", "mpass\r\nnext line\n", kCliOk, "granted\n", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.command) + " at " + std::to_string(c.address) + " <<" + c.input);
+        const auto framesBefore = line->stats().frames;
+        EXPECT_EQ(run(c.address, c.command, c.input), c.status) << err.str();
+        EXPECT_EQ(out.str(), c.output);
+        EXPECT_EQ(line->stats().frames - framesBefore, c.frames);
+        const std::string typed = std::string(c.input).substr(0, std::string(c.input).find_first_of("\r\n"));
+        EXPECT_TRUE(typed.empty() || !has(err, typed)) << err.str();
+    }
+    std::string rest;
+    EXPECT_TRUE(std::getline(in, rest));
+    EXPECT_EQ(rest, "next line") << "one line per elevation";
+}
+
+TEST_F(CliNetwork, SetAddressProbesAndElevatesFirst) {
+    struct Case {
+        uint8_t address;
+        const char* command;
+        const char* input;
+        int status;
+        const char* message;  // part of standard error
+        uint8_t movedTo;      // 0: nothing moved
+    } const cases[] = {
+        {kIr, "set-address 3", "", kCliUsage, "Address must be different and in the range [1..247]", 0},
+        {kIr, "set-address 0", "", kCliUsage, "Address must be different", 0},
+        {kIr, "set-address 248", "", kCliUsage, "Address must be different", 0},
+        {kIr, "set-address 17", "", kCliFailed,
+         "A detector, version 'UV/IR detector firmware 4.17 (model 0x0592)", 0},
+        {kLocked, "set-address 30", "mpass\n", kCliFailed, "ADMIN elevation not granted", 0},
+        {kLocked, "set-address 30", "", kCliFailed, "ADMIN elevation not granted", 0},
+        {kLocked, "set-address 3", "apass\n", kCliFailed, "already exists at address 3...", 0},
+        {kLocked, "set-address 30", "apass\n", kCliOk, "", 30},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.command) + " at " + std::to_string(c.address));
+        EXPECT_EQ(run(c.address, c.command, c.input), c.status) << err.str();
+        EXPECT_TRUE(has(err, c.message)) << err.str();
+        EXPECT_TRUE(present(kIr));
+        EXPECT_EQ(present(kLocked), !c.movedTo);
+        if (c.movedTo) {
+            EXPECT_TRUE(present(c.movedTo));
+            EXPECT_EQ(Wire().slave, c.movedTo) << "later lines talk to the detector where it now is";
+        } else {
+            EXPECT_EQ(Wire().slave, c.address);
+        }
+    }
+}
+
+}  // namespace
