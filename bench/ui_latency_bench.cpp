@@ -7,10 +7,7 @@
 // The detector is a wexcon-sim process of its own, paced at the line speed,
 // so that the CPU figures are the host's alone.
 #include <benchmark/benchmark.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -27,51 +24,15 @@
 #include "app/kit/QtPump.h"
 #include "app/shell/CTesselMain.h"
 #include "protocol/SwitchComm.h"
+#include "SimProcess.h"
 #include "protocol/Transport.h"
 #include "protocol/records/ByteOrder.h"
 #include "shell/ShellState.h"
 #include "shell/FakePanel.h"
 
-extern char** environ;
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// wexcon-sim as a child process on a link of its own.
-class SimProcess {
-public:
-    SimProcess() {
-        link_ = "/tmp/wexcon-bench-" + std::to_string(::getpid()) + "/ttyDET0";
-        int out[2];
-        if (::pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        const char* argv[] = {WEXCON_SIM, "--link", link_.c_str(), nullptr};
-        if (posix_spawn(&pid_, WEXCON_SIM, &actions, nullptr, const_cast<char**>(argv), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        char line[512] = {};
-        FILE* f = ::fdopen(out[0], "r");
-        ready_ = pid_ > 0 && f && std::fgets(line, sizeof line, f) && std::string(line).rfind("ready ", 0) == 0;
-        if (f) std::fclose(f);
-    }
-    ~SimProcess() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    bool ready() const { return ready_; }
-    const std::string& link() const { return link_; }
-
-private:
-    std::string link_;
-    pid_t pid_ = -1;
-    bool ready_ = false;
-};
 
 // The link open at `baud`, the detector at address 1 moved there as the tool does.
 bool openAt(const SimProcess& sim, unsigned baud) {

@@ -10,6 +10,7 @@
 #include "cli/Hex.h"
 #include "cli/PollLine.h"
 #include "protocol/Registers.h"
+#include "protocol/SecretMask.h"
 #include "protocol/Transport.h"
 #include "util/PumpWait.h"
 
@@ -131,7 +132,12 @@ int CliSession::get(const std::vector<std::string>& args) {
     std::copy(payload.begin(), payload.end(), buffer.begin());
     const int r = ModbusGet(static_cast<unsigned>(payload.size()), *cmd, Wire().ctx, buffer.data(),
                             static_cast<unsigned>(size), static_cast<unsigned>(wait), static_cast<unsigned>(timeout));
-    if (r > 0) out_ << hexLine(buffer.data(), std::min<size_t>(static_cast<size_t>(r), size)) << "\n";
+    if (r > 0) {
+        // A setup record's passwords never reach the output.
+        const std::span<uint8_t> answer(buffer.data(), std::min<size_t>(static_cast<size_t>(r), size));
+        MaskSecrets(answer, DumpFrom::Address, Side::Answer, *cmd);
+        out_ << hexLine(answer.data(), answer.size()) << "\n";
+    }
     if (r != static_cast<int>(size)) {
         err_ << "get " << pos[0] << ": " << transportError(r) << ", expected " << size << " bytes\n";
         return kCliFailed;
