@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "shell/ShellState.h"
+#include "app/config/CReqInput.h"
 #include "app/shell/CTesselMain.h"
 #include "app/util/CDebugLog.h"
 #include "app/shell/CSettings.h"
@@ -31,6 +32,7 @@ void RestartProgram() {
 
 int RunWexcon(const StartOptions& options) {
     InstallQtPumpWait();
+    CReqInput::InstallAsPrompt();
     SingleCopyGuard guard;
     if (!guard.acquire(20, 300, [](unsigned ms) { PumpWait(ms); })) {
         MessageBox("\"Harrow\" failed to exit...", "Restart Failed", MB_ICONEXCLAMATION);

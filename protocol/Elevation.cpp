@@ -18,8 +18,9 @@ constexpr unsigned long long kHoldMs = 30'000;
 // One D_ELEVATE exchange (the transport flushes the input before it sends).
 bool elevate(int level, std::string_view password) {
     std::array<uint8_t, kElevationRecordSize> buffer = EncodeElevation(level, password);
-    const int got = ModbusGetShort(commandInfo(D_ELEVATE)->responseSize, buffer.data(), D_ELEVATE,
-                                   static_cast<unsigned>(buffer.size()));
+    // The answer is as long as the request: the header, the result byte and the CRC.
+    const auto size = static_cast<unsigned>(buffer.size());
+    const int got = ModbusGetShort(size, buffer.data(), D_ELEVATE, size);
     const bool granted =
         got > 0 && ElevationGranted(std::span(buffer.data(), static_cast<size_t>(got)));
     buffer.fill(0);

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "protocol/LinkBackend.h"
+#include "protocol/SecretMask.h"
 #include "protocol/Transport.h"
 #include "util/Log.h"
 #include "util/PumpWait.h"
@@ -29,7 +30,7 @@ public:
         // the answer to this one.
         flush();
         const int sent = modbus_write_data(ctx, static_cast<int>(rq.length), f);
-        if (!rq.quiet) HexDumpLog(f, std::min<size_t>(rq.length, 20));
+        if (!rq.quiet) HexDumpMasked(f, std::min<size_t>(rq.length, 20), DumpFrom::Function, Side::Request);
         if (sent <= 0) {
             ProtocolLog("ModbusGet(%u)> ERROR modbus_write_data (%d)\n", rq.command, sent);
             ProtocolLog("nb = %d, errno = %d\n", static_cast<int>(rq.length), errno);
@@ -46,13 +47,15 @@ public:
             if (!rq.quiet) {
                 ProtocolLog("ModbusGet(%u)> ERROR _modbus_receive_data (%d)\n", rq.command, r);
                 ProtocolLog("errno = %d\n", errno);
-                HexDumpLog(buffer, std::min<size_t>(static_cast<size_t>(modbus_last_received(ctx)), 48));
+                HexDumpMasked(buffer, std::min<size_t>(static_cast<size_t>(modbus_last_received(ctx)), 48),
+                              DumpFrom::Address, Side::Answer, rq.command);
             }
             return r;
         }
         if (!rq.quiet) {
             ProtocolLog("ModbusGet(%u)> _modbus_receive_data(%u) - success\n", rq.command, static_cast<unsigned>(r));
-            HexDumpLog(buffer, std::min<size_t>(static_cast<size_t>(r), 1024));
+            HexDumpMasked(buffer, std::min<size_t>(static_cast<size_t>(r), 1024), DumpFrom::Address, Side::Answer,
+                          rq.command);
         }
         return r;
     }
@@ -63,7 +66,7 @@ public:
         const uint8_t* f = rq.block->data();
         const int sent = modbus_write_data(Wire().ctx, static_cast<int>(n), f);
         WaitOutRecord(n);
-        if (!rq.quiet) HexDumpLog(f, std::min<size_t>(n, 20));
+        if (!rq.quiet) HexDumpMasked(f, std::min<size_t>(n, 20), DumpFrom::Function, Side::Request);
         if (sent <= 0) {
             ProtocolLog("ModbusSet(%u)> ERROR modbus_write_data (%d)\n", rq.command, sent);
             ProtocolLog("nb = %d, errno = %d\n", static_cast<int>(n), errno);

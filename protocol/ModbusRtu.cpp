@@ -13,6 +13,7 @@
 #include "wire/PortName.h"
 #include "wire/SerialPort.h"
 #include "util/Log.h"
+#include "protocol/SecretMask.h"
 
 struct modbus_t {
     LineSettings settings;
@@ -21,11 +22,13 @@ struct modbus_t {
     bool debug = false;
     int proto = MODBUS_PROTO_RECORD;
     uint8_t lastFunction = 0;
+    uint8_t lastCommand = 0;  // of the last record request: what the next answer answers
     size_t lastReceived = 0;
     uint8_t* frame = nullptr;
     size_t frameCapacity = 0;
     uint32_t* frameLength = nullptr;
     uint8_t* writeFlag = nullptr;
+    std::vector<uint8_t> lastRequest;  // kept whether or not the caller gave a frame buffer
 };
 
 namespace {
@@ -45,10 +48,10 @@ bool alive(const modbus_t* ctx, const char* call) {
     return false;
 }
 
-void trace(modbus_t* ctx, const char* dir, const uint8_t* bytes, size_t n) {
+void trace(modbus_t* ctx, const char* dir, const uint8_t* bytes, size_t n, Side side) {
     if (!ctx->debug) return;
     ProtocolLog("%s %zu bytes", dir, n);
-    HexDumpLog(bytes, n < 64 ? n : 64);
+    HexDumpMasked(bytes, n < 64 ? n : 64, DumpFrom::Address, side, ctx->lastCommand);
 }
 
 // Gap that ends a frame whose length we cannot know: long enough for a
@@ -84,6 +87,14 @@ const char* modbus_library_version() { return "wexrtu 1.0"; }
 
 int modbus_last_received(const modbus_t* ctx) {
     return modbus_context_alive(ctx) ? static_cast<int>(ctx->lastReceived) : 0;
+}
+
+int modbus_last_request(const modbus_t* ctx, uint8_t* dest, int max) {
+    if (!modbus_context_alive(ctx)) return -1;
+    if (!dest || max <= 0) return 0;
+    const size_t n = std::min(ctx->lastRequest.size(), static_cast<size_t>(max));
+    if (n) std::memcpy(dest, ctx->lastRequest.data(), n);
+    return static_cast<int>(n);
 }
 
 bool modbus_context_alive(const modbus_t* ctx) {
@@ -182,12 +193,15 @@ int modbus_write_data(modbus_t* ctx, int length, const uint8_t* bytes) {
     if (length) std::memcpy(frame.data() + 1, bytes, static_cast<size_t>(length));
     appendCrc16(frame.data(), frame.size() - 2);
     ctx->lastFunction = length ? bytes[0] : 0;
+    ctx->lastRequest = frame;
+    const bool record = length >= 4 && (bytes[0] == 0xC8 || bytes[0] == 0xCA);
+    ctx->lastCommand = record ? bytes[3] : 0;
     if (ctx->frame) {
         const size_t n = std::min(frame.size(), ctx->frameCapacity);
         std::memcpy(ctx->frame, frame.data(), n);
         if (ctx->frameLength) *ctx->frameLength = static_cast<uint32_t>(n);
     }
-    trace(ctx, "TX", frame.data(), frame.size());
+    trace(ctx, "TX", frame.data(), frame.size(), Side::Request);
     const long sent = ctx->port.write(frame.data(), frame.size());
     if (sent != static_cast<long>(frame.size())) return failWith(EIO);
     return static_cast<int>(sent);
@@ -212,13 +226,13 @@ int _modbus_receive_data(modbus_t* ctx, uint8_t* buffer, int max_length, int tim
             ProtocolLog("_modbus_receive_data: frame longer than %d bytes dropped", max_length);
             return failWith(EMBMDATA);
         case SerialPort::ReadStatus::Gap:
-            trace(ctx, "RX (incomplete)", buffer, r.count);
+            trace(ctx, "RX (incomplete)", buffer, r.count, Side::Answer);
             return failWith(r.count >= 4 && frameCrcOk(buffer, r.count) ? EMBBADDATA : EMBBADCRC);
         case SerialPort::ReadStatus::Frame:
             break;
     }
     const size_t n = r.count;
-    trace(ctx, "RX", buffer, n);
+    trace(ctx, "RX", buffer, n, Side::Answer);
     if (!frameCrcOk(buffer, n)) return failWith(EMBBADCRC);
     const uint8_t fc = buffer[1];
     if (proto == MODBUS_PROTO_RECORD) {

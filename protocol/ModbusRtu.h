@@ -56,6 +56,11 @@ int modbus_write_data(modbus_t* ctx, int length, const uint8_t* bytes);
 // errno MODBUS_ENOBASE + code for an exception reply. -1 on every failure.
 int _modbus_receive_data(modbus_t* ctx, uint8_t* buffer, int max_length, int timeout_ms);
 
+// The last frame the library sent (address and CRC included), as its frame
+// buffer would hold it: copies up to `max` bytes into dest and returns how
+// many; 0 before the first send, -1 without a live context.
+int modbus_last_request(const modbus_t* ctx, uint8_t* dest, int max);
+
 // Bytes the last receive stored in the caller's buffer, whatever its result;
 // failure dumps show only these.
 int modbus_last_received(const modbus_t* ctx);

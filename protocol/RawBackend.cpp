@@ -7,6 +7,7 @@
 #include "link/CommDriver.h"
 #include "link/Comproc.h"
 #include "protocol/LinkBackend.h"
+#include "protocol/SecretMask.h"
 #include "protocol/Transport.h"
 #include "util/Log.h"
 #include "util/PumpWait.h"
@@ -62,7 +63,7 @@ public:
         flush();
         const bool sent = send(rq.block->data(), rq.length);
         WaitOutRecord(rq.length);
-        HexDumpLog(rq.block->data(), std::min<size_t>(rq.length, 20));
+        HexDumpMasked(rq.block->data(), std::min<size_t>(rq.length, 20), DumpFrom::Function, Side::Request);
         return sent ? 0 : -1;
     }
 

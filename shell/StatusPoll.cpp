@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "network/AddressBook.h"
 #include "protocol/Transport.h"
 #include "shell/CTesselMainIds.h"
 #include "shell/Catalogue.h"
@@ -88,6 +89,7 @@ void StatusPoll::answered(const StatusRecord& s, PollOutcome& out) {
     if (address >= 1 && address <= 247) {
         addressText = std::to_string(address);
         Shell().detector.pictureCode = s.pictureCode;
+        Book().noteAnswering(address);
         if (w.slave != address) {
             SelectSlave(address);
             Shell().detector.address = address;

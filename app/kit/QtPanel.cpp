@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QInputDialog>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QThread>
@@ -12,6 +11,7 @@
 
 #include "app/kit/Dialog.h"
 #include "app/kit/MessageBox.h"
+#include "app/kit/TextPrompt.h"
 
 namespace {
 
@@ -139,12 +139,5 @@ int QtPanel::ask(const std::string& text, const std::string& caption, unsigned f
 
 std::optional<std::string> QtPanel::askText(const std::string& prompt, const std::string& caption, bool secret) {
     return request<std::optional<std::string>>(
-        [prompt, caption, secret](Dialog& w) -> std::optional<std::string> {
-            bool ok = false;
-            const QString text = QInputDialog::getText(&w, q(caption), q(prompt),
-                                                       secret ? QLineEdit::Password : QLineEdit::Normal, {}, &ok);
-            if (!ok) return std::nullopt;
-            return s(text);
-        },
-        std::nullopt);
+        [prompt, caption, secret](Dialog& w) { return AskTextPrompt(prompt, caption, secret, &w); }, std::nullopt);
 }

@@ -23,6 +23,7 @@
 #include "app/kit/MessageBox.h"
 #include "app/kit/QtPanel.h"
 #include "app/network/CNetwork.h"
+#include "app/network/CSelect.h"
 #include "app/shell/CBaudrate.h"
 #include "app/shell/CFaultList.h"
 #include "app/shell/CSettings.h"
@@ -218,7 +219,13 @@ void CTesselMain::buildPages() {
         pages_.insert(p->templateId(), p);
         stack_->addWidget(p);
     };
-    addPage(new SelectPage(this));
+    SelectPage::Hooks select;
+    select.select = [this](unsigned address, bool atOnce) { selectAddress(address, atOnce); };
+    select.switchNow = [this](unsigned address) {
+        Shell().link().post([poll = poll_, address] { poll->switchTo(address); });
+    };
+    select.lastResponder = [this] { return lastResponder_; };
+    addPage(new CSelect(this, std::move(select)));
     addPage(new CNetwork(this));
     addPage(new StatusPage(this));
     addPage(new Page(this, page::Recording, "Recording: OFF"));
@@ -330,7 +337,8 @@ void CTesselMain::pollOutcome(const PollOutcome& o) {
                                                                   o.gauges->milliamps);
     if (o.connected) {
         const bool alarm = o.status->mode == 'A';
-        Page* select = pages_[page::Select];
+        auto* select = static_cast<CSelect*>(pages_[page::Select]);
+        if (select->locating()) select->located(o.status->header.address);
         if (select->isEnabled(page::kBitButton) == alarm) select->enable(page::kBitButton, !alarm);
     }
 }
@@ -350,7 +358,7 @@ void CTesselMain::onTimer(int id) {
             }
             break;
         case kFocusTimer:
-            if (auto* field = pages_[page::Select]->itemAs<QLineEdit>(page::kAddressField)) field->setFocus();
+            if (QWidget* field = pages_[page::Select]->item(page::kAddressField)) field->setFocus();
             break;
         case kConsoleTimer:
             if (Keys::shift()) showConsole();

@@ -3,7 +3,6 @@
 #include <QFormLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -30,12 +29,6 @@ void Page::showHelp() {
     const int id = focus ? focus->property("controlId").toInt() : 0;
     const std::string text = helpText(id);
     if (!text.empty()) ShowHelp(text, this);
-}
-
-SelectPage::SelectPage(QWidget* parent) : Page(parent, page::Select, "Select") {
-    auto* form = new QFormLayout(this);
-    form->addRow("Address:", add(page::kAddressField, new QLineEdit(this)));
-    form->addRow(addButton(page::kBitButton, "BIT"));
 }
 
 StatusPage::StatusPage(QWidget* parent) : Page(parent, page::Status, "Status") {

@@ -21,13 +21,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 };
 
-// The Select page: the address field 3005 and the BIT button 1965 the status
-// poll keeps up to date.
-class SelectPage : public Page {
-public:
-    explicit SelectPage(QWidget* parent);
-};
-
 // The Status page: three gauges (voltage, temperature, analog output).
 class StatusPage : public Page {
 public:

@@ -8,7 +8,9 @@
 #include <thread>
 
 #include "GuiSupport.h"
+#include "app/network/CSelect.h"
 #include "app/shell/CTesselMain.h"
+#include "network/CSelectIds.h"
 #include "protocol/SwitchComm.h"
 #include "shell/StartUp.h"
 #include "support/TempFolder.h"
@@ -65,6 +67,27 @@ TEST_F(MainWindowOnDemoLine, PollsAndShowsTheDetector) {
     ASSERT_TRUE(showsDetector("2"));
     EXPECT_EQ(window->text(ctl::AddressLabel), "Address:");
     EXPECT_TRUE(Shell().detector.uvirModel);
+}
+
+TEST_F(MainWindowOnDemoLine, LocateFindsOnlyALoneDetector) {
+    ASSERT_TRUE(showsDetector("1"));
+    auto* select = static_cast<CSelect*>(window->pageById(page::Select));
+    select->setChecked(selectpage::kLocate, true);
+    select->onCommand(selectpage::kLocate);
+    EXPECT_EQ(select->text(selectpage::kLocate), "L O C A T I N G . . .");
+    EXPECT_FALSE(select->isEnabled(selectpage::kBit));
+    // Three detectors answer the broadcast at once and garble each other.
+    ASSERT_TRUE(pumpUntil([&] { return window->poll().consecutiveFailures() >= 3; }));
+    EXPECT_TRUE(select->locating());
+    EXPECT_EQ(Wire().slave, 0u);
+
+    line->setDetectorSilent(1, true);
+    line->setDetectorSilent(2, true);
+    ASSERT_TRUE(showsDetector("17"));
+    ASSERT_TRUE(pumpUntil([&] { return !select->locating(); }));
+    EXPECT_EQ(select->text(selectpage::kLocate), "Locate");
+    EXPECT_TRUE(select->isEnabled(selectpage::kBit));
+    EXPECT_EQ(Shell().detector.address, 17u);
 }
 
 TEST_F(MainWindowOnDemoLine, PollingSwitchAndPages) {
