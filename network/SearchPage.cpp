@@ -58,6 +58,11 @@ void SearchPage::tick() {
     }
     Shell().detector.address = address;
     const std::optional<StatusRecord> answer = probe_(address);
+    if (finished_) {
+        // The window closed during the probe; its page has taken the results already.
+        inTick_ = false;
+        return;
+    }
     lastProbed_ = address;
     if (!answer) {
         panel_->addLine(kList, format("No response from address %u", address));

@@ -34,8 +34,8 @@ protected:
         ResetShell();
         TestLine::TearDown();
     }
-    // The search over first..last; `probe` stands in for the wire where it
-    // returns a value, otherwise the real probe runs.
+    // The search over first..last; addresses outside `viaWire` answer nothing
+    // without going to the wire.
     SearchPage& make(unsigned first, unsigned last, SearchPage::Found found = {}) {
         search = std::make_unique<SearchPage>(panel, first, last, std::move(found), [this](unsigned a) {
             probed.push_back(a);
