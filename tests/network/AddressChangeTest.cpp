@@ -4,6 +4,7 @@
 
 #include "shell/FakePanel.h"
 #include "network/AddressBook.h"
+#include "network/AddressChange.h"
 #include "network/CSelectIds.h"
 #include "network/CSetAddrIds.h"
 #include "network/Probe.h"
@@ -46,6 +47,17 @@ TEST_F(NetworkLine, LocateFindsALoneDetectorAndNothingInACollision) {
     TearDown();
     start({testline::ir(9), testline::ir(12)}, 1);
     EXPECT_EQ(LocateDetector(), std::nullopt);
+}
+
+TEST_F(NetworkLine, AnyAnswerAtTheNewAddressIsADetector) {
+    start({testline::ir(5), testline::ir(9)}, 5);
+    const auto version = ProbeNewAddress(9, 5);
+    ASSERT_TRUE(version);
+    EXPECT_EQ(version->rfind("IR4 detector firmware", 0), 0u) << *version;
+    EXPECT_EQ(Wire().slave, 5u);
+    line->shortAnswers(1, 9);  // a reply cut short still says someone is there
+    EXPECT_EQ(ProbeNewAddress(9, 5), std::optional<std::string>(""));
+    EXPECT_EQ(ProbeNewAddress(10, 5), std::nullopt);
 }
 
 // The Select page's Set New, against a line with the connected detector at 5.
