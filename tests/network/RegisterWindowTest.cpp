@@ -34,13 +34,10 @@ TEST(RegisterMap, LabelsAndTheirAddresses) {
     } const cases[] = {
         {false, true, 6, "30,007    SUM4[LSW]", 6},
         {true, true, 6, "30,007    SUMHiPass[LSW]", 6},
-        {true, true, 25, "30,026    SUMLoPass[MSW]", 25},
-        {false, true, 29, "30,030    Acc. Relay Status", 29},
         {true, false, 14, "40,015    Setup.Reserved(UVIR)", 14},
         {false, false, 33, kOrdnum, 256},
         {false, false, 34, "50,001    Init Log File Record Download (R/W)", kLogInitAddress},
-        {true, false, 35, kLogRead, kLogReadAddress},
-        {false, false, 36, kElevate, kElevateAddress},
+        {true, false, 36, kElevate, kElevateAddress},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -142,8 +139,6 @@ TEST_F(RegisterWindowLine, WhatDoSendsAndShows) {
          writeRegisters(1, 10002, elevation(0, "")), 1, "Return code: 9", 0, {}},
         {"elevation ADMIN, its password masked", 2, kWriteMultiple, kElevate, "1", {}, 2, {"apass"},
          writeRegisters(2, 10002, elevation(2, "apass")), 1, "Return code: 9", 0, {ask}},
-        {"elevation MAINT refused", 2, kWriteMultiple, kElevate, "1", {}, 1, {"nope"},
-         writeRegisters(2, 10002, elevation(1, "nope")), 1, "Return code: -1", 0, {ask}},
         {"elevation prompt cancelled", 2, kWriteMultiple, kElevate, "1", {}, 2, {}, {}, 0, nullptr, 0, {ask}},
         {"locked: a holding write elevates first", 2, kWriteSingle, kAlarmLatch, "1", {"1"}, 0, {"apass"},
          writeRegister(2, 1, 1), 2, "Return code: 1", 0,
@@ -160,9 +155,6 @@ TEST_F(RegisterWindowLine, WhatDoSendsAndShows) {
         }
         for (size_t i = 0; i < c.values.size(); ++i) panel->setText(kValues[i], c.values[i]);
         panel->typed.assign(c.typed.begin(), c.typed.end());
-        EXPECT_EQ(RegisterWindow::wantsElevationLevel(*panel),
-                  c.label == std::string(kElevate) && c.operation == kWriteMultiple);
-
         EXPECT_EQ(framesDuring([&] { window->run(*panel, c.level); }), c.frames);
         EXPECT_EQ(panel->questions, c.questions);
         const Lines& shown = panel->lists[kResult];

@@ -111,20 +111,16 @@ TEST_F(ElevationLine, AdminHoldLastsThirtySeconds) {
     EXPECT_EQ(frames() - before, 4u);
 }
 
-TEST(ElevationRecord, Codec) {
+// Only a whole answer counts; the sim tests above give the whole ones.
+TEST(ElevationRecord, CutAnswersAndLongPasswords) {
     const auto cut = EncodeElevation(2, "0123456789abcdefXYZ");
     EXPECT_EQ(Bytes(cut.begin(), cut.end()), hostframes::elevation(2, "0123456789abcdef"));
-    const auto answer = recordAnswer(1, {1});
-    EXPECT_TRUE(ElevationGranted(answer));
-    EXPECT_FALSE(ElevationGranted(std::span(answer).first(17)));
+    EXPECT_FALSE(ElevationGranted(std::span<const uint8_t>(recordAnswer(1, {1})).first(17)));
     EXPECT_FALSE(ElevationGranted(recordAnswer(1, {2})));
-    Bytes setup(kSetupRecordSize, 0);
-    setup[setupfield::LockState] = kLocked;
-    const auto locked = recordAnswer(1, setup);
-    EXPECT_TRUE(SetupLocked(locked));
-    EXPECT_FALSE(SetupLocked(std::span(locked).first(88)));
-    setup[setupfield::LockState] = kLockNotSet;
+    Bytes setup(kSetupRecordSize, kLockNotSet);
     EXPECT_FALSE(SetupLocked(recordAnswer(1, setup)));
+    setup[setupfield::LockState] = kLocked;
+    EXPECT_FALSE(SetupLocked(std::span<const uint8_t>(recordAnswer(1, setup)).first(88)));
 }
 
 }  // namespace

@@ -76,36 +76,28 @@ TEST(SecretMask, WhichBytes) {
 
 // Both logs while a locked detector is read, elevated through the record and
 // through the registers, with the library's own trace on.
-class SecretsInLogs : public TestLine {
-protected:
-    void SetUp() override {
-        ASSERT_NO_FATAL_FAILURE(startLine({testline::lockedIr(5)}));
-        ASSERT_NO_FATAL_FAILURE(openWire(5));
-        const auto keep = [this](const std::string& l) {
-            std::lock_guard lock(m);
-            text += l + "\n";
-        };
-        logs::attachLists(keep, keep);
-        modbus_set_debug(Wire().ctx, 1);
-    }
-    void TearDown() override {
-        logs::detachLists();
-        TestLine::TearDown();
-    }
-    std::mutex m;
-    std::string text;
-};
+using SecretsInLogs = TestLine;
 
 TEST_F(SecretsInLogs, NoPasswordBytes) {
+    ASSERT_NO_FATAL_FAILURE(startLine({testline::lockedIr(5)}));
+    ASSERT_NO_FATAL_FAILURE(openWire(5));
+    std::mutex m;
+    std::string text;
+    const auto keep = [&](const std::string& l) {
+        std::lock_guard lock(m);
+        text += l + "\n";
+    };
+    logs::attachLists(keep, keep);
+    modbus_set_debug(Wire().ctx, 1);
     FakePanel panel;
     panel.typed = {"apass"};
-    ASSERT_EQ(RequestElevation(2, "Burn", panel), kElevationGranted);
+    EXPECT_EQ(RequestElevation(2, "Burn", panel), kElevationGranted);
     const auto record = EncodeElevation(1, "mpass");
     uint16_t words[9];
     for (size_t i = 0; i < 9; ++i)
         words[i] = static_cast<uint16_t>(record[2 * i] | record[2 * i + 1] << 8);
     EXPECT_EQ(WriteMultipleRegisters(9, 10002, words), 9);
-    std::lock_guard lock(m);
+    logs::detachLists();
     EXPECT_NE(text.find("2A 2A 2A 2A 2A"), std::string::npos) << text;
     EXPECT_EQ(text.find("70 61 73 73"), std::string::npos) << text;  // "pass"
 }
