@@ -13,8 +13,9 @@ namespace {
 using namespace passwordswin;
 using Field = std::array<uint8_t, 17>;
 
-Field fieldOf(const std::string& text) {
-    Field f{};
+Field fieldOf(const std::string& text, uint8_t rest = 0) {
+    Field f;
+    f.fill(rest);
     std::copy(text.begin(), text.end(), f.begin());
     return f;
 }
@@ -40,50 +41,40 @@ TEST(Passwords, HintLineAndItsClearing) {
     EXPECT_EQ(panel->timers.count(kHintTimer), 0u);
 }
 
+// A shorter entry leaves no trace of an earlier, longer one.
 TEST(Passwords, StoreZeroFillsTheField) {
     struct Case {
         std::string typed;
         size_t fieldSize;
-        std::string kept;
-    } cases[] = {
-        {"ab", 17, "ab"},
-        {"0123456789abcdefXYZ", 17, "0123456789abcdef"},
-        {"0123456789", 5, "0123"},
+        Field want;
+    } const cases[] = {
+        {"ab", 17, fieldOf("ab")},
+        {"0123456789abcdefXYZ", 17, fieldOf("0123456789abcdef")},
+        {"0123456789", 5, fieldOf(std::string("0123\0", 5), 'x')},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);
-        Field f;
-        f.fill('x');  // an earlier, longer entry
+        Field f = fieldOf("", 'x');
         StorePassword(std::span(f).first(c.fieldSize), c.typed);
-        Field want = fieldOf(c.kept);
-        std::fill(want.begin() + c.fieldSize, want.end(), 'x');
-        EXPECT_EQ(f, want);
+        EXPECT_EQ(f, c.want);
     }
 }
 
 TEST(Passwords, Confirm) {
-    const Field before = fieldOf("old");
+    const std::string mismatch = "Error: Re-entered password doesn't match";
     struct Case {
         const char* name;
         std::array<std::string, 4> edits;  // MAINT, again, ADMIN, again
         int result;
         std::vector<std::string> boxes;
-    } cases[] = {
+    } const cases[] = {
         {"both pairs", {"Maint1", "Maint1", "Adm", "Adm"}, 0, {}},
-        {"case differs",
-         {"maint", "MAINT", "Adm", "Adm"},
-         kMaintAgain,
-         {"Error: Re-entered password doesn't match"}},
+        {"case differs", {"maint", "MAINT", "Adm", "Adm"}, kMaintAgain, {mismatch}},
         {"no MAINT", {"", "", "Adm", "Adm"}, kMaint, {"Error: 'Maintenance' password not entered"}},
-        {"no ADMIN pair",
-         {"Maint1", "Maint1", "", ""},
-         kAdmin,
-         {"Error: 'Admin' password not entered"}},
-        {"ADMIN differs",
-         {"Maint1", "Maint1", "Adm", "adm"},
-         kAdminAgain,
-         {"Error: Re-entered password doesn't match"}},
+        {"no ADMIN pair", {"Maint1", "Maint1", "", ""}, kAdmin, {"Error: 'Admin' password not entered"}},
+        {"ADMIN differs", {"Maint1", "Maint1", "Adm", "adm"}, kAdminAgain, {mismatch}},
     };
+    const Field before = fieldOf("old");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FakePanel panel;

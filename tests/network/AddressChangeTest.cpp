@@ -1,15 +1,14 @@
-// Finding detectors and moving them: locate, the Select page's and the
+// Moving detectors: the probe of a new address, the Select page's and the
 // address dialog's checked changes, and the manual BIT's elevation.
 #include <gtest/gtest.h>
 
-#include "shell/FakePanel.h"
 #include "network/AddressBook.h"
 #include "network/AddressChange.h"
 #include "network/CSelectIds.h"
 #include "network/CSetAddrIds.h"
-#include "network/Probe.h"
 #include "network/SelectPage.h"
 #include "network/SetAddr.h"
+#include "shell/FakePanel.h"
 #include "shell/ShellState.h"
 #include "support/TempFolder.h"
 #include "support/TestLineWire.h"
@@ -17,6 +16,8 @@
 #include "util/Profile.h"
 
 namespace {
+
+using Addresses = std::vector<uint8_t>;
 
 class NetworkLine : public TestLine {
 protected:
@@ -29,25 +30,13 @@ protected:
         TestLine::TearDown();
         ResetBook();
     }
-    void start(std::vector<wsim::DetectorConfig> detectors, uint8_t current) {
+    void start(const std::vector<wsim::DetectorConfig>& detectors, uint8_t current) {
         startLine(detectors);
         openWire(current);
         Shell().detector.address = current;
     }
-    static bool idle() {
-        return WaitFor([] { return Shell().link().idle(); }, 10000);
-    }
-    std::vector<uint8_t> addresses() { return line->addresses(); }
     std::shared_ptr<FakePanel> panel = std::make_shared<FakePanel>();
 };
-
-TEST_F(NetworkLine, LocateFindsALoneDetectorAndNothingInACollision) {
-    start({testline::ir(9)}, 1);
-    EXPECT_EQ(LocateDetector(), std::optional<unsigned>(9));
-    TearDown();
-    start({testline::ir(9), testline::ir(12)}, 1);
-    EXPECT_EQ(LocateDetector(), std::nullopt);
-}
 
 TEST_F(NetworkLine, AnyAnswerAtTheNewAddressIsADetector) {
     start({testline::ir(5), testline::ir(9)}, 5);
@@ -65,16 +54,23 @@ TEST_F(NetworkLine, SelectPageChangesAnAddressOnlyWhereNothingAnswers) {
     struct Case {
         const char* what;
         std::vector<wsim::DetectorConfig> line;
+        const char* field;              // the new address as typed
         std::deque<std::string> typed;  // passwords given at the prompt
-        std::vector<uint8_t> after;     // addresses on the line afterwards
-        std::string box;                // the message shown, if any
+        Addresses after;                // addresses on the line afterwards
+        std::string box;                // the start of the message shown, if any
     };
-    auto locked5 = testline::lockedIr(5);
+    const std::vector free5{testline::ir(5)}, locked5{testline::lockedIr(5)};
+    const std::string range = "Error: Address must be different and in the range [1..247]";
     const Case cases[] = {
-        {"unlocked, free", {testline::ir(5)}, {}, {9}, ""},
-        {"occupied", {testline::ir(5), testline::ir(9)}, {}, {5, 9}, "Operation aborted:: A detector, version"},
-        {"locked, cancelled", {locked5}, {}, {5}, ""},
-        {"locked, granted", {locked5}, {"wrong", "apass"}, {9}, ""},
+        {"unlocked, free", free5, "9", {}, {9}, ""},
+        {"occupied", {testline::ir(5), testline::ir(9)}, "9", {}, {5, 9},
+         "Operation aborted:: A detector, version"},
+        {"locked, cancelled", locked5, "9", {}, {5}, ""},
+        {"locked, granted", locked5, "9", {"wrong", "apass"}, {9}, ""},
+        {"unchanged", free5, "5", {}, {5}, range},
+        {"0", free5, "0", {}, {5}, range},
+        {"248", free5, "248", {}, {5}, range},
+        {"no number", free5, "x", {}, {5}, range},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -83,12 +79,12 @@ TEST_F(NetworkLine, SelectPageChangesAnAddressOnlyWhereNothingAnswers) {
         panel = std::make_shared<FakePanel>();
         panel->typed = c.typed;
         panel->setCheck(selectpage::kNewRadio, 1);
-        panel->setText(selectpage::kAddress, "9");
+        panel->setText(selectpage::kAddress, c.field);
         SelectPage page(panel, {[](unsigned, bool) {}, [](unsigned) {}, [] { return 255u; }});
         page.onAction();
-        ASSERT_TRUE(idle());
-        EXPECT_EQ(addresses(), c.after);
-        const bool moved = c.after == std::vector<uint8_t>{9};
+        ASSERT_TRUE(WaitFor([] { return Shell().link().idle(); }, 10000));
+        EXPECT_EQ(line->addresses(), c.after);
+        const bool moved = c.after == Addresses{9};
         EXPECT_EQ(Shell().detector.address, moved ? 9u : 5u);
         EXPECT_EQ(Book().nameAt(moved ? 9 : 5).value_or(FriendlyName{}).name, "Tank farm");
         EXPECT_EQ(panel->text(selectpage::kAction), moved ? "Burning" : "");
@@ -99,23 +95,11 @@ TEST_F(NetworkLine, SelectPageChangesAnAddressOnlyWhereNothingAnswers) {
     }
 }
 
-TEST_F(NetworkLine, OutOfRangeOrUnchangedAddressesSendNothing) {
-    start({testline::ir(5)}, 5);
-    for (const char* typed : {"5", "0", "248", "x"}) {
-        panel->setCheck(selectpage::kNewRadio, 1);
-        panel->setText(selectpage::kAddress, typed);
-        SelectPage(panel, {[](unsigned, bool) {}, [](unsigned) {}, [] { return 255u; }}).onAction();
-    }
-    ASSERT_TRUE(idle());
-    EXPECT_EQ(panel->questions, std::vector<std::string>(4, "Error: Address must be different and in the range [1..247]"));
-    EXPECT_EQ(line->stats().frames, 0u);
-}
-
 TEST_F(NetworkLine, ManualBitAsksForMaintOnlyOnALockedDetector) {
     start({testline::ir(5), testline::lockedIr(6)}, 5);
     ManualBit(*panel);
     EXPECT_TRUE(panel->questions.empty());
-    EXPECT_EQ(line->withDetector(5, [](wsim::Detector& d, int64_t now) { EXPECT_EQ(d.mode(now), 'M'); }), true);
+    EXPECT_TRUE(line->withDetector(5, [](wsim::Detector& d, int64_t now) { EXPECT_EQ(d.mode(now), 'M'); }));
     SelectSlave(6);
     ManualBit(*panel);  // no password typed: Cancel
     EXPECT_EQ(panel->questions.back(), "Error: Requesting MAINT elevation failed:\r\n\r\nBIT request aborted...");
@@ -139,8 +123,7 @@ TEST(SetAddrSwitch, TheSameAddressSendsNothingButOffersTheStartUpAddress) {
     dialog.open();
     EXPECT_EQ(panel->text(setaddr::kCombo), "  7");  // the names are hidden by default
     panel->setCheck(setaddr::kSwitchRadio, 1);
-    panel->answers = {IDOK};
-    dialog.onAction();
+    dialog.onAction();  // IDOK: made the start-up address
     EXPECT_TRUE(switched.empty());
     EXPECT_EQ(ProfileGetInt("Param.ini", "VantorD", "slave_addr", -1), 7);
     EXPECT_EQ(panel->closedWith, IDOK);

