@@ -2,6 +2,7 @@
 // It shows no window of its own, reads no settings and writes no files.
 #include <QApplication>
 #include <QDir>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 
@@ -25,6 +26,11 @@ int main(int argc, char** argv) {
             std::cout << "LaunchWexcon " << WexconVersion() << "\n";
             return 0;
         }
+    }
+    // As when its window cannot be made: it ends at once, asking nothing.
+    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
+        std::cerr << "LaunchWexcon: no display\n";
+        return 0;
     }
     QApplication app(argc, argv);
     return RunLauncher(QDir::currentPath().toStdString());
