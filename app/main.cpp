@@ -4,19 +4,61 @@
 #include <iostream>
 
 #include "app/Application.h"
+#include "app/kit/MessageBox.h"
+#include "util/UserFolder.h"
+#include "util/Version.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: Wexcon [--console] [--raw-diagnostic] [--user-folder]\n"
+    "The service tool for RS-485 networks of flame detectors. It keeps Param.ini,\n"
+    "its logs and its results in the working folder.\n"
+    "\n"
+    "  --console          open the log console at start (as holding Shift)\n"
+    "  --raw-diagnostic   start the raw port diagnostic (as holding both Shift keys)\n"
+    "  --user-folder      work in $XDG_DATA_HOME/wexcon (by default\n"
+    "                     ~/.local/share/wexcon), made on first start; the menu\n"
+    "                     entry uses this\n"
+    "  --help             print this help and exit\n"
+    "  --version          print the version and exit\n"
+    "\n"
+    "Qt's own options (-platform NAME, -display DISPLAY...) are taken as well.\n";
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    // Before any window exists, so that both work without a display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::cout << "Wexcon " << WexconVersion() << "\n";
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     StartOptions options;
+    bool userFolder = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--console") == 0) {
             options.console = true;
         } else if (std::strcmp(argv[i], "--raw-diagnostic") == 0) {
             options.rawDiagnostic = true;
+        } else if (std::strcmp(argv[i], "--user-folder") == 0) {
+            userFolder = true;
         } else {
-            std::cerr << "usage: Wexcon [--console] [--raw-diagnostic]\n";
+            std::cerr << kUsage;
             return 2;
         }
+    }
+    std::string error;
+    if (userFolder && !EnterUserFolder(&error)) {
+        // Started from the menu nobody reads standard error.
+        MessageBox("The working folder could not be made: " + error, "Error", MB_OK | MB_ICONERROR);
+        return 1;
     }
     return RunWexcon(options);
 }

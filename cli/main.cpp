@@ -9,6 +9,7 @@
 #include "protocol/SwitchComm.h"
 #include "protocol/Transport.h"
 #include "util/Log.h"
+#include "util/Version.h"
 
 namespace {
 
@@ -29,6 +30,10 @@ int main(int argc, char** argv) {
         const std::string& a = args[i];
         if (a == "--help") {
             std::cout << CliSession::usage();
+            return kCliOk;
+        }
+        if (a == "--version") {
+            std::cout << "wexcon-cli " << WexconVersion() << "\n";
             return kCliOk;
         }
         if (a == "--tags") {

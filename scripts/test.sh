@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole suite.
-#   scripts/test.sh              normal build in build/
+#   scripts/test.sh              normal build in build/, then the Debian package
+#                                is built and checked (scripts/package.sh --check)
 #   scripts/test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer in build-asan/
 #   scripts/test.sh --tsan       ThreadSanitizer in build-tsan/ (Qt's own threads are not instrumented:
 #                                tests/tsan.supp silences what happens inside its libraries)
@@ -24,5 +25,5 @@ esac
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${opts[@]}" >/dev/null
 cmake --build "$build" -j "$(nproc)"
-cd "$build"
-ctest --output-on-failure -j "$(nproc)" --timeout 300
+(cd "$build" && ctest --output-on-failure -j "$(nproc)" --timeout 300)
+[ "$build" != build ] || scripts/package.sh --check

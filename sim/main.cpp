@@ -11,6 +11,7 @@
 
 #include "sim/Control.h"
 #include "sim/Line.h"
+#include "util/Version.h"
 
 namespace {
 
@@ -70,6 +71,9 @@ int main(int argc, char** argv) {
             detectors.insert(detectors.end(), range->begin(), range->end());
         } else if (a == "--help" || a == "-h") {
             usage(stdout);
+            return 0;
+        } else if (a == "--version") {
+            std::printf("wexcon-sim %s\n", WexconVersion());
             return 0;
         } else {
             std::fprintf(stderr, "wexcon-sim: unknown option %s\n", a.c_str());
