@@ -154,11 +154,11 @@ protected:
             if (rq[4] == D_SETUP2HOST) {
                 std::vector<uint8_t> setup(kSetupRecordSize, 0);
                 setup[setupfield::LockState] = kLocked;
-                return recordAnswer(rq[0], setup);
+                return recordAnswer(rq[0], setup, 0, rq[4]);
             }
             const bool granted =
                 rq.size() == 27 && std::string(reinterpret_cast<const char*>(&rq[8])) == "ok";
-            return recordAnswer(rq[0], {uint8_t(granted ? 1 : 0)});
+            return recordAnswer(rq[0], {uint8_t(granted ? 1 : 0)}, 0, rq[4]);
         });
     }
 };
