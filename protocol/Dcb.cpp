@@ -1,5 +1,6 @@
 #include "protocol/Dcb.h"
 
+#include "link/CommDriver.h"
 #include "wire/PortName.h"
 
 #include <cctype>
@@ -42,6 +43,8 @@ bool ParseDCB(const std::string& text, PortDescription* out) {
     p.parity = static_cast<char>(std::toupper(static_cast<unsigned char>(fields[1][0])));
     if (!ParseDecimal(fields[2], &p.dataBits) || p.dataBits < 1 || p.dataBits > 8) return false;
     if (!ParseDecimal(fields[3], &p.stopBits) || p.stopBits < 1 || p.stopBits > 8) return false;
+    // The driver takes the port as its mode string; a path too long for it would lose its settings.
+    if (ModeString(p).size() > kCommConfigMax) return false;
     p.text = text;
     *out = p;
     return true;

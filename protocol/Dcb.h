@@ -13,7 +13,8 @@ struct PortDescription {
 
 // Accepts "COMn:baud,p,d,s" with n 1..99, baud >= 2400, parity n/e/o, data and
 // stop bits 1..8 (case-insensitive), or the same with a device path in place
-// of COMn. Anything else fails and leaves `out` untouched.
+// of COMn, as long as its mode string fits the driver's kCommConfigMax.
+// Anything else fails and leaves `out` untouched.
 bool ParseDCB(const std::string& text, PortDescription* out);
 
 // "%s:%u,%c,%u,%u" as the driver wants it.

@@ -239,6 +239,11 @@ int _modbus_receive_data(modbus_t* ctx, uint8_t* buffer, int max_length, int tim
         if (fc != 0xC8 || n < 6) return failWith(EMBBADDATA);
         return static_cast<int>(n);
     }
+    // A reply or echo from another slave says nothing of what the addressed one did.
+    if (buffer[0] != ctx->slave) {
+        ProtocolLog("_modbus_receive_data: reply from address %u, not from %d", buffer[0], ctx->slave);
+        return failWith(EMBBADDATA);
+    }
     if (fc == (ctx->lastFunction | 0x80)) return failWith(MODBUS_ENOBASE + buffer[2]);
     if (fc != ctx->lastFunction) return failWith(EMBBADDATA);
     if (fc == 3 || fc == 4) return buffer[2] / 2;

@@ -1,8 +1,11 @@
 #include "protocol/Registers.h"
 
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "protocol/LinkBackend.h"
+#include "protocol/ModbusRtu.h"
 #include "util/Log.h"
 
 namespace {
@@ -17,6 +20,16 @@ int exchange(const std::vector<uint8_t>& pdu, uint8_t* reply, int replyMax) {
     }
     LinkBackend* link = UsableLinkBackend();
     return link ? link->standard(pdu, reply, replyMax, 200, 2000) : -1;
+}
+
+// A write's reply echoes the function, the address and the value or count
+// (its first five PDU bytes); one that names another write acknowledges
+// nothing of this one.
+int echoed(int rc, const uint8_t* reply, const std::vector<uint8_t>& pdu) {
+    if (rc <= 0 || std::memcmp(reply + 1, pdu.data(), 5) == 0) return rc;
+    ProtocolLog("Standard function %u> the reply echoes another write", pdu[0]);
+    errno = EMBBADDATA;
+    return -1;
 }
 
 void putWord(std::vector<uint8_t>& pdu, unsigned v) {
@@ -55,7 +68,7 @@ int WriteSingleRegister(uint16_t value, unsigned address) {
     pdu.push_back(static_cast<uint8_t>(value));
     pdu.push_back(static_cast<uint8_t>(value >> 8));
     uint8_t reply[8];
-    return exchange(pdu, reply, sizeof reply);
+    return echoed(exchange(pdu, reply, sizeof reply), reply, pdu);
 }
 
 int WriteMultipleRegisters(unsigned count, unsigned firstAddress, const uint16_t* values) {
@@ -69,5 +82,5 @@ int WriteMultipleRegisters(unsigned count, unsigned firstAddress, const uint16_t
         pdu.push_back(static_cast<uint8_t>(values[i] >> 8));
     }
     uint8_t reply[8];
-    return exchange(pdu, reply, sizeof reply);
+    return echoed(exchange(pdu, reply, sizeof reply), reply, pdu);
 }

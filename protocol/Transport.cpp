@@ -187,6 +187,7 @@ int TransportExceptionCode(int result, int err) {
 std::string TransportResultText(int result, int err) {
     if (result > 0) return "received " + std::to_string(result);
     if (const int code = TransportExceptionCode(result, err); code >= 0) return "exception " + std::to_string(code);
+    if (result == kAnswerToOtherCommand) return "answer to another command";
     switch (err) {
         case ETIMEDOUT: return "no answer (timeout)";
         case EMBBADCRC: return "CRC error";
@@ -258,7 +259,21 @@ int ModbusGet(unsigned payloadLength, unsigned command, modbus_t* ctx, uint8_t* 
         return r;
     }
     // 2 is the raw link's answer that did not fit: nothing of it is in the buffer.
-    if (r > 2 && !acceptResponse(command, !tagged, buffer, static_cast<size_t>(r))) return -1;
+    if (r <= 2) return r;
+    // No detector answers from the broadcast address or beyond 247, and an
+    // answer to another command is not this one's, whatever its size.
+    const bool foreign = buffer[0] == 0 || buffer[0] > 247;
+    if (foreign || (r > 4 && buffer[4] != command)) {
+        if (foreign)
+            ProtocolLog("ModbusGet(%u)> answer from address %u is no answer", command, buffer[0]);
+        else
+            ProtocolLog("ModbusGet(%u)> answer to command %u is no answer", command, buffer[4]);
+        w.lastResponder = 255;
+        errno = EMBBADDATA;
+        if (link->reportsMissedAnswers()) noticeFailure(foreign ? 0 : -1);
+        return foreign ? -1 : kAnswerToOtherCommand;
+    }
+    if (!acceptResponse(command, !tagged, buffer, static_cast<size_t>(r))) return -1;
     return r;
 }
 

@@ -60,11 +60,16 @@ unsigned LinkBaud();
 // with the result), installed by the window.
 void SetReceiveFailureNotice(std::function<void(int result)> notice);
 
+// ModbusGet's result for a record answer to another command than the one asked
+// (a late answer of the same size).
+constexpr int kAnswerToOtherCommand = -3;
+
 // Sends a record request and receives the response into `buffer`, which holds
 // the request payload on entry. `ctx` must be the link's own context
 // (Wire().ctx); any other finds the link closed. Returns the count of frame bytes received, 0 or
 // less on failure, -1 for an unsupported command, a stale tag, a failed raw
-// exchange or a nested call, 2 when a raw answer does not fit the buffer.
+// exchange, a nested call or an answer from address 0 or above 247,
+// kAnswerToOtherCommand, 2 when a raw answer does not fit the buffer.
 int ModbusGet(unsigned payloadLength, unsigned command, modbus_t* ctx, uint8_t* buffer,
               unsigned responseSize, unsigned waitMs, unsigned timeoutMs);
 int ModbusGetShort(unsigned responseSize, uint8_t* buffer, unsigned command, unsigned payloadLength);

@@ -57,7 +57,7 @@ void StatusPoll::tick() {
     if (const auto status = r == static_cast<int>(size) ? DecodeStatus(frame) : std::nullopt)
         answered(*status, out);
     else
-        failed(false, out);
+        failed(out);
     out.failures = failures_;
     out.failuresSinceGood = failuresSinceGood_;
     out.lastResponder = w.lastResponder;
@@ -85,26 +85,27 @@ void StatusPoll::answered(const StatusRecord& s, PollOutcome& out) {
         pictureChosen_ = out.picture != 0;
     }
     linkEstablished_ = present_ = true;
-    std::string addressText = "---";
-    if (address >= 1 && address <= 247) {
-        addressText = std::to_string(address);
-        Shell().detector.pictureCode = s.pictureCode;
-        Book().noteAnswering(address);
-        if (w.slave != address) {
-            SelectSlave(address);
-            Shell().detector.address = address;
+    // The transport passes answers from 1..247 only.
+    Shell().detector.pictureCode = s.pictureCode;
+    Book().noteAnswering(address);
+    if (w.slave != address) {
+        // The lone detector that answers a broadcast is the one chosen; one
+        // that answers for another address is followed only while it answers.
+        if (w.slave == 0) {
+            following_ = false;
+        } else if (!following_) {
+            following_ = true;
+            chosen_ = w.slave;
         }
+        followed_ = address;
+        SelectSlave(address);
+        Shell().detector.address = address;
     }
     w.lastResponder = address;
     updatePermissionLine(s);
     permission_ = s.permission;
 
-    panel_->setText(ctl::Address, addressText);
-    if (address > 247) {
-        // An answer from beyond the address range is no answer.
-        failed(true, out);
-        return;
-    }
+    panel_->setText(ctl::Address, std::to_string(address));
     setCommText(ConnectedText());
     connected_ = out.connected = true;
     // A baud-rate switch waits for exactly this: a whole answer at the new speed.
@@ -113,14 +114,24 @@ void StatusPoll::answered(const StatusRecord& s, PollOutcome& out) {
     display(s, out);
 }
 
-void StatusPoll::failed(bool withAnswer, PollOutcome& out) {
-    if (!withAnswer) {
-        present_ = false;
-        Wire().lastResponder = 255;
-        panel_->setText(ctl::Address, "---");
-    }
+void StatusPoll::failed(PollOutcome& out) {
+    WireState& w = Wire();
+    present_ = false;
+    w.lastResponder = 255;
+    panel_->setText(ctl::Address, "---");
     ++failures_;
     ++failuresSinceGood_;
+    // One stray answer must not strand the tool at an address where nothing
+    // answers: the followed address gives way to the chosen one, at once.
+    following_ = following_ && w.slave == followed_;
+    if (following_ && failures_ > 10) {
+        DebugLog("Address %u failed %d times in a row; back to address %u", followed_, failures_.load(), chosen_);
+        following_ = false;
+        failures_ = 0;
+        SelectSlave(chosen_);
+        Shell().detector.address = chosen_;
+        return;
+    }
     if (failures_ >= 3) {
         setCommText(NotConnectedText());
         connected_ = false;
@@ -231,4 +242,5 @@ void StatusPoll::switchTo(unsigned address) {
     Wire().lastResponder = address;
     Shell().detector.address = address;
     pending_ = address;
+    following_ = false;
 }

@@ -63,7 +63,7 @@ public:
 
 private:
     void answered(const StatusRecord& s, PollOutcome& out);
-    void failed(bool withAnswer, PollOutcome& out);
+    void failed(PollOutcome& out);
     void display(const StatusRecord& s, PollOutcome& out);
     void blank();
     void setCommText(const std::string& text);
@@ -86,6 +86,9 @@ private:
     bool present_ = false;
     bool pictureChosen_ = false;
     unsigned pending_ = 0;
+    bool following_ = false;  // polling an address that answered in place of the chosen one
+    unsigned followed_ = 0;
+    unsigned chosen_ = 0;
     int spinner_ = 0;
     std::string lastCommText_;
     unsigned long long lastCommWrite_ = 0;

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "util/Log.h"
+
 namespace {
 
 void load(const std::string& file, CSimpleIniA& ini) {
@@ -23,6 +25,18 @@ bool loadForWrite(const std::string& file, CSimpleIniA& ini) {
     return ini.LoadFile(file.c_str()) == SI_OK;
 }
 
+// A line break would end the line early and start a key or section of its
+// own; a ']' ends a section name.
+bool writable(const std::string& file, const std::string& section, const std::string& key,
+              const std::string& value) {
+    const auto breaks = [](const std::string& t) { return t.find_first_of("\r\n") != std::string::npos; };
+    if (!breaks(section) && !breaks(key) && !breaks(value) && section.find(']') == std::string::npos) return true;
+    DebugLog("Profile write to %s refused: a line break in [%s] %s, or ']' in the section name", file.c_str(),
+             section.substr(0, section.find_first_of("\r\n")).c_str(), key.substr(0, key.find_first_of("\r\n")).c_str());
+    errno = EINVAL;
+    return false;
+}
+
 bool store(const std::string& file, const CSimpleIniA& ini) {
     std::string text;
     if (ini.Save(text) < 0) return false;
@@ -32,7 +46,9 @@ bool store(const std::string& file, const CSimpleIniA& ini) {
     const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size() &&
                          std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;
     if (std::fclose(f) != 0 || !written || std::rename(temp.c_str(), file.c_str()) != 0) {
+        const int reason = errno;  // for the caller's message, past the clean-up
         std::remove(temp.c_str());
+        errno = reason;
         return false;
     }
     return true;
@@ -79,6 +95,8 @@ bool ProfileWriteString(const std::string& file, const std::string& section,
 
 bool ProfileWriteStrings(const std::string& file, const std::string& section,
                          const std::vector<std::pair<std::string, std::string>>& keys) {
+    for (const auto& [key, value] : keys)
+        if (!writable(file, section, key, value)) return false;
     CSimpleIniA ini(false, false, false);
     if (!loadForWrite(file, ini)) return false;
     for (const auto& [key, value] : keys)

@@ -22,6 +22,9 @@ std::string ProfileGetString(const std::string& file, const std::string& section
                              const std::string& key, const std::string& defaultValue,
                              size_t maxChars = 259);
 
+// Writes refuse line breaks in section, key and value and ']' in the section
+// (false, logged, errno EINVAL), so that no value can make keys of its own.
+// A failed write leaves errno with the reason.
 bool ProfileWriteString(const std::string& file, const std::string& section,
                         const std::string& key, const std::string& value);
 // Several keys of one section in one replacement of the file: all or none.

@@ -185,7 +185,7 @@ SerialPort::FrameRead SerialPort::readFrame(
         const double wireMs = static_cast<double>(bytes) * charUs / 1000.0;
         return firstByteDeadline + static_cast<long long>(std::min(wireMs + 1.0, 1e9)) + gapMs;
     };
-    long long bound = boundFor(max);
+    const long long bound = boundFor(max);
     size_t count = 0;
     bool overflow = false;
     size_t frameLength = 0;  // from the header, 0 while unknown
@@ -198,11 +198,13 @@ SerialPort::FrameRead SerialPort::readFrame(
             frameLength = expected ? expected(buf, count) : 0;
             if (frameLength && count >= frameLength) return {ReadStatus::Frame, count};
             if (frameLength > max) {
-                // Drain the whole frame, so that its tail cannot pass for the
-                // next answer; its own length bounds the drain.
+                // Drain the frame, so that its tail cannot pass for the next
+                // answer, but only while it keeps coming within the receive's
+                // own bound: a header claiming 65,535 bytes would otherwise
+                // hold a 9600-baud line for over a minute. What is left the
+                // next exchange flushes.
                 overflow = true;
                 drained = count;
-                bound = boundFor(frameLength);
             } else {
                 // Until the frame's length is known take no more than its
                 // header needs (every frame has at least kMinFrame bytes), so
@@ -221,7 +223,7 @@ SerialPort::FrameRead SerialPort::readFrame(
         long long until = bound;
         if (count == 0 && drained == 0)
             until = firstByteDeadline;
-        else if (!frameLength)
+        else if (!frameLength || overflow)
             until = std::min(bound, lastByte + gapMs);
         const long long left = until - nowMs();
         if (left <= 0) break;

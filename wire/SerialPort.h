@@ -54,7 +54,8 @@ public:
     // ends at a silence of gapMs. The whole read never outlasts the first-byte
     // timeout plus the wire time of max bytes plus one gap. Never stores more
     // than max bytes; a frame that would not fit is drained from the line
-    // (until its own length, bounded by its wire time) and reported as Overflow.
+    // (until its own length, a silence of gapMs or that same bound) and
+    // reported as Overflow.
     FrameRead readFrame(uint8_t* buf, size_t max, int firstByteTimeoutMs, int gapMs,
                         const std::function<size_t(const uint8_t*, size_t)>& expected);
 

@@ -7,6 +7,8 @@
 #include <QRadioButton>
 #include <QSerialPortInfo>
 #include <QTimer>
+#include <cerrno>
+#include <cstring>
 
 #include "shell/ShellState.h"
 #include "shell/StartUp.h"
@@ -24,6 +26,14 @@ std::vector<PortEntry> systemPorts() {
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
         ports.push_back({info.systemLocation().toStdString(), info.description().toStdString()});
     return ports;
+}
+
+// Says so when Param.ini could not be written; the settings stay as they were.
+void reportWriteFailure(const char* what, QWidget* parent) {
+    const std::string reason = std::strerror(errno);
+    DebugLog("Writing the %s to %s failed: %s", what, kParamIni, reason.c_str());
+    MessageBox(std::string("Writing the ") + what + " to " + kParamIni + " failed:\r\n" + reason, "Error",
+               MB_ICONEXCLAMATION, parent);
 }
 
 }  // namespace
@@ -105,7 +115,7 @@ bool CSettings::setPort() {
     // The list line and the description it stands for change together or not at all.
     if (!ProfileWriteStrings(kParamIni, "DCB",
                              {{"szDetectorComport", line.substr(0, 127)}, {"szCom", PortDescriptionOf(line)}})) {
-        DebugLog("Writing the comport to %s failed...", kParamIni);
+        reportWriteFailure("comport", this);
         return false;
     }
     return line != before;
@@ -115,7 +125,7 @@ bool CSettings::setUnits() {
     const int units = isChecked(kUs) ? 1 : 0;
     const bool changed = units != Shell().host.usUnits;
     if (!ProfileWriteString(kParamIni, kAppSection, "fUsUnits", units ? "1" : "0")) {
-        DebugLog("Writing the units to %s failed...", kParamIni);
+        reportWriteFailure("units", this);
         return false;
     }
     Shell().host.usUnits = units;

@@ -79,7 +79,7 @@ TEST_F(MainWindowOnDemoLine, LocateFindsOnlyALoneDetector) {
     // Three detectors answer the broadcast at once and garble each other.
     ASSERT_TRUE(pumpUntil([&] { return window->poll().consecutiveFailures() >= 3; }));
     EXPECT_TRUE(select->locating());
-    EXPECT_EQ(Wire().slave, 0u);
+    onLink([] { EXPECT_EQ(Wire().slave, 0u); });
 
     line->setDetectorSilent(1, true);
     line->setDetectorSilent(2, true);

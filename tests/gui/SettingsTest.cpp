@@ -1,6 +1,9 @@
 // The port and units settings in both forms.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QComboBox>
 
 #include "GuiSupport.h"
@@ -64,6 +67,27 @@ TEST_F(Settings, PageFormRestartsOnlyOnAChange) {
     ASSERT_EQ(boxes.calls.size(), 1u);
     EXPECT_EQ(boxes.calls[0].caption, "The Comport has changed:");
     EXPECT_EQ(boxes.calls[0].text, "Harrow will be restarted for the change to take effect...");
+}
+
+TEST_F(Settings, AFailedWriteSaysSoAndChangesNothing) {
+    ProfileWriteString(kParamIni, "DCB", "szDetectorComport", "/dev/ttyUSB0    <FT232R>");
+    // A folder where the temporary file must go makes every write fail, even for root.
+    const std::string temp = std::string(kParamIni) + ".tmp" + std::to_string(::getpid());
+    ::mkdir(temp.c_str(), 0755);
+    BoxRecorder boxes;
+    CSettings d(CSettings::PageForm);
+    choose(d, 0);
+    d.onCommand(settingswin::kSetPort);
+    d.setChecked(settingswin::kUs, true);
+    d.onCommand(settingswin::kSetUnits);
+    ::rmdir(temp.c_str());
+    EXPECT_EQ(restarts, 0);
+    EXPECT_EQ(Shell().host.usUnits, 0);
+    EXPECT_EQ(ProfileGetString(kParamIni, "DCB", "szDetectorComport", ""), "/dev/ttyUSB0    <FT232R>");
+    ASSERT_EQ(boxes.calls.size(), 2u);
+    EXPECT_EQ(boxes.calls[0].text, "Writing the comport to Param.ini failed:\r\nIs a directory");
+    EXPECT_EQ(boxes.calls[1].text, "Writing the units to Param.ini failed:\r\nIs a directory");
+    EXPECT_EQ(boxes.calls[1].caption, "Error");
 }
 
 }  // namespace

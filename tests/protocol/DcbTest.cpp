@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "link/CommDriver.h"
 #include "protocol/Dcb.h"
 
 namespace {
@@ -36,6 +37,13 @@ TEST(ParseDCB, AcceptsAndRefuses) {
         EXPECT_FALSE(ParseDCB(text, &p)) << text;
         EXPECT_EQ(p.portName, "untouched");
     }
+    // The longest path whose mode string the driver still takes whole, and one more.
+    const std::string tail = ":921600,n,8,1";
+    const std::string longest = "/dev/" + std::string(kCommConfigMax - 5 - tail.size(), 'x');
+    PortDescription p;
+    EXPECT_TRUE(ParseDCB(longest + tail, &p));
+    EXPECT_EQ(ModeString(p), longest + tail);
+    EXPECT_FALSE(ParseDCB(longest + "x" + tail, &p));
 }
 
 }  // namespace

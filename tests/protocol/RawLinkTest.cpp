@@ -24,9 +24,9 @@ protected:
 };
 
 TEST_F(RawLink, RequestsAreWholeFramesAndAnswersAreCollected) {
-    const Bytes answer = recordAnswer(1, Bytes(984, 0x42), 0x0BADF00D);
+    const Bytes answer = recordAnswer(1, Bytes(984, 0x42), 0x0BADF00D, D_PARAM2HOST);
     // A late answer already waiting must not pass for the answer to this request.
-    peer.write(recordAnswer(1, Bytes(984, 0x24), 0x5AFE));
+    peer.write(recordAnswer(1, Bytes(984, 0x24), 0x5AFE, D_PARAM2HOST));
     ASSERT_TRUE(WaitFor([&] { return CommBytesAvail() == answer.size(); }));
     peer.serve([&](const Bytes& req) { return req[4] == D_PARAM2HOST ? answer : Bytes{}; }, 921600);
     Bytes buffer(1001);

@@ -44,6 +44,7 @@ TEST_F(Registers, OnlyAMatchingNormalReplyIsData) {
         {"exception", withCrc({1, 0x84, 2}), -1, MODBUS_ENOBASE + 2},
         {"fewer words", withCrc({1, 4, 2, 0x34, 0x12}), 1, 0},
         {"other function", withCrc({1, 3, 4, 1, 2, 3, 4}), -1, 0},
+        {"another slave", withCrc({6, 4, 4, 1, 2, 3, 4}), -1, EMBBADDATA},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -23,7 +23,7 @@ TEST_F(TransportResponse, TagWindow) {
         Wire().tagCounter = 99;  // the request goes out with tag 100
         const uint8_t tag = static_cast<uint8_t>(100 + c.offset);
         // The tag comes back in frame byte 11, the nonce's low byte.
-        peer.serve([&](const Bytes&) { return recordAnswer(1, Bytes(72, 0), 0xAABBCC00u | tag); });
+        peer.serve([&](const Bytes&) { return recordAnswer(1, Bytes(72, 0), 0xAABBCC00u | tag, D_SETUP2HOST); });
         uint8_t buffer[89];
         const int r = ModbusGet(0, D_SETUP2HOST, Wire().ctx, buffer, sizeof buffer, 0, 300);
         peer.stop();
@@ -32,7 +32,7 @@ TEST_F(TransportResponse, TagWindow) {
 }
 
 TEST_F(TransportResponse, ALinkSwitchDuringTheWaitFailsTheExchange) {
-    peer.serve([](const Bytes&) { return recordAnswer(1, Bytes(72, 0)); });
+    peer.serve([](const Bytes&) { return recordAnswer(1, Bytes(72, 0), 0, D_SETUP2HOST); });
     std::thread switcher([] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         LinkModeWord() = LINK_SWITCHING;

@@ -139,8 +139,8 @@ TEST_F(FaultListWire, ShortAnswerIsTriedAgain) {
     openOnPeer();
     int answers = 0;
     peer_.serve([&answers](const std::vector<uint8_t>&) {
-        if (answers++ < 2) return recordAnswer(1, {0xFF, 0xFF, 0xFF, 0xFF});
-        return recordAnswer(1, {0x04, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80});
+        if (answers++ < 2) return recordAnswer(1, {0xFF, 0xFF, 0xFF, 0xFF}, 0, D_MISC_CONTROL);
+        return recordAnswer(1, {0x04, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80}, 0, D_MISC_CONTROL);
     });
 
     FaultWords words{7, 7, 7};

@@ -110,7 +110,7 @@ protected:
         ResetWire();
     }
     void answerWith(const Bytes& data, uint8_t address) {
-        peer.serve([=](const Bytes&) { return recordAnswer(address, data); });
+        peer.serve([=](const Bytes&) { return recordAnswer(address, data, 0, D_DATA2HOST); });
     }
     static Bytes status() {
         Bytes d(160, 0);
@@ -165,15 +165,14 @@ TEST_F(StatusPollScripted, FieldsOfAnAnswerThenTheArrowsSwitch) {
     EXPECT_EQ(panel.text(ctl::AddressLabel), "Address:");
 }
 
-// From beyond the address range: no answer; from address 0: an answer, but
-// no address to show; too short to hold the fields: no answer.
+// From beyond the address range or from 0, and too short to hold the fields: no answer.
 TEST_F(StatusPollScripted, AnswersFromOddAddressesAndShortRecords) {
     struct Case {
         uint8_t address;
         size_t size;
         int failures;
         unsigned lastResponder;
-    } const cases[] = {{250, 160, 1, 250}, {0, 160, 0, 0}, {9, 100, 1, 255}};
+    } const cases[] = {{250, 160, 1, 255}, {0, 160, 2, 255}, {9, 100, 3, 255}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << int(c.address) << ", " << c.size << " bytes");
         Bytes d = status();
@@ -185,6 +184,25 @@ TEST_F(StatusPollScripted, AnswersFromOddAddressesAndShortRecords) {
         EXPECT_EQ(poll->consecutiveFailures(), c.failures);
         EXPECT_EQ(Wire().lastResponder, c.lastResponder);
     }
+}
+
+// One stray answer from another address is followed, but where nothing then
+// answers the poll goes back to the address chosen, without a back-off.
+TEST_F(StatusPollScripted, AFollowedAddressThatFailsGivesWayToTheChosenOne) {
+    poll->switchTo(9);
+    answerWith(status(), 7);
+    poll->tick();
+    peer.stop();
+    ASSERT_EQ(Wire().slave, 7u);
+    peer.serve([](const Bytes&) { return Bytes{0x13, 0x37}; });  // fails fast
+    for (int i = 0; i < 10; ++i) poll->tick();
+    EXPECT_EQ(Wire().slave, 7u) << "ten failures are not enough";
+    poll->tick();
+    EXPECT_EQ(Wire().slave, 9u);
+    EXPECT_EQ(Shell().detector.address, 9u);
+    EXPECT_EQ(poll->consecutiveFailures(), 0);
+    poll->tick();
+    EXPECT_EQ(int(peer.requests().back().at(0)), 9) << "polled at once";
 }
 
 TEST(StatusPollErrorLine, SpinnerAndTexts) {

@@ -93,6 +93,24 @@ public:
             }
         });
     }
+    // A peer that never falls silent: writes what `next` returns (a few bytes)
+    // every periodMs, dropping whatever the other side sends meanwhile. While
+    // nobody reads, the line's buffer fills and the babble waits.
+    void babble(std::function<std::vector<uint8_t>()> next, int periodMs) {
+        stop();
+        running_ = true;
+        thread_ = std::thread([this, next, periodMs] {
+            while (running_) {
+                read(0, 0, 0);
+                pollfd p{master_, POLLOUT, 0};
+                if (::poll(&p, 1, 0) > 0) {
+                    const auto bytes = next();
+                    writeAll(bytes.data(), bytes.size());
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(periodMs));
+            }
+        });
+    }
     void stop() {
         running_ = false;
         if (thread_.joinable()) thread_.join();

@@ -21,12 +21,12 @@ inline std::vector<uint8_t> withCrc(std::vector<uint8_t> frame) {
     return frame;
 }
 
-// A record answer: address, 0xC8, length = data + 11, byte 4, model 0x0590,
-// serial 123456, nonce, data, CRC.
+// A record answer: address, 0xC8, length = data + 11, the command answered,
+// model 0x0590, serial 123456, nonce, data, CRC.
 inline std::vector<uint8_t> recordAnswer(uint8_t address, const std::vector<uint8_t>& data,
-                                         uint32_t nonce = 0x01020304) {
+                                         uint32_t nonce = 0x01020304, uint8_t command = 0) {
     const size_t length = data.size() + 11;
-    std::vector<uint8_t> f{address, 0xC8, uint8_t(length), uint8_t(length >> 8), 0, 0x90, 0x05, 0x40, 0xE2, 1, 0};
+    std::vector<uint8_t> f{address, 0xC8, uint8_t(length), uint8_t(length >> 8), command, 0x90, 0x05, 0x40, 0xE2, 1, 0};
     for (int i = 0; i < 4; ++i) f.push_back(static_cast<uint8_t>(nonce >> (8 * i)));
     f.insert(f.end(), data.begin(), data.end());
     return withCrc(f);

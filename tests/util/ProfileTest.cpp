@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <fstream>
 
 #include "support/TempFolder.h"
@@ -62,11 +63,30 @@ TEST(Profile, AFailedWriteLeavesTheFileAsItWas) {
     // A folder where the temporary file must go makes the write fail, even for root.
     const std::string temp = "Param.ini.tmp" + std::to_string(::getpid());
     ::mkdir(temp.c_str(), 0755);
+    errno = 0;
     EXPECT_FALSE(ProfileWriteInt("Param.ini", "A", "k", 2));
+    EXPECT_EQ(errno, EISDIR) << "the reason the caller shows";
     EXPECT_EQ(slurp("Param.ini"), "[A]\nk=1\n");
     ::rmdir(temp.c_str());
     ASSERT_TRUE(ProfileWriteInt("Param.ini", "A", "k", 3));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 1) << "a temporary file was left";
+}
+
+// A folder name with a line break once rewrote szCom: no write may add keys or sections.
+TEST(Profile, WritesRefuseWhatWouldMakeKeysOfItsOwn) {
+    TempFolder folder;
+    put("Param.ini", "[DCB]\nszCom=COM3:9600,n,8,1\n");
+    const char* refused[][3] = {{"general", "dir", "/tmp/a\nszCom=COM9"}, {"general", "dir", "/tmp/a\r[DCB]"},
+                                {"general", "a\nszCom", "x"},            {"DCB]\n[x", "k", "v"},
+                                {"a]b", "k", "v"}};
+    for (const auto& c : refused) {
+        SCOPED_TRACE(std::string(c[0]) + "/" + c[1] + "=" + c[2]);
+        errno = 0;
+        EXPECT_FALSE(ProfileWriteString("Param.ini", c[0], c[1], c[2]));
+        EXPECT_EQ(errno, EINVAL);
+        EXPECT_FALSE(ProfileWriteStrings("Param.ini", c[0], {{"ok", "1"}, {c[1], c[2]}})) << "all or none";
+    }
+    EXPECT_EQ(slurp("Param.ini"), "[DCB]\nszCom=COM3:9600,n,8,1\n");
 }
 
 }  // namespace
