@@ -75,7 +75,8 @@ int main(int argc, char** argv) {
     } closer;
     const bool open = raw ? OpenRawLink() : OpenModbusContext() != nullptr;
     if (!open) {
-        std::cerr << "wexcon-cli: cannot open port " << ModeString(w.port) << "\n";
+        std::cerr << "wexcon-cli: " << (w.openError.empty() ? "cannot open port " + ModeString(w.port) : w.openError)
+                  << "\n";
         return kCliUsage;
     }
 
