@@ -228,10 +228,12 @@ bool SerialPort::awaitEcho(size_t n) {
         // No more than the echo still due, so that no byte of the answer is taken here.
         uint8_t chunk[256];
         const long left = static_cast<long>(std::max<long long>(deadline - nowMs(), 0));
-        if (readLocked(chunk, std::min(missing, sizeof chunk), static_cast<int>(left)) < 0) {
+        const long got = readRaw(chunk, std::min(missing, sizeof chunk), static_cast<int>(left));
+        if (got < 0) {
             error_ = "read failed while waiting for the echo on " + settings_.device;
             return false;
         }
+        takeEcho(chunk, static_cast<size_t>(got));
     }
 }
 
