@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string port;
     unsigned long address = 1;
-    bool tags = false, raw = false, log = false;
+    bool tags = false, raw = false, log = false, json = false;
     size_t i = 0;
     for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
         const std::string& a = args[i];
@@ -37,6 +37,8 @@ int main(int argc, char** argv) {
             raw = true;
         } else if (a == "--log") {
             log = true;
+        } else if (a == "--json") {
+            json = true;
         } else if (a == "--port" || a == "--address") {
             if (i + 1 >= args.size()) return usage(a + " needs a value");
             const std::string& v = args[++i];
@@ -81,6 +83,7 @@ int main(int argc, char** argv) {
     }
 
     CliSession session(std::cout, std::cerr);
+    session.setJson(json);
     int status;
     if (command[0] == "run") {
         if (command[1] == "-") {
