@@ -207,6 +207,8 @@ bool SerialPort::awaitEcho(size_t n) {
             std::unique_lock lock(echoLock_);
             if (echoFault_) {
                 error_ = echoError_;
+                lock.unlock();
+                if (reader.owns_lock()) settleAfterFault();
                 return false;
             }
             missing = echoDue_.size() - echoSeen_;
@@ -234,6 +236,18 @@ bool SerialPort::awaitEcho(size_t n) {
             return false;
         }
         takeEcho(chunk, static_cast<size_t>(got));
+    }
+}
+
+// After a garbled echo the detector may still answer what it heard: drop
+// input until the line has been quiet a while (bounded), so that the answer
+// does not meet the next request's echo. The raw link's read thread drops it
+// by itself until our next write.
+void SerialPort::settleAfterFault() {
+    const int quietMs = static_cast<int>(std::max(150u, charTimeUs(settings_) * 20 / 1000));
+    const long long until = nowMs() + 2000;
+    uint8_t junk[256];
+    while (nowMs() < until && readRaw(junk, sizeof junk, quietMs) > 0) {
     }
 }
 
@@ -272,12 +286,9 @@ long SerialPort::readLocked(uint8_t* buf, size_t max, int timeoutMs) {
         if (got <= 0) return got;
         const size_t kept = takeEcho(buf, static_cast<size_t>(got));
         if (kept) return static_cast<long>(kept);
-        // Only echo (or discarded bytes): the caller's wait goes on.
-        if (timeoutMs >= 0) {
-            const long long left = deadline - nowMs();
-            if (left <= 0) return 0;
-            timeoutMs = static_cast<int>(left);
-        }
+        // Only echo (or discarded bytes): the caller's wait goes on, and a
+        // caller that only drains what is there (timeout 0) sees it all go.
+        if (timeoutMs >= 0) timeoutMs = static_cast<int>(std::max<long long>(deadline - nowMs(), 0));
     }
 }
 

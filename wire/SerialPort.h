@@ -99,6 +99,7 @@ private:
     long readLocked(uint8_t* buf, size_t max, int timeoutMs);
     size_t takeEcho(uint8_t* buf, size_t n);
     bool awaitEcho(size_t n);
+    void settleAfterFault();
     int fd_ = -1;
     int wake_[2] = {-1, -1};
     LineSettings settings_;
