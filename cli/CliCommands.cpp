@@ -8,10 +8,13 @@
 #include <thread>
 
 #include "cli/Hex.h"
+#include "cli/JsonOut.h"
 #include "cli/PollLine.h"
+#include "protocol/records/FaultWords.h"
 #include "protocol/Registers.h"
 #include "protocol/SecretMask.h"
 #include "protocol/Transport.h"
+#include "shell/ShellState.h"
 #include "util/PumpWait.h"
 
 namespace {
@@ -41,8 +44,13 @@ std::string transportError(int result) {
 }  // namespace
 
 const char* CliSession::usage() {
-    return "usage: wexcon-cli --port DESC [--address N] [--tags] [--raw] [--log] COMMAND [ARGS]\n"
-           "  DESC: COM3:9600,n,8,1 or /dev/ttyUSB0:9600,n,8,1\n"
+    return "usage: wexcon-cli --port DESC [--address N] [--tags] [--raw] [--log] [--json] COMMAND [ARGS]\n"
+           "  DESC: COM3:9600,n,8,1 or /dev/ttyUSB0:9600,n,8,1, optionally followed by\n"
+           "        ,rs485 (the kernel's RS-485 direction control) and/or ,echo (an adapter\n"
+           "        that hands back what we send)\n"
+           "  --json: poll, get, read-input, read-holding, search and locate print one JSON\n"
+           "        object per line with decoded fields (poll reads the fault words too\n"
+           "        while a detector reports a fault)\n"
            "commands:\n"
            "  get CMD [--payload HEX] [--size N] [--wait MS] [--timeout MS]\n"
            "  set CMD [--payload HEX]\n"
@@ -132,17 +140,35 @@ int CliSession::get(const std::vector<std::string>& args) {
     std::copy(payload.begin(), payload.end(), buffer.begin());
     const int r = ModbusGet(static_cast<unsigned>(payload.size()), *cmd, Wire().ctx, buffer.data(),
                             static_cast<unsigned>(size), static_cast<unsigned>(wait), static_cast<unsigned>(timeout));
-    if (r > 0) {
-        // A setup record's passwords never reach the output.
-        const std::span<uint8_t> answer(buffer.data(), std::min<size_t>(static_cast<size_t>(r), size));
-        MaskSecrets(answer, DumpFrom::Address, Side::Answer, *cmd);
+    const std::string failure = r == static_cast<int>(size) ? "" : transportError(r);
+    const std::span<uint8_t> answer(buffer.data(), r > 0 ? std::min<size_t>(static_cast<size_t>(r), size) : 0);
+    // A setup record's passwords never reach the output.
+    MaskSecrets(answer, DumpFrom::Address, Side::Answer, *cmd);
+    if (json_) {
+        PrintJson(out_, getJson(info ? info->name : pos[0], *cmd, payload, answer, failure));
+    } else if (!answer.empty()) {
         out_ << hexLine(answer.data(), answer.size()) << "\n";
     }
-    if (r != static_cast<int>(size)) {
-        err_ << "get " << pos[0] << ": " << transportError(r) << ", expected " << size << " bytes\n";
+    if (!failure.empty()) {
+        err_ << "get " << pos[0] << ": " << failure << ", expected " << size << " bytes\n";
         return kCliFailed;
     }
     return kCliOk;
+}
+
+nlohmann::ordered_json CliSession::getJson(const std::string& name, unsigned command, const std::vector<uint8_t>& payload,
+                                   std::span<const uint8_t> answer, const std::string& failure) {
+    nlohmann::ordered_json j = {{"command", name}, {"size", answer.size()}, {"frame", hexLine(answer.data(), answer.size())}};
+    if (!failure.empty()) {
+        j["error"] = failure;
+        return j;
+    }
+    if (const auto header = DecodeHeader(answer)) j.update(HeaderJson(*header, Shell().detector.pictureCode));
+    if (command == D_DATA2HOST)
+        if (const auto status = DecodeStatus(answer)) j.update(StatusJson(*status));
+    if (command == D_MISC_CONTROL && !payload.empty() && payload[0] == kFaultWordsSubCommand)
+        if (const auto words = DecodeFaultWords(answer)) j["faults"] = FaultsJson(*words);
+    return j;
 }
 
 int CliSession::set(const std::vector<std::string>& args) {
@@ -178,8 +204,13 @@ int CliSession::readRegisters(const std::vector<std::string>& args, bool input) 
     const unsigned n = static_cast<unsigned>(*count);
     const int r = input ? ReadInputRegisters(n, address, words.data()) : ReadHoldingRegisters(n, address, words.data());
     if (r != static_cast<int>(n)) {
+        if (json_) PrintJson(out_, {{"table", input ? "input" : "holding"}, {"error", transportError(r)}});
         err_ << args[0] << ": " << transportError(r) << "\n";
         return kCliFailed;
+    }
+    if (json_) {
+        PrintJson(out_, RegistersJson(input, static_cast<unsigned>(*reg), words));
+        return kCliOk;
     }
     for (unsigned i = 0; i < n; ++i) {
         char b[8];
@@ -241,14 +272,29 @@ int CliSession::poll(const std::vector<std::string>& args) {
         std::vector<uint8_t> frame(info.responseSize);
         const int r = ModbusGet(0, D_DATA2HOST, Wire().ctx, frame.data(), info.responseSize, info.waitMs,
                                 info.timeoutMs);
-        auto line = r == static_cast<int>(frame.size()) ? PollLine(frame) : std::nullopt;
-        if (!line) {
-            line = "address " + std::to_string(Wire().slave) + " no answer (" + transportError(r) + ")";
-            status = kCliFailed;
+        const auto answer = r == static_cast<int>(frame.size()) ? DecodeStatus(frame) : std::nullopt;
+        if (!answer) status = kCliFailed;
+        if (json_) {
+            PrintJson(out_, pollJson(answer, r));
+            continue;
         }
+        auto line = answer ? PollLine(frame) : std::nullopt;
+        if (!line) line = "address " + std::to_string(Wire().slave) + " no answer (" + transportError(r) + ")";
         out_ << *line << std::endl;
     }
     return status;
+}
+
+nlohmann::ordered_json CliSession::pollJson(const std::optional<StatusRecord>& answer, int result) {
+    if (!answer) return {{"address", Wire().slave}, {"error", "no answer (" + transportError(result) + ")"}};
+    nlohmann::ordered_json j = StatusJson(*answer);
+    j["faults"] = nlohmann::ordered_json::array();
+    if (j["fault"]) {
+        FaultWords words{};
+        const int r = RequestFaultWords(words);
+        j["faults"] = r == static_cast<int>(kFaultWordsFrameSize) ? FaultsJson(words) : nlohmann::ordered_json();
+    }
+    return j;
 }
 
 std::optional<unsigned long> parseDecimal(const std::string& text) {

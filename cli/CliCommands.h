@@ -1,10 +1,14 @@
 #pragma once
 #include <iostream>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include <nlohmann/json_fwd.hpp>
+
 #include "cli/CliPanel.h"
+#include "protocol/records/StatusRecord.h"
 
 // Exit statuses of every command.
 constexpr int kCliOk = 0;
@@ -28,6 +32,10 @@ public:
 
     static const char* usage();
 
+    // --json: poll, get, read-input, read-holding, search and locate print one
+    // JSON object per line instead of text.
+    void setJson(bool on) { json_ = on; }
+
 private:
     int get(const std::vector<std::string>& args);
     int set(const std::vector<std::string>& args);
@@ -40,11 +48,15 @@ private:
     int locate(const std::vector<std::string>& args);
     int elevate(const std::vector<std::string>& args);
     int usageError(const std::string& what);
+    nlohmann::ordered_json pollJson(const std::optional<StatusRecord>& answer, int result);
+    nlohmann::ordered_json getJson(const std::string& name, unsigned command, const std::vector<uint8_t>& payload,
+                           std::span<const uint8_t> answer, const std::string& failure);
 
     std::ostream& out_;
     std::ostream& err_;
     CliPanel panel_;
     bool inScript_ = false;
+    bool json_ = false;
 };
 
 // A decimal number; commas between digits are skipped ("30,001"). Nothing on

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/CliCommands.h"
+#include "cli/JsonOut.h"
 #include "network/AddressChange.h"
 #include "network/Probe.h"
 #include "protocol/Elevation.h"
@@ -33,7 +34,10 @@ int CliSession::search(const std::vector<std::string>& args) {
         if (const auto answer = ProbeStatus(a)) {
             const std::string model = ProbeModelName(*answer);
             err_ << "Model " << model << " found at address " << a << "\n";
-            out_ << a << '\t' << model << '\t' << answer->header.serial << std::endl;
+            if (json_)
+                PrintJson(out_, StatusJson(*answer));
+            else
+                out_ << a << '\t' << model << '\t' << answer->header.serial << std::endl;
             ++found;
         } else {
             err_ << "No response from address " << a << "\n";
@@ -57,7 +61,10 @@ int CliSession::locate(const std::vector<std::string>& args) {
     }
     // As the Select page does, the host switches to the detector it found.
     SelectSlave(*address);
-    out_ << *address << "\n";
+    if (json_)
+        PrintJson(out_, {{"address", *address}});
+    else
+        out_ << *address << "\n";
     return kCliOk;
 }
 

@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string port;
     unsigned long address = 1;
-    bool tags = false, raw = false, log = false;
+    bool tags = false, raw = false, log = false, json = false;
     size_t i = 0;
     for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
         const std::string& a = args[i];
@@ -42,6 +42,8 @@ int main(int argc, char** argv) {
             raw = true;
         } else if (a == "--log") {
             log = true;
+        } else if (a == "--json") {
+            json = true;
         } else if (a == "--port" || a == "--address") {
             if (i + 1 >= args.size()) return usage(a + " needs a value");
             const std::string& v = args[++i];
@@ -80,11 +82,13 @@ int main(int argc, char** argv) {
     } closer;
     const bool open = raw ? OpenRawLink() : OpenModbusContext() != nullptr;
     if (!open) {
-        std::cerr << "wexcon-cli: cannot open port " << ModeString(w.port) << "\n";
+        std::cerr << "wexcon-cli: " << (w.openError.empty() ? "cannot open port " + ModeString(w.port) : w.openError)
+                  << "\n";
         return kCliUsage;
     }
 
     CliSession session(std::cout, std::cerr);
+    session.setJson(json);
     int status;
     if (command[0] == "run") {
         if (command[1] == "-") {

@@ -44,6 +44,14 @@ CommPort gPorts[kCommSlots];
 std::shared_mutex gTable;
 RxDumpFile gDump;
 std::atomic<int> gCurrent{-1};
+std::mutex gStartErrorLock;
+std::string gStartError;
+
+int startFailed(const std::string& why) {
+    std::lock_guard<std::mutex> g(gStartErrorLock);
+    gStartError = why;
+    return -1;
+}
 
 bool validSlot(int slot) { return slot >= 0 && slot < kCommSlots; }
 
@@ -118,6 +126,13 @@ bool writeCommBlock(CommPort* rec, const std::vector<uint8_t>& block) {
         if (rec->stop.load()) return false;
         const size_t piece = std::min(kWritePiece, block.size() - off);
         const long wrote = rec->port->write(block.data() + off, piece);
+        if (wrote == SerialPort::kEchoFault) {
+            // The line garbled what we sent: the exchange fails (the port
+            // drops what follows up to our next write), the link stays.
+            CommLogf("Write: %s\n", rec->port->lastError().c_str());
+            DebugLog("CommWrite: %s", rec->port->lastError().c_str());
+            return true;
+        }
         if (wrote != static_cast<long>(piece)) {
             if (rec->stop.load()) return false;  // output discarded by the stop
             CommLog("Error to writing to CommFile");
@@ -213,9 +228,14 @@ bool NormalizeCommConfig(const char* config, std::string* out) {
     return true;
 }
 
+std::string LastStartCommError() {
+    std::lock_guard<std::mutex> g(gStartErrorLock);
+    return gStartError;
+}
+
 int StartComm(const char* config) {
     std::string mode;
-    if (!NormalizeCommConfig(config, &mode)) return -1;
+    if (!NormalizeCommConfig(config, &mode)) return startFailed("cannot read the port description");
 
     std::unique_lock<std::shared_mutex> table(gTable);
     int slot = -1;
@@ -224,29 +244,30 @@ int StartComm(const char* config) {
             slot = i;
             break;
         }
-    if (slot < 0) return -1;
+    if (slot < 0) return startFailed("both driver slots are in use");
     CommPort& rec = gPorts[slot];
 
     LineSettings settings;
     if (!BuildLineSettings(mode, &settings)) {
         CommLogf("StartComm: cannot read the port description '%s'\n", mode.c_str());
         DebugLog("StartComm: cannot read the port description '%s'", mode.c_str());
-        return -1;
+        return startFailed("cannot read the port description '" + mode + "'");
     }
     auto port = std::make_unique<SerialPort>();
     if (!port->open(settings)) {
         CommLogf("StartComm: %s\n", port->lastError().c_str());
         DebugLog("StartComm(%s): %s", mode.c_str(), port->lastError().c_str());
-        return -1;
+        return startFailed(port->lastError());
     }
     std::unique_ptr<RxRing> ring;
     try {
         ring = std::make_unique<RxRing>(RxRing::kSize, &gDump);
     } catch (const std::bad_alloc&) {
         DebugLog("StartComm(%s): no memory for the receive ring", mode.c_str());
-        return -1;
+        return startFailed("no memory for the receive ring");
     }
 
+    startFailed("");
     // The dump is made afresh before the threads run, so that it holds every
     // byte of this start from the first one.
     gDump.recreate("mcommcode.dat");
@@ -274,7 +295,7 @@ int StartComm(const char* config) {
             rec.writerRunning = false;
         }
         stopSlotLocked(rec);
-        return -1;
+        return startFailed("cannot start the driver's threads");
     }
     try {
         rec.writer = std::thread(writeThread, &rec);
@@ -286,7 +307,7 @@ int StartComm(const char* config) {
             rec.writerRunning = false;
         }
         stopSlotLocked(rec);
-        return -1;
+        return startFailed("cannot start the driver's threads");
     }
     return slot;
 }

@@ -24,6 +24,9 @@ bool NormalizeCommConfig(const char* config, std::string* out);
 // Opens the port of a description ("COM3:921600,n,8,1", "/dev/ttyUSB0:9600,n,8,1")
 // in the first free slot and starts its threads. Returns the slot or -1.
 int StartComm(const char* config);
+// Why the last StartComm failed, for people (the port's own text when it
+// could not be opened); empty after a success.
+std::string LastStartCommError();
 // Stops the current port's threads and frees its slot (the index stays as it is).
 void StopComm();
 // Stops the port in `slot`, if any.

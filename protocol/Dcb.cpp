@@ -30,8 +30,16 @@ bool ParseDCB(const std::string& text, PortDescription* out) {
     for (;; ++k) {
         const size_t comma = lower.find(',', start);
         if (k == 3) {
-            if (comma != std::string::npos) return false;
-            fields[k] = lower.substr(start);
+            fields[k] = lower.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+            LineSettings options;
+            for (size_t at = comma; at != std::string::npos;) {
+                const size_t next = lower.find(',', at + 1);
+                if (!TakeLineOption(lower.substr(at + 1, next == std::string::npos ? next : next - at - 1), &options))
+                    return false;
+                at = next;
+            }
+            p.rs485 = options.rs485;
+            p.echo = options.echo;
             break;
         }
         if (comma == std::string::npos) return false;
@@ -55,13 +63,17 @@ std::string ModeString(const PortDescription& port) {
     std::snprintf(buf, sizeof buf, "%s:%u,%c,%u,%u", port.portName.c_str(), port.baud,
                   static_cast<char>(std::tolower(static_cast<unsigned char>(port.parity))),
                   port.dataBits, port.stopBits);
-    return buf;
+    LineSettings options;
+    options.rs485 = port.rs485;
+    options.echo = port.echo;
+    return buf + LineOptionsText(options);
 }
 
 std::string DescriptionText(const PortDescription& port) {
     PortDescription written;
     const bool same = ParseDCB(port.text, &written) && written.portName == port.portName &&
                       written.baud == port.baud && written.parity == port.parity &&
-                      written.dataBits == port.dataBits && written.stopBits == port.stopBits;
+                      written.dataBits == port.dataBits && written.stopBits == port.stopBits &&
+                      written.rs485 == port.rs485 && written.echo == port.echo;
     return same ? port.text : ModeString(port);
 }

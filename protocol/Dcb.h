@@ -8,16 +8,19 @@ struct PortDescription {
     char parity = 'N';  // stored upper-case
     unsigned dataBits = 8;
     unsigned stopBits = 1;
+    bool rs485 = false;  // ",rs485": the kernel's RS-485 direction control
+    bool echo = false;   // ",echo": the adapter hands back what we send
     std::string text;  // as the user wrote it (Param.ini), for the logs
 };
 
 // Accepts "COMn:baud,p,d,s" with n 1..99, baud >= 2400, parity n/e/o, data and
 // stop bits 1..8 (case-insensitive), or the same with a device path in place
-// of COMn, as long as its mode string fits the driver's kCommConfigMax.
-// Anything else fails and leaves `out` untouched.
+// of COMn, optionally followed by ",rs485" and/or ",echo", as long as its
+// mode string fits the driver's kCommConfigMax. Anything else fails and leaves
+// `out` untouched.
 bool ParseDCB(const std::string& text, PortDescription* out);
 
-// "%s:%u,%c,%u,%u" as the driver wants it.
+// "%s:%u,%c,%u,%u" and the options, as the driver wants it.
 std::string ModeString(const PortDescription& port);
 // The description as the user wrote it while the settings still are what it
 // says (a baud-rate switch changes them); else ModeString.

@@ -29,6 +29,7 @@ struct modbus_t {
     uint32_t* frameLength = nullptr;
     uint8_t* writeFlag = nullptr;
     std::vector<uint8_t> lastRequest;  // kept whether or not the caller gave a frame buffer
+    std::string connectError;
 };
 
 namespace {
@@ -137,10 +138,29 @@ int modbus_set_slave(modbus_t* ctx, int slave) {
     return 0;
 }
 
+int modbus_rtu_set_serial_mode(modbus_t* ctx, int mode) {
+    if (!alive(ctx, "modbus_rtu_set_serial_mode")) return -1;
+    if (mode != MODBUS_RTU_RS232 && mode != MODBUS_RTU_RS485) return failWith(EINVAL);
+    ctx->settings.rs485 = mode == MODBUS_RTU_RS485;
+    return 0;
+}
+
+int modbus_rtu_set_echo(modbus_t* ctx, int on) {
+    if (!alive(ctx, "modbus_rtu_set_echo")) return -1;
+    ctx->settings.echo = on != 0;
+    return 0;
+}
+
+const char* modbus_connect_error(const modbus_t* ctx) {
+    return modbus_context_alive(ctx) ? ctx->connectError.c_str() : "";
+}
+
 int modbus_connect(modbus_t* ctx) {
     if (!alive(ctx, "modbus_connect")) return -1;
+    ctx->connectError.clear();
     if (!ctx->port.open(ctx->settings)) {
-        DebugLog("modbus_connect: %s", ctx->port.lastError().c_str());
+        ctx->connectError = ctx->port.lastError();
+        DebugLog("modbus_connect: %s", ctx->connectError.c_str());
         return failWith(EIO);
     }
     return 0;
@@ -203,6 +223,10 @@ int modbus_write_data(modbus_t* ctx, int length, const uint8_t* bytes) {
     }
     trace(ctx, "TX", frame.data(), frame.size(), Side::Request);
     const long sent = ctx->port.write(frame.data(), frame.size());
+    if (sent == SerialPort::kEchoFault) {
+        DebugLog("modbus_write_data: %s", ctx->port.lastError().c_str());
+        return failWith(EMBLINEFAULT);
+    }
     if (sent != static_cast<long>(frame.size())) return failWith(EIO);
     return static_cast<int>(sent);
 }

@@ -22,6 +22,7 @@ constexpr int EMBBADCRC = MODBUS_ENOBASE + 100;
 constexpr int EMBBADDATA = MODBUS_ENOBASE + 101;  // wrong function, garbage, short frame
 constexpr int EMBMDATA = MODBUS_ENOBASE + 102;    // frame longer than the buffer
 constexpr int EMBBADCTX = MODBUS_ENOBASE + 103;   // no context, or one already freed
+constexpr int EMBLINEFAULT = MODBUS_ENOBASE + 104; // our echo came back wrong or not at all
 
 // The version text the library reports (also written into the frame buffer
 // on creation, so a caller can show it).
@@ -35,6 +36,19 @@ modbus_t* modbus_new_rtu(const char* port, int baud, char parity, int data_bit, 
                          uint8_t* frame_buffer, size_t frame_capacity, uint32_t* frame_length,
                          uint8_t* write_flag, int reserved);
 int modbus_set_slave(modbus_t* ctx, int slave);
+
+// Serial modes of modbus_rtu_set_serial_mode, as libmodbus numbers them.
+constexpr int MODBUS_RTU_RS232 = 0;
+constexpr int MODBUS_RTU_RS485 = 1;  // the kernel's RS-485 mode: RTS on send
+// Taken at the next modbus_connect; 0 or -1.
+int modbus_rtu_set_serial_mode(modbus_t* ctx, int mode);
+// An extra: 1 for an adapter that hands back every byte we send. Our own
+// bytes are then read back and compared after each send; a mismatch fails the
+// send (errno EMBLINEFAULT) and is logged. Taken at the next modbus_connect.
+int modbus_rtu_set_echo(modbus_t* ctx, int on);
+
+// Why the last modbus_connect failed, for people; empty after a success.
+const char* modbus_connect_error(const modbus_t* ctx);
 int modbus_connect(modbus_t* ctx);
 int modbus_set_debug(modbus_t* ctx, int flag);
 int modbus_set_proto(modbus_t* ctx, int mode);

@@ -48,6 +48,7 @@ modbus_t* OpenModbusContext() {
                            nullptr, nullptr, 0);
     if (!w.ctx) {
         DebugLog("modbus_new_rtu(%s) failed...", DescriptionText(p).c_str());
+        w.openError = "cannot use the port description " + DescriptionText(p);
         return nullptr;
     }
     DebugLog("modbus_new_rtu(%s) success.", DescriptionText(p).c_str());
@@ -56,11 +57,15 @@ modbus_t* OpenModbusContext() {
         DebugLog("modbus_set_slave(%u) success.", w.slave);
     else
         DebugLog("modbus_set_slave(%u) failure...", w.slave);
+    modbus_rtu_set_serial_mode(w.ctx, p.rs485 ? MODBUS_RTU_RS485 : MODBUS_RTU_RS232);
+    modbus_rtu_set_echo(w.ctx, p.echo);
     if (modbus_connect(w.ctx) == -1) {
         DebugLog("modbus_connect() failure...");
+        w.openError = modbus_connect_error(w.ctx);
         CloseModbusContext();
         return nullptr;
     }
+    w.openError.clear();
     DebugLog("modbus_connect() success.");
     modbus_set_debug(w.ctx, logs::protocolActive());
     SetLinkBackend(&ModbusBackend());
@@ -75,8 +80,10 @@ bool OpenRawLink() {
     if (slot < 0) {
         LinkModeWord() = LINK_SWITCHING;
         DebugLog("SwitchComm> mOpenComm(%s) failed...", ModeString(p).c_str());
+        Wire().openError = LastStartCommError();
         return false;
     }
+    Wire().openError.clear();
     LinkModeWord() = LINK_RAW;
     SetLinkBackend(&RawBackend());
     ResetComproc();

@@ -193,6 +193,7 @@ std::string TransportResultText(int result, int err) {
         case EMBBADCRC: return "CRC error";
         case EMBBADDATA: return "answer not understood";
         case EMBMDATA: return "answer longer than the buffer";
+        case EMBLINEFAULT: return "line fault (echo)";
         case EMBBADCTX:
         case EBADF: return "link not open";
         case 0: return result == 0 ? "nothing received" : "failed";

@@ -36,6 +36,7 @@ struct WireState {
     int simulatedErrors2 = 0;     // pending: send random bytes
     bool pollLogging = true;      // off: status polls are logged only while Alt is held
     bool exchangeActive = false;  // refuses exchanges nested through a message pump
+    std::string openError;        // why the last open of the port failed, for people; empty after a success
 };
 
 WireState& Wire();

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsimpleini-dev
+  libsimpleini-dev nlohmann-json3-dev
   python3 python3-pymodbus python3-serial python3-serial-asyncio mbpoll
   qt6-base-dev qt6-serialport-dev libx11-dev xvfb xauth
   lintian librsvg2-bin

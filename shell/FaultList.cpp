@@ -30,10 +30,16 @@ int RequestFaultWords(FaultWords& words) {
     return r;
 }
 
+std::vector<unsigned> ActiveFaultCodes(const FaultWords& words) {
+    std::vector<unsigned> codes;
+    for (unsigned bit = 0; bit < kShownBits; ++bit)
+        if (words[bit / 32] & (1u << (bit % 32))) codes.push_back(bit);
+    return codes;
+}
+
 std::vector<std::string> FaultListLines(const FaultWords& words) {
     std::vector<std::string> lines{"QXD State Faults:", kRule};
-    for (unsigned bit = 0; bit < kShownBits; ++bit) {
-        if (!(words[bit / 32] & (1u << (bit % 32)))) continue;
+    for (const unsigned bit : ActiveFaultCodes(words)) {
         std::string text = StateText(static_cast<int>(bit));
         if (text.empty()) text = "Unknown";
         char line[300];

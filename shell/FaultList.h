@@ -13,6 +13,10 @@ using FaultWords = std::array<uint32_t, 3>;
 // ModbusGet returned; `words` is filled only when it is the full answer.
 int RequestFaultWords(FaultWords& words);
 
+// The state codes of the fault bits set in the words, lowest first (the two
+// top bits are not faults and are left out).
+std::vector<unsigned> ActiveFaultCodes(const FaultWords& words);
+
 // The lines of the fault list for the given words: a header, one line per
 // fault bit that is set (the two top bits are not faults and are left out),
 // " >  None reported..." when there is none, and a closing rule.

@@ -41,6 +41,8 @@ bool OpenDetectorLink(const std::function<bool()>& settingsDialog) {
         Shell().host.usUnits = ProfileGetInt(kParamIni, kAppSection, "fUsUnits", 0);
         const std::string com = ProfileGetString(kParamIni, "DCB", "szCom", "COM0:9600,n,8,1", 259);
         Wire().useCmdTags = ProfileGetInt(kParamIni, kAppSection, "fUseCmdTags", 0) != 0;
+        // The form says why the port did not open; a description it cannot read is no such reason.
+        Wire().openError.clear();
         if (!ParseDCB(com, &Wire().port)) {
             DebugLog("ParseDCB(%s) failed...", com.c_str());
         } else {

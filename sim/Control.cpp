@@ -119,7 +119,7 @@ std::vector<DetectorConfig> demoLine() {
 }
 
 const char* controlHelp() {
-    return "drop N | corrupt N | wrong-address N | short N [KEEP] | delay MS | silent [ADDR] |\n"
+    return "drop N | corrupt N | corrupt-echo N | wrong-address N | short N [KEEP] | delay MS | silent [ADDR] |\n"
            "talk [ADDR] | restart ADDR | hang ADDR [WATCHDOG_MS] | fault ADDR BIT on|off |\n"
            "alarm ADDR | bit ADDR | status";
 }
@@ -142,11 +142,12 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
         return i < w.size() && parseNumber(w[i], max, out);
     };
     const std::string& c = w[0];
-    if (c == "drop" || c == "corrupt" || c == "wrong-address" || c == "short") {
+    if (c == "drop" || c == "corrupt" || c == "corrupt-echo" || c == "wrong-address" || c == "short") {
         if (!num(1, 1'000'000, &a)) return fail(c + " needs a count");
         const int n = static_cast<int>(a);
         if (c == "drop") line.dropAnswers(n);
         else if (c == "corrupt") line.corruptAnswers(n);
+        else if (c == "corrupt-echo") line.corruptEchoes(n);
         else if (c == "wrong-address") line.wrongAddressAnswers(n);
         else line.shortAnswers(n, num(2, 65535, &b) ? b : 0);
         return "ok";

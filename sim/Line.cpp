@@ -134,6 +134,7 @@ void Line::shortAnswers(int n, size_t keep) {
     faults_.shortKeep = keep;
 }
 void Line::setDelay(int ms) { std::lock_guard l(mu_); faults_.delayMs = ms; }
+void Line::corruptEchoes(int n) { std::lock_guard l(mu_); faults_.corruptEcho = n; }
 void Line::setSilent(bool on) { std::lock_guard l(mu_); faults_.silent = on; }
 Faults Line::faults() { std::lock_guard l(mu_); return faults_; }
 LineStats Line::stats() {
@@ -331,6 +332,20 @@ void Line::send(const Outgoing& out) {
     }
 }
 
+// The adapter hands the host's bytes back as they pass, before any detector
+// can answer them.
+void Line::echoBack(const uint8_t* p, size_t n) {
+    Bytes echo(p, p + n);
+    {
+        std::lock_guard lock(mu_);
+        if (faults_.corruptEcho > 0) {
+            --faults_.corruptEcho;
+            echo[n / 2] ^= 0xFF;
+        }
+    }
+    writeAll(echo.data(), echo.size());
+}
+
 void Line::run() {
     uint8_t buf[4096];
     while (running_) {
@@ -338,6 +353,7 @@ void Line::run() {
         const int r = ::poll(&pf, 1, 5);
         if (r > 0 && (pf.revents & POLLIN)) {
             const ssize_t n = ::read(master_, buf, sizeof buf);
+            if (n > 0 && opt_.echo) echoBack(buf, static_cast<size_t>(n));
             if (n > 0) {
                 const unsigned baud = readHostBaud();
                 hostBaud_ = baud;

@@ -21,6 +21,7 @@ struct LineOptions {
     bool fast = false;         // no pacing and no answer latency
     const Clock* clock = nullptr;  // detector time; null: steady clock
     uint32_t seed = 0;         // nonce generator; 0: random
+    bool echo = false;         // a half-duplex adapter: every byte the host sends comes back first
 };
 
 // Misbehaviour to inject into the next answers of the line.
@@ -31,6 +32,7 @@ struct Faults {
     int shortAnswers = 0;   // frame cut off
     size_t shortKeep = 0;   // bytes kept of a short answer; 0: half
     int delayMs = 0;        // added before every answer
+    int corruptEcho = 0;    // echoes with one byte inverted (an echoing line only)
     bool silent = false;    // the whole line hears nothing
 };
 
@@ -55,6 +57,7 @@ public:
     void stop();
     const std::string& slavePath() const { return slave_; }
     const std::string& linkPath() const { return opt_.link; }
+    bool echoes() const { return opt_.echo; }
 
     void addDetector(const DetectorConfig& cfg);
     std::vector<uint8_t> addresses();
@@ -67,6 +70,7 @@ public:
     void wrongAddressAnswers(int n);
     void shortAnswers(int n, size_t keep = 0);
     void setDelay(int ms);
+    void corruptEchoes(int n);
     void setSilent(bool on);
     bool setDetectorSilent(uint8_t addr, bool on);
     bool restartDetector(uint8_t addr);
@@ -95,6 +99,7 @@ private:
     void noteNonce(uint32_t nonce);
     void applyFaults(Outgoing* out);
     void send(const Outgoing& out);
+    void echoBack(const uint8_t* p, size_t n);
     bool writeAll(const uint8_t* p, size_t n);
 
     LineOptions opt_;

@@ -21,7 +21,7 @@ void onSignal(int) { g_stop = 1; }
 void usage(FILE* to) {
     std::fprintf(to,
                  "usage: wexcon-sim [--link PATH] [--detector DET]... [--detectors RANGE]... [--fault COMMAND]...\n"
-                 "                  [--fast]\n"
+                 "                  [--fast] [--echo]\n"
                  "  --link PATH      publish the line as PATH (default /tmp/wexcon-sim/ttyDET0)\n"
                  "  --detector DET   ADDR:ir|uvir[,serial=N][,model=0xNNNN][,picture=0xNN][,locked]\n"
                  "                   [,maint=TEXT][,admin=TEXT][,notags]; default: the demo line\n"
@@ -30,6 +30,8 @@ void usage(FILE* to) {
                  "                   every address of the range; serial=N is FIRST's, counting up\n"
                  "  --fault COMMAND  a control command applied at start, e.g. drop=3, delay=200\n"
                  "  --fast           answer at once, without line pacing\n"
+                 "  --echo           play a half-duplex adapter that hands back every byte the host\n"
+                 "                   sends before any answer (corrupt-echo N garbles the next N)\n"
                  "Control commands on standard input:\n%s\n",
                  wsim::controlHelp());
 }
@@ -52,6 +54,7 @@ int main(int argc, char** argv) {
         };
         if (a == "--link") opt.link = value();
         else if (a == "--fast") opt.fast = true;
+        else if (a == "--echo") opt.echo = true;
         else if (a == "--fault") faults.push_back(value());
         else if (a == "--detector") {
             std::string error;

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -36,21 +37,35 @@ std::string DeviceForPortName(const std::string& raw) {
     return {};
 }
 
+bool TakeLineOption(const std::string& raw, LineSettings* s) {
+    std::string word;
+    for (char c : trim(raw)) word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    bool* flag = word == "rs485" ? &s->rs485 : word == "echo" ? &s->echo : nullptr;
+    if (!flag || *flag) return false;
+    *flag = true;
+    return true;
+}
+
+std::string LineOptionsText(const LineSettings& s) {
+    return std::string(s.rs485 ? ",rs485" : "") + (s.echo ? ",echo" : "");
+}
+
 bool BuildLineSettings(const std::string& mode, LineSettings* out) {
     const size_t colon = mode.rfind(':');
     if (colon == std::string::npos) return false;
     LineSettings s;
     s.device = DeviceForPortName(trim(mode.substr(0, colon)));
     if (s.device.empty()) return false;
-    std::string fields[4];
-    size_t k = 0, start = colon + 1;
-    for (; k < 4; ++k) {
+    std::vector<std::string> fields;
+    for (size_t start = colon + 1;;) {
         const size_t comma = mode.find(',', start);
-        fields[k] = trim(mode.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        fields.push_back(trim(mode.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
         if (comma == std::string::npos) break;
         start = comma + 1;
     }
-    if (k != 3) return false;
+    if (fields.size() < 4) return false;
+    for (size_t k = 4; k < fields.size(); ++k)
+        if (!TakeLineOption(fields[k], &s)) return false;
     if (!ParseDecimal(fields[0], &s.baud) || fields[1].size() != 1 ||
         !ParseDecimal(fields[2], &s.dataBits) || !ParseDecimal(fields[3], &s.stopBits))
         return false;

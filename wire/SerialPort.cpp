@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -10,7 +11,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+
+#include "wire/PortError.h"
 
 namespace {
 
@@ -81,8 +85,12 @@ bool SerialPort::open(const LineSettings& s) {
         return fail(std::string("unsupported parity ") + s.parity);
 
     fd_ = ::open(s.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0) return fail("cannot open " + s.device + ": " + std::strerror(errno));
-    // No sharing: a second open of the same line would steal bytes.
+    if (fd_ < 0) return fail(PortOpenErrorText(s.device, errno));
+    // No sharing: a second open of the same line would steal bytes. TIOCEXCL
+    // does not stop root; the flock does, for every program that asks for it.
+    // The flock comes first: the exclusive mark belongs to the line, and a
+    // failed second open must not clear the holder's.
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) return fail(PortOpenErrorText(s.device, errno));
     if (::ioctl(fd_, TIOCEXCL) != 0 && errno != ENOTTY)
         return fail("cannot lock " + s.device + ": " + std::strerror(errno));
 
@@ -110,7 +118,16 @@ bool SerialPort::open(const LineSettings& s) {
         (back.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB)) !=
             (t.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB)))
         return fail("line settings not taken by " + s.device);
+    // Before anything is sent: a transmitter the driver cannot switch would
+    // block the bus for every other station.
+    if (s.rs485 && !enableRs485()) return false;
     ::tcflush(fd_, TCIOFLUSH);
+    {
+        std::lock_guard lock(echoLock_);
+        echoDue_.clear();
+        echoSeen_ = 0;
+        echoFault_ = false;
+    }
     // Drop any stale wake-up.
     uint8_t junk[16];
     while (wake_[0] >= 0 && ::read(wake_[0], junk, sizeof junk) > 0) {
@@ -118,8 +135,28 @@ bool SerialPort::open(const LineSettings& s) {
     return true;
 }
 
+bool SerialPort::enableRs485() {
+    serial_rs485 rs{};
+    if (::ioctl(fd_, TIOCGRS485, &rs) == 0) {
+        rs485Before_ = rs;
+        // The driver's own delays stay; only the direction control is ours.
+        rs.flags |= SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
+        rs.flags &= ~static_cast<__u32>(SER_RS485_RTS_AFTER_SEND);
+        if (::ioctl(fd_, TIOCSRS485, &rs) == 0) {
+            rs485Changed_ = true;
+            return true;
+        }
+    }
+    const int err = errno;
+    ::ioctl(fd_, TIOCNXCL);
+    return fail("the driver of " + settings_.device + " does not support RS-485 direction control (TIOCSRS485: " +
+                std::strerror(err) + "); nothing was sent. Leave ',rs485' out for an adapter that switches by itself");
+}
+
 void SerialPort::close() {
     if (fd_ < 0) return;
+    if (rs485Changed_) ::ioctl(fd_, TIOCSRS485, &rs485Before_);
+    rs485Changed_ = false;
     // The exclusive mark belongs to the line, not to this descriptor: on a
     // pseudo-terminal whose other side stays open it would outlive us and
     // lock the next opener out.
@@ -130,6 +167,13 @@ void SerialPort::close() {
 
 long SerialPort::write(const uint8_t* data, size_t n) {
     if (fd_ < 0) return -1;
+    if (settings_.echo) {
+        // A new transmission: whatever went wrong before is over.
+        std::lock_guard lock(echoLock_);
+        echoDue_.assign(data, data + n);
+        echoSeen_ = 0;
+        echoFault_ = false;
+    }
     size_t done = 0;
     while (done < n) {
         const ssize_t w = ::write(fd_, data + done, n - done);
@@ -145,10 +189,110 @@ long SerialPort::write(const uint8_t* data, size_t n) {
         if (::poll(&p, 1, 1000) < 0 && errno != EINTR) return -1;
     }
     drain();
+    if (settings_.echo && !awaitEcho(n)) return kEchoFault;
     return static_cast<long>(done);
 }
 
+// Waits until the line has handed back the bytes just written: read here when
+// no other thread reads, else taken off by that reader (the raw link's read
+// thread) while we wait. Bounded by the wire time of the bytes and a margin
+// for adapter latency.
+bool SerialPort::awaitEcho(size_t n) {
+    const long long deadline =
+        nowMs() + 200 + static_cast<long long>(static_cast<double>(n) * charTimeUs(settings_) / 1000.0);
+    std::unique_lock reader(readLock_, std::defer_lock);
+    for (;;) {
+        size_t missing;
+        {
+            std::unique_lock lock(echoLock_);
+            if (echoFault_) {
+                error_ = echoError_;
+                lock.unlock();
+                if (reader.owns_lock()) settleAfterFault();
+                return false;
+            }
+            missing = echoDue_.size() - echoSeen_;
+            if (missing == 0) return true;
+            const long long left = deadline - nowMs();
+            if (left <= 0) {
+                echoFault_ = true;
+                echoError_ = "line fault on " + settings_.device + ": " + std::to_string(missing) + " of " +
+                             std::to_string(echoDue_.size()) +
+                             " bytes sent did not come back (does this adapter echo? leave ',echo' out if not)";
+                error_ = echoError_;
+                return false;
+            }
+            if (!reader.owns_lock() && !reader.try_lock()) {
+                echoArrived_.wait_for(lock, std::chrono::milliseconds(std::min<long long>(left, 10)));
+                continue;
+            }
+        }
+        // No more than the echo still due, so that no byte of the answer is taken here.
+        uint8_t chunk[256];
+        const long left = static_cast<long>(std::max<long long>(deadline - nowMs(), 0));
+        const long got = readRaw(chunk, std::min(missing, sizeof chunk), static_cast<int>(left));
+        if (got < 0) {
+            error_ = "read failed while waiting for the echo on " + settings_.device;
+            return false;
+        }
+        takeEcho(chunk, static_cast<size_t>(got));
+    }
+}
+
+// After a garbled echo the detector may still answer what it heard: drop
+// input until the line has been quiet a while (bounded), so that the answer
+// does not meet the next request's echo. The raw link's read thread drops it
+// by itself until our next write.
+void SerialPort::settleAfterFault() {
+    const int quietMs = static_cast<int>(std::max(150u, charTimeUs(settings_) * 20 / 1000));
+    const long long until = nowMs() + 2000;
+    uint8_t junk[256];
+    while (nowMs() < until && readRaw(junk, sizeof junk, quietMs) > 0) {
+    }
+}
+
+// Takes our own echo off the front of what was read; returns the bytes left
+// for the caller, moved to the front of buf.
+size_t SerialPort::takeEcho(uint8_t* buf, size_t n) {
+    if (!settings_.echo) return n;
+    std::lock_guard lock(echoLock_);
+    if (echoFault_) return 0;  // up to our next write, nothing is trusted
+    size_t i = 0;
+    for (; i < n && echoSeen_ < echoDue_.size(); ++i, ++echoSeen_) {
+        if (buf[i] == echoDue_[echoSeen_]) continue;
+        char what[160];
+        std::snprintf(what, sizeof what, "byte %zu of %zu sent as %02X came back as %02X", echoSeen_ + 1,
+                      echoDue_.size(), echoDue_[echoSeen_], buf[i]);
+        echoError_ = "line fault on " + settings_.device + ": echo mismatch, " + what;
+        echoFault_ = true;
+        echoArrived_.notify_all();
+        return 0;
+    }
+    if (i == 0) return n;
+    if (echoSeen_ == echoDue_.size()) echoArrived_.notify_all();
+    std::memmove(buf, buf + i, n - i);
+    return n - i;
+}
+
 long SerialPort::readSome(uint8_t* buf, size_t max, int timeoutMs) {
+    std::lock_guard reader(readLock_);
+    return readLocked(buf, max, timeoutMs);
+}
+
+long SerialPort::readLocked(uint8_t* buf, size_t max, int timeoutMs) {
+    const long long deadline = nowMs() + std::max(timeoutMs, 0);
+    for (;;) {
+        const long got = readRaw(buf, max, timeoutMs);
+        if (got <= 0) return got;
+        const size_t kept = takeEcho(buf, static_cast<size_t>(got));
+        if (kept) return static_cast<long>(kept);
+        // Only echo (or discarded bytes): the caller's wait goes on, and a
+        // caller that only drains what is there (timeout 0) sees it all go.
+        if (timeoutMs >= 0) timeoutMs = static_cast<int>(std::max<long long>(deadline - nowMs(), 0));
+    }
+}
+
+long SerialPort::readRaw(uint8_t* buf, size_t max, int timeoutMs) {
     if (fd_ < 0) return -1;
     if (max == 0) return 0;
     pollfd p[2] = {{fd_, POLLIN, 0}, {wake_[0], POLLIN, 0}};

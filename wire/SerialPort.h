@@ -1,8 +1,12 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <condition_variable>
 #include <functional>
+#include <linux/serial.h>
+#include <mutex>
 #include <string>
+#include <vector>
 
 // Line settings of a serial port, already parsed.
 struct LineSettings {
@@ -11,12 +15,18 @@ struct LineSettings {
     char parity = 'N';  // 'N', 'E' or 'O'
     unsigned dataBits = 8;
     unsigned stopBits = 1;
+    // The kernel's RS-485 mode: RTS drives the transmitter while we send,
+    // with the delays the driver keeps.
+    bool rs485 = false;
+    // A half-duplex adapter that hands back every byte we send: our own bytes
+    // are taken off the line before anything else is read.
+    bool echo = false;
 };
 
 // One serial port on POSIX termios, raw mode, no flow control. Used by the
 // driver threads of the raw link and by the Modbus library contract alike.
-// Calls of one instance come from one thread at a time, except interrupt(),
-// which any thread may call to wake a blocked read.
+// One thread may write while another reads (the raw link's driver threads);
+// interrupt() may come from any thread to wake a blocked read.
 class SerialPort {
 public:
     SerialPort();
@@ -24,20 +34,27 @@ public:
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
-    // Opens exclusively and applies the settings. On failure the port stays
-    // closed and lastError() says why in one line.
+    // Opens exclusively (TIOCEXCL and an flock, which holds for root too) and
+    // applies the settings. On failure the port stays closed and lastError()
+    // says why in one line (PortOpenErrorText for what stops the open).
     bool open(const LineSettings& settings);
     void close();
     bool isOpen() const { return fd_ >= 0; }
     const LineSettings& settings() const { return settings_; }
     const std::string& lastError() const { return error_; }
 
-    // Writes every byte and returns once they have left the port (drain).
-    // Returns the count written, or -1.
+    // Writes every byte and returns once they have left the port (drain);
+    // on an echoing line, once they have also come back. Returns the count
+    // written, -1 on error, kEchoFault when the echo did not match or did not
+    // come (lastError() says which): a line fault, after which everything
+    // received up to our next write is discarded, so that the answer to a
+    // garbled request is never taken.
     long write(const uint8_t* data, size_t n);
+    static constexpr long kEchoFault = -2;
 
-    // Waits up to timeoutMs for input, then returns what one read gives (at
-    // most max): > 0 bytes, 0 on timeout or interrupt(), -1 on error.
+    // Waits up to timeoutMs (-1: for ever) for input, then returns what one
+    // read gives (at most max), our own echo taken out: > 0 bytes, 0 on
+    // timeout or interrupt(), -1 on error.
     long readSome(uint8_t* buf, size_t max, int timeoutMs);
 
     enum class ReadStatus { Frame, Timeout, Gap, Overflow, Error };
@@ -78,8 +95,26 @@ public:
 
 private:
     bool fail(const std::string& what);
+    bool enableRs485();
+    long readRaw(uint8_t* buf, size_t max, int timeoutMs);
+    long readLocked(uint8_t* buf, size_t max, int timeoutMs);
+    size_t takeEcho(uint8_t* buf, size_t n);
+    bool awaitEcho(size_t n);
+    void settleAfterFault();
     int fd_ = -1;
     int wake_[2] = {-1, -1};
     LineSettings settings_;
     std::string error_;
+    bool rs485Changed_ = false;
+    serial_rs485 rs485Before_{};
+
+    // One reader at a time, so that the echo is met in the order it arrives.
+    std::mutex readLock_;
+    // The echo still due from the last write, and what went wrong with it.
+    std::mutex echoLock_;
+    std::condition_variable echoArrived_;
+    std::vector<uint8_t> echoDue_;
+    size_t echoSeen_ = 0;
+    bool echoFault_ = false;
+    std::string echoError_;
 };

@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "protocol/Dcb.h"
+#include "protocol/Transport.h"
 #include "shell/ShellState.h"
 #include "shell/StartUp.h"
 #include "app/kit/MessageBox.h"
@@ -34,6 +36,20 @@ void reportWriteFailure(const char* what, QWidget* parent) {
     DebugLog("Writing the %s to %s failed: %s", what, kParamIni, reason.c_str());
     MessageBox(std::string("Writing the ") + what + " to " + kParamIni + " failed:\r\n" + reason, "Error",
                MB_ICONEXCLAMATION, parent);
+}
+
+std::vector<PortEntry> listPorts() { return g_lister ? g_lister() : systemPorts(); }
+
+// The port a list line or stored line names: the text before its first run of four blanks.
+std::string portOf(const std::string& line) { return line.substr(0, line.find("    ")); }
+
+// Options the user added by hand to the stored description stay while the port stays.
+std::string withStoredOptions(const std::string& description) {
+    PortDescription was, now;
+    if (!ParseDCB(ProfileGetString(kParamIni, "DCB", "szCom", "", 259), &was) || !ParseDCB(description, &now) ||
+        was.portName != now.portName)
+        return description;
+    return description + (was.rs485 ? ",rs485" : "") + (was.echo ? ",echo" : "");
 }
 
 }  // namespace
@@ -100,21 +116,62 @@ std::string CSettings::helpText(int focused) const {
 
 void CSettings::refill() {
     auto* combo = itemAs<QComboBox>(kPortCombo);
-    combo->clear();
     const std::string stored = ProfileGetString(kParamIni, "DCB", "szDetectorComport", "", 127);
-    const auto ports = g_lister ? g_lister() : systemPorts();
-    for (const PortEntry& p : ports) combo->addItem(q(PortLine(p)));
-    combo->setCurrentIndex(combo->findText(q(stored)));
+    // A port chosen before the list changed stays chosen while it is there.
+    const std::string chosen = portOf(combo->currentIndex() >= 0 ? s(combo->currentText()) : stored);
+    ports_ = listPorts();
+    combo->clear();
+    for (const PortEntry& p : ports_) combo->addItem(q(PortLine(p)));
+    missingLine_.clear();
+    const auto present = [&](const std::string& port) {
+        for (const PortEntry& p : ports_)
+            if (p.name == port) return true;
+        return false;
+    };
+    if (!stored.empty() && !present(portOf(stored))) {
+        missingLine_ = stored + kMissingMark;
+        combo->addItem(q(missingLine_));
+    }
+    int index = -1;
+    for (int i = 0; i < combo->count() && index < 0; ++i)
+        if (portOf(s(combo->itemText(i))) == chosen) index = i;
+    if (index < 0)
+        for (int i = 0; i < combo->count() && index < 0; ++i)
+            if (portOf(s(combo->itemText(i))) == portOf(stored)) index = i;
+    combo->setCurrentIndex(index);
+}
+
+void CSettings::showEvent(QShowEvent* event) {
+    Page::showEvent(event);
+    refill();
+    setTimer(kPortWatchTimer, kPortWatchMs);
+    // The form comes up because the port did not open: say why, once.
+    if (form_ == StartUpForm && !openErrorShown_ && !Wire().openError.empty()) {
+        openErrorShown_ = true;
+        QTimer::singleShot(0, this, [this] { MessageBox(Wire().openError, "Error", MB_ICONEXCLAMATION, this); });
+    }
+}
+
+void CSettings::hideEvent(QHideEvent* event) {
+    stopTimer(kPortWatchTimer);
+    Page::hideEvent(event);
+}
+
+void CSettings::onTimer(int id) {
+    if (id == kPortWatchTimer && listPorts() != ports_) refill();
 }
 
 bool CSettings::setPort() {
     auto* combo = itemAs<QComboBox>(kPortCombo);
     if (combo->currentIndex() < 0) return false;
     const std::string line = s(combo->currentText());
+    // The stored port, absent now, stays stored as it is.
+    if (line == missingLine_) return false;
     const std::string before = ProfileGetString(kParamIni, "DCB", "szDetectorComport", "", 127);
     // The list line and the description it stands for change together or not at all.
     if (!ProfileWriteStrings(kParamIni, "DCB",
-                             {{"szDetectorComport", line.substr(0, 127)}, {"szCom", PortDescriptionOf(line)}})) {
+                             {{"szDetectorComport", line.substr(0, 127)},
+                              {"szCom", withStoredOptions(PortDescriptionOf(line))}})) {
         reportWriteFailure("comport", this);
         return false;
     }

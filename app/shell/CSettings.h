@@ -10,11 +10,15 @@
 struct PortEntry {
     std::string name;         // "/dev/ttyUSB0" or "COM3"
     std::string description;  // may be empty
+    bool operator==(const PortEntry&) const = default;
 };
 
 // The port and units settings: the Settings page inside the main window (a
 // change restarts the tool) and the modal "Host Settings" form the start-up
-// shows when the port cannot be opened (OK confirms, Exit ends the tool).
+// shows when the port cannot be opened (OK confirms, Exit ends the tool; the
+// form first says why the port did not open). While shown, the port list
+// follows adapters being plugged in and pulled out; the stored port, when
+// absent, stays in the list marked missing.
 class CSettings : public Page {
 public:
     enum Form { PageForm, StartUpForm };
@@ -22,6 +26,7 @@ public:
     CSettings(Form form, QWidget* parent = nullptr);
 
     void onCommand(int id) override;
+    void onTimer(int id) override;
     bool confirmed() const { return confirmed_; }
     void refill();
     void refresh() override { refill(); }
@@ -37,10 +42,17 @@ public:
     // What a confirmed change on the page does; the start-up sets the restart.
     static void SetRestart(std::function<void()> restart);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
     bool setPort();
     bool setUnits();
 
     Form form_;
     bool confirmed_ = false;
+    bool openErrorShown_ = false;
+    std::vector<PortEntry> ports_;  // as last listed
+    std::string missingLine_;       // the stored port's line while it is absent
 };

@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <QComboBox>
+#include <QCoreApplication>
 
 #include "GuiSupport.h"
 #include "app/shell/CSettings.h"
+#include "protocol/Transport.h"
 #include "shell/StartUp.h"
 #include "util/Profile.h"
 #include "support/TempFolder.h"
@@ -29,6 +31,14 @@ protected:
         resetShell();
     }
     void choose(CSettings& d, int index) { d.itemAs<QComboBox>(settingswin::kPortCombo)->setCurrentIndex(index); }
+    // The list's lines, the chosen one marked with a '*'.
+    static std::vector<std::string> lines(CSettings& d) {
+        auto* combo = d.itemAs<QComboBox>(settingswin::kPortCombo);
+        std::vector<std::string> out;
+        for (int i = 0; i < combo->count(); ++i)
+            out.push_back((i == combo->currentIndex() ? "*" : "") + combo->itemText(i).toStdString());
+        return out;
+    }
     TempFolder folder;
     int restarts = 0;
 };
@@ -88,6 +98,60 @@ TEST_F(Settings, AFailedWriteSaysSoAndChangesNothing) {
     EXPECT_EQ(boxes.calls[0].text, "Writing the comport to Param.ini failed:\r\nIs a directory");
     EXPECT_EQ(boxes.calls[1].text, "Writing the units to Param.ini failed:\r\nIs a directory");
     EXPECT_EQ(boxes.calls[1].caption, "Error");
+}
+
+TEST_F(Settings, PortListFollowsAdaptersAndKeepsTheStoredPortWhenMissing) {
+    std::vector<PortEntry> present{{"/dev/ttyS0", ""}};
+    CSettings::SetPortLister([&] { return present; });
+    ProfileWriteStrings(kParamIni, "DCB",
+                        {{"szDetectorComport", "/dev/ttyUSB0    <FT232R>"}, {"szCom", "/dev/ttyUSB0:9600,n,8,1,echo"}});
+    CSettings d(CSettings::PageForm);
+    const PortEntry usb0{"/dev/ttyUSB0", "FT232R"}, usb1{"/dev/ttyUSB1", ""};
+    struct Step {
+        const char* what;
+        std::vector<PortEntry> present;
+        int choose;  // -1: the user leaves the choice alone
+        std::vector<std::string> lines;
+    } const steps[] = {
+        {"stored adapter absent", {{"/dev/ttyS0", ""}}, -1,
+         {"/dev/ttyS0    <     >", "*/dev/ttyUSB0    <FT232R>  (missing)"}},
+        {"plugged in", {{"/dev/ttyS0", ""}, usb0}, -1, {"/dev/ttyS0    <     >", "*/dev/ttyUSB0    <FT232R>"}},
+        {"another one, the user's choice stays", {{"/dev/ttyS0", ""}, usb0, usb1}, 0,
+         {"*/dev/ttyS0    <     >", "/dev/ttyUSB0    <FT232R>", "/dev/ttyUSB1    <     >"}},
+        {"stored one pulled out", {{"/dev/ttyS0", ""}, usb1}, -1,
+         {"*/dev/ttyS0    <     >", "/dev/ttyUSB1    <     >", "/dev/ttyUSB0    <FT232R>  (missing)"}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        if (step.choose >= 0) choose(d, step.choose);
+        present = step.present;
+        d.onTimer(settingswin::kPortWatchTimer);
+        EXPECT_EQ(lines(d), step.lines);
+    }
+    // "Set" on the missing line keeps what is stored; on the adapter, the hand-written option stays.
+    choose(d, 2);
+    d.onCommand(settingswin::kSetPort);
+    EXPECT_EQ(ProfileGetString(kParamIni, "DCB", "szDetectorComport", ""), "/dev/ttyUSB0    <FT232R>");
+    present = {usb0};
+    d.onTimer(settingswin::kPortWatchTimer);
+    d.onCommand(settingswin::kSetPort);
+    EXPECT_EQ(ProfileGetString(kParamIni, "DCB", "szCom", ""), "/dev/ttyUSB0:9600,n,8,1,echo");
+    EXPECT_EQ(restarts, 0);
+}
+
+TEST_F(Settings, StartUpFormSaysWhyThePortDidNotOpenAndWatchesOnlyWhileShown) {
+    BoxRecorder boxes;
+    Wire().openError = "/dev/ttyUSB0 is in use by another program (minicom pid 42); close that program and try again";
+    CSettings d(CSettings::StartUpForm);
+    EXPECT_FALSE(d.timerActive(settingswin::kPortWatchTimer));
+    d.show();
+    EXPECT_TRUE(d.timerActive(settingswin::kPortWatchTimer));
+    for (int i = 0; i < 10 && boxes.calls.empty(); ++i) QCoreApplication::processEvents();
+    ASSERT_EQ(boxes.calls.size(), 1u);
+    EXPECT_EQ(boxes.calls[0].text, Wire().openError);
+    EXPECT_EQ(boxes.calls[0].caption, "Error");
+    d.hide();
+    EXPECT_FALSE(d.timerActive(settingswin::kPortWatchTimer));
 }
 
 }  // namespace

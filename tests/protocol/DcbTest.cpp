@@ -2,6 +2,7 @@
 
 #include "link/CommDriver.h"
 #include "protocol/Dcb.h"
+#include "wire/PortName.h"
 
 namespace {
 
@@ -31,7 +32,8 @@ TEST(ParseDCB, AcceptsAndRefuses) {
     }
     for (const char* text : {"COM0:9600,n,8,1", "COM100:9600,n,8,1", "COM1:1200,n,8,1", "COM1:9600,x,8,1",
                              "COM1:9600,n,9,1", "COM1:9600,n,8,0", "COM1:9600,n,8", "COM1:9600,n,8,1,1",
-                             "COM1 9600,n,8,1", "LPT1:9600,n,8,1", "COM1:96a0,n,8,1", ""}) {
+                             "COM1 9600,n,8,1", "LPT1:9600,n,8,1", "COM1:96a0,n,8,1", "",
+                             "COM1:9600,n,8,1,rs485,rs485", "COM1:9600,n,8,1,echo,bogus", "COM1:9600,n,8,1,"}) {
         PortDescription p;
         p.portName = "untouched";
         EXPECT_FALSE(ParseDCB(text, &p)) << text;
@@ -44,6 +46,33 @@ TEST(ParseDCB, AcceptsAndRefuses) {
     EXPECT_TRUE(ParseDCB(longest + tail, &p));
     EXPECT_EQ(ModeString(p), longest + tail);
     EXPECT_FALSE(ParseDCB(longest + "x" + tail, &p));
+}
+
+// The options ride along to the driver and the library, and a description
+// without them stays as it was.
+TEST(ParseDCB, LineOptions) {
+    struct Case {
+        const char* text;
+        bool rs485, echo;
+        const char* mode;
+    } const cases[] = {
+        {"/dev/ttyS1:9600,n,8,1", false, false, "/dev/ttyS1:9600,n,8,1"},
+        {"/dev/ttyS1:9600,n,8,1,rs485", true, false, "/dev/ttyS1:9600,n,8,1,rs485"},
+        {"COM2:19200,e,8,1,ECHO", false, true, "COM2:19200,e,8,1,echo"},
+        {"/dev/ttyUSB0:9600,n,8,1,echo,rs485", true, true, "/dev/ttyUSB0:9600,n,8,1,rs485,echo"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        PortDescription p;
+        ASSERT_TRUE(ParseDCB(c.text, &p));
+        EXPECT_EQ(p.rs485, c.rs485);
+        EXPECT_EQ(p.echo, c.echo);
+        EXPECT_EQ(ModeString(p), c.mode);
+        LineSettings s;
+        ASSERT_TRUE(BuildLineSettings(ModeString(p), &s));
+        EXPECT_EQ(s.rs485, c.rs485);
+        EXPECT_EQ(s.echo, c.echo);
+    }
 }
 
 }  // namespace

@@ -41,6 +41,7 @@ inline std::vector<wsim::DetectorConfig> demo() { return wsim::demoLine(); }
 struct Options {
     bool fast = true;                    // no pacing and no answer latency
     const wsim::Clock* clock = nullptr;  // detector time; null: the steady clock
+    bool echo = false;                   // the line hands every host byte back first
 };
 
 // Starts a line; null (with *error) when it cannot.
@@ -49,6 +50,7 @@ inline std::unique_ptr<wsim::Line> start(const std::vector<wsim::DetectorConfig>
     wsim::LineOptions lo;
     lo.fast = o.fast;
     lo.clock = o.clock;
+    lo.echo = o.echo;
     lo.seed = 7;  // the same nonces on every run
     auto line = std::make_unique<wsim::Line>(lo);
     for (const auto& d : detectors) line->addDetector(d);
@@ -66,8 +68,9 @@ protected:
         line = testline::start(detectors, o, &error);
         ASSERT_TRUE(line) << error;
     }
-    // Opens the host's wire (ResetWire(); ParseDCB(path:baud,n,8,1, &Wire().port);
-    // OpenModbusContext()) with `address` selected. Defined in TestLineWire.h.
+    // Opens the host's wire (ResetWire(); ParseDCB(path:baud,n,8,1[,echo], &Wire().port);
+    // OpenModbusContext()) with `address` selected; ",echo" on an echoing
+    // line. Defined in TestLineWire.h.
     inline void openWire(uint8_t address, unsigned baud = 9600);
     // Resets the wire when openWire opened it, then stops the line.
     void TearDown() override {

@@ -11,6 +11,7 @@ inline void TestLine::openWire(uint8_t address, unsigned baud) {
     resetWire_ = &ResetWire;
     ResetWire();
     Wire().slave = address;
-    ASSERT_TRUE(ParseDCB(line->slavePath() + ":" + std::to_string(baud) + ",n,8,1", &Wire().port));
+    ASSERT_TRUE(ParseDCB(line->slavePath() + ":" + std::to_string(baud) + ",n,8,1" + (line->echoes() ? ",echo" : ""),
+                         &Wire().port));
     ASSERT_NE(OpenModbusContext(), nullptr);
 }
