@@ -10,7 +10,7 @@
 #include <fstream>
 #include <random>
 
-#include "GuiSupport.h"
+#include "MainWindowLine.h"
 #include "app/shell/CTesselMain.h"
 #include "shell/StartUp.h"
 #include "support/TempFolder.h"
@@ -29,23 +29,10 @@ long residentBytes() {
     return resident * ::sysconf(_SC_PAGESIZE);
 }
 
-class FaultSoak : public TestLine {
+class FaultSoak : public MainWindowLine {
 protected:
-    void SetUp() override {
-        resetShell();
-        // A lone detector: an answer "from another address" names one nobody is at.
-        ASSERT_NO_FATAL_FAILURE(startLine({testline::ir(1)}));
-        std::ofstream("Param.ini") << "[DCB]\nszCom=" << line->slavePath() << ":9600,n,8,1\n[VantorD]\niGood=1\n";
-        LoadHostSettings();
-        ASSERT_TRUE(OpenDetectorLink([] { return false; }));
-        window = std::make_unique<CTesselMain>(CTesselMain::Options{});
-        window->show();
-    }
-    void TearDown() override {
-        window.reset();
-        resetShell();
-        TestLine::TearDown();
-    }
+    // A lone detector: an answer "from another address" names one nobody is at.
+    void SetUp() override { openOn({testline::ir(1)}); }
     // One random fault, in the simulator's own control language; what undoes it.
     std::string fault(std::mt19937& random) {
         auto pick = [&](int lo, int hi) { return std::to_string(std::uniform_int_distribution<int>(lo, hi)(random)); };
@@ -71,8 +58,6 @@ protected:
         return alive;
     }
 
-    TempFolder folder;
-    std::unique_ptr<CTesselMain> window;
 };
 
 TEST_F(FaultSoak, RandomFaultsThenNone) {

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <thread>
 
-#include "GuiSupport.h"
+#include "MainWindowLine.h"
 #include "app/network/CSelect.h"
 #include "app/shell/CTesselMain.h"
 #include "network/CSelectIds.h"
@@ -18,29 +18,12 @@
 
 namespace {
 
-class MainWindowOnDemoLine : public TestLine {
+class MainWindowOnDemoLine : public MainWindowLine {
 protected:
-    void SetUp() override {
-        resetShell();
-        ASSERT_NO_FATAL_FAILURE(startLine(testline::demo()));
-        std::ofstream("Param.ini") << "[DCB]\nszCom=" << line->slavePath() << ":9600,n,8,1\n[VantorD]\niGood=1\n";
-        LoadHostSettings();
-        ASSERT_TRUE(OpenDetectorLink([] { return false; }));
-        window = std::make_unique<CTesselMain>(CTesselMain::Options{});
-        window->show();
-    }
-    void TearDown() override {
-        window.reset();
-        resetShell();
-        TestLine::TearDown();
-    }
+    void SetUp() override { openOn(testline::demo()); }
     bool showsDetector(const std::string& address) {
         return pumpUntil([&] { return window->text(ctl::Address) == address && window->text(ctl::CommState) == "ONLINE"; });
     }
-
-    const std::filesystem::path buildFolder = std::filesystem::current_path();
-    TempFolder folder;
-    std::unique_ptr<CTesselMain> window;
 };
 
 TEST_F(MainWindowOnDemoLine, PollsAndShowsTheDetector) {
