@@ -36,6 +36,10 @@ modbus_t* modbus_new_rtu(const char* port, int baud, char parity, int data_bit, 
                          uint8_t* write_flag, int reserved);
 int modbus_set_slave(modbus_t* ctx, int slave);
 int modbus_connect(modbus_t* ctx);
+// Connects the context to fd in place of its port: one end of a socket pair
+// that stands in for the line in tests and fuzzing. The context owns fd from
+// here on (closed on failure too). 0, or -1 with errno.
+int modbus_connect_fd(modbus_t* ctx, int fd);
 int modbus_set_debug(modbus_t* ctx, int flag);
 int modbus_set_proto(modbus_t* ctx, int mode);
 int modbus_flush(modbus_t* ctx);
