@@ -1,8 +1,11 @@
 #include "protocol/Registers.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <vector>
 
 #include "protocol/LinkBackend.h"
+#include "protocol/ModbusRtu.h"
 #include "util/Log.h"
 
 namespace {
@@ -38,6 +41,16 @@ int read(uint8_t function, unsigned count, unsigned first, uint16_t* destination
     return rc;
 }
 
+// A write is acknowledged only by the echo of what was written: function,
+// address and value (6) or count (16). Any other reply reports a write that
+// did not happen.
+int echoed(int rc, const std::vector<uint8_t>& pdu, const uint8_t* reply) {
+    if (rc <= 0 || std::equal(pdu.begin(), pdu.begin() + 5, reply + 1)) return rc;
+    ProtocolLog("Standard function %u> the reply echoes another write", pdu[0]);
+    errno = EMBBADDATA;
+    return -1;
+}
+
 }  // namespace
 
 int ReadInputRegisters(unsigned count, unsigned firstAddress, uint16_t* destination) {
@@ -55,7 +68,7 @@ int WriteSingleRegister(uint16_t value, unsigned address) {
     pdu.push_back(static_cast<uint8_t>(value));
     pdu.push_back(static_cast<uint8_t>(value >> 8));
     uint8_t reply[8];
-    return exchange(pdu, reply, sizeof reply);
+    return echoed(exchange(pdu, reply, sizeof reply), pdu, reply);
 }
 
 int WriteMultipleRegisters(unsigned count, unsigned firstAddress, const uint16_t* values) {
@@ -69,5 +82,5 @@ int WriteMultipleRegisters(unsigned count, unsigned firstAddress, const uint16_t
         pdu.push_back(static_cast<uint8_t>(values[i] >> 8));
     }
     uint8_t reply[8];
-    return exchange(pdu, reply, sizeof reply);
+    return echoed(exchange(pdu, reply, sizeof reply), pdu, reply);
 }
