@@ -9,6 +9,7 @@ packages=(
   libsimpleini-dev
   python3 python3-pymodbus python3-serial python3-serial-asyncio mbpoll
   qt6-base-dev qt6-serialport-dev libx11-dev xvfb xauth
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()
