@@ -59,17 +59,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         answers.push_back(std::move(answer));
     }
 
-    SocketLine line;
-    w.ctx = line.ctx();
-    modbus_set_slave(w.ctx, static_cast<int>(w.slave));
-    SetLinkBackend(&ModbusBackend());
-    line.serve(answers, false);
-
+    const bool keepOpen = in.ConsumeBool();
     for (size_t i = 0; i < calls.size(); ++i) {
         const Call& c = calls[i];
         const std::vector<uint8_t>& reply = answers[i];  // what the host read is a prefix of it
+        // A line of its own for each call: a reply cut short ends at once
+        // unless the line stays open.
+        SocketLine line;
+        w.ctx = line.ctx();
+        modbus_set_slave(w.ctx, static_cast<int>(w.slave));
+        SetLinkBackend(&ModbusBackend());
+        line.serve({reply}, keepOpen);
         std::vector<uint16_t> words(c.count, kUntouched);
         const int rc = run(c, words);
+        SetLinkBackend(nullptr);
+        w.ctx = nullptr;
         const bool read = c.function == 3 || c.function == 4;
         // A read fills the caller's words only from a reply of the asked size.
         if (read && rc != static_cast<int>(c.count))
@@ -85,7 +89,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             else FUZZ_CHECK(rc == static_cast<int>(c.count));
         }
     }
-    SetLinkBackend(nullptr);
-    w.ctx = nullptr;
     return 0;
 }

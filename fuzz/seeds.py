@@ -101,7 +101,15 @@ def registers():
     i.int(len(WRITE6), 0, 300).bytes(WRITE6).flag(False)
     i.int(0, 0, 4).int(2, 1, 125, 32).int(0, 0, 0xFFFF, 32).int(0, 0, 0xFFFF, 16).int(0, 0, 0xFFFF, 16)
     i.int(len(EXCEPTION), 0, 300).bytes(EXCEPTION).flag(False)
-    return i
+    return i.flag(False)  # the line hangs up after each reply
+
+
+def echo_differs():
+    """A write of 0x0500 to register 0 that the reply echoes as 0x0501."""
+    reply = frame([1, 6, 0, 0, 1, 5])
+    i = Input().int(1, 1, 247, 32).int(1, 1, 4)
+    i.int(2, 0, 4).int(1, 1, 125, 32).int(0, 0, 0xFFFF, 32).int(0x0500, 0, 0xFFFF, 16)
+    return i.int(len(reply), 0, 300).bytes(reply).flag(False).flag(False)
 
 
 def profile():
@@ -123,7 +131,7 @@ def sim_frames():
 
 SEEDS.update({
     "transport": [transport(False), transport(True)],
-    "registers": [registers()],
+    "registers": [registers(), echo_differs()],
     "records": [STATUS, SETUP, ELEVATE, FAULTS],
     "secret_mask": [
         Input().flag(True).int(148, 115, 163, 32).int(40, 0, 0xFFFF, 16).bytes(request(1, 148, [0, 0], b"\x02" + b"admin".ljust(17, b"\x00"))),

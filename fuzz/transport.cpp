@@ -75,23 +75,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         answers.push_back(std::move(answer));
     }
 
-    std::unique_ptr<SocketLine> line;
     RawAnswers rawLink;
     if (raw) {
         rawLink.answers.assign(answers.begin(), answers.end());
         LinkModeWord() = LINK_RAW;
         SetLinkBackend(&rawLink);
-    } else {
-        line = std::make_unique<SocketLine>();
-        w.ctx = line->ctx();
-        modbus_set_slave(w.ctx, static_cast<int>(w.slave));
-        SetLinkBackend(&ModbusBackend());
-        line->serve(answers, keepOpen);
     }
-
-    for (const Get& g : gets) {
+    for (size_t i = 0; i < gets.size(); ++i) {
+        const Get& g = gets[i];
+        // A line of its own for each Get: an answer cut short ends at once
+        // unless the line stays open.
+        std::unique_ptr<SocketLine> line;
+        if (!raw) {
+            line = std::make_unique<SocketLine>();
+            w.ctx = line->ctx();
+            modbus_set_slave(w.ctx, static_cast<int>(w.slave));
+            SetLinkBackend(&ModbusBackend());
+            line->serve({answers[i]}, keepOpen);
+        }
         std::vector<uint8_t> buffer(g.responseSize);  // exactly the caller's room
         const int r = ModbusGet(0, g.command, w.ctx, buffer.data(), g.responseSize, 0, 20);
+        if (!raw) {
+            // The context belongs to the line, which closes it.
+            SetLinkBackend(nullptr);
+            w.ctx = nullptr;
+        }
         if (r <= 2) continue;
         // Taken as an answer: a whole record frame within the room, remembered.
         const size_t n = static_cast<size_t>(r);
@@ -103,10 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK_KNOWN_FAULT(buffer[4] == g.command);
         FUZZ_CHECK_KNOWN_FAULT(buffer[0] <= 247);
     }
-    // The context belongs to the line, which closes it.
     SetLinkBackend(nullptr);
-    w.ctx = nullptr;
-    line.reset();
     ResetWire();
     return 0;
 }
