@@ -31,7 +31,12 @@ void ResetComproc() {
 
 int comprocByte(uint8_t b) {
     ComprocState& f = gFrame;
-    if (f.state == 0) f.crc.reset();
+    // A frame starts afresh here, also right after a good one, whose bytes
+    // stay for the copy until then.
+    if (f.state == 0) {
+        f.crc.reset();
+        f.headerCount = 0;
+    }
     f.crc.add(b);
     if (f.state >= 0 && f.state < static_cast<int>(kComprocHeaderSize) &&
         f.headerCount < kComprocHeaderSize)
@@ -96,6 +101,7 @@ int comprocByte(uint8_t b) {
             if (f.dataCount == f.length - 9) {
                 if (f.crc.good()) {
                     f.dataCount -= 2;
+                    f.state = 0;
                     return 1;
                 }
                 ProtocolLog("comproc: CRC16 error... (Data bytes read %u)", f.dataCount);

@@ -19,6 +19,10 @@ bool ParseDCB(const std::string& text, PortDescription* out) {
     PortDescription p;
     if (path) {
         p.portName = text.substr(0, colon);
+        // The driver reads ';' as the start of a comment and trims blanks, so
+        // such a path would name another device or other settings there.
+        if (p.portName.find(';') != std::string::npos || std::isspace(static_cast<unsigned char>(p.portName.back())))
+            return false;
     } else {
         unsigned n;
         if (!ParseDecimal(lower.substr(3, colon - 3), &n) || n < 1 || n > 99) return false;

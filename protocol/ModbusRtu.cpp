@@ -1,5 +1,7 @@
 #include "protocol/ModbusRtu.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -161,6 +163,18 @@ int modbus_connect(modbus_t* ctx) {
     if (!ctx->port.open(ctx->settings)) {
         ctx->connectError = ctx->port.lastError();
         DebugLog("modbus_connect: %s", ctx->connectError.c_str());
+        return failWith(EIO);
+    }
+    return 0;
+}
+
+int modbus_connect_fd(modbus_t* ctx, int fd) {
+    if (!alive(ctx, "modbus_connect_fd")) {
+        if (fd >= 0) ::close(fd);
+        return -1;
+    }
+    if (!ctx->port.adopt(fd, ctx->settings)) {
+        DebugLog("modbus_connect_fd: %s", ctx->port.lastError().c_str());
         return failWith(EIO);
     }
     return 0;

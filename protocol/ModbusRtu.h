@@ -50,6 +50,10 @@ int modbus_rtu_set_echo(modbus_t* ctx, int on);
 // Why the last modbus_connect failed, for people; empty after a success.
 const char* modbus_connect_error(const modbus_t* ctx);
 int modbus_connect(modbus_t* ctx);
+// Connects the context to fd in place of its port: one end of a socket pair
+// that stands in for the line in tests and fuzzing. The context owns fd from
+// here on (closed on failure too). 0, or -1 with errno.
+int modbus_connect_fd(modbus_t* ctx, int fd);
 int modbus_set_debug(modbus_t* ctx, int flag);
 int modbus_set_proto(modbus_t* ctx, int mode);
 int modbus_flush(modbus_t* ctx);

@@ -10,6 +10,7 @@ packages=(
   python3 python3-pymodbus python3-serial python3-serial-asyncio mbpoll
   qt6-base-dev qt6-serialport-dev libx11-dev xvfb xauth
   lintian librsvg2-bin
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

@@ -6,7 +6,6 @@
 namespace wsim {
 
 namespace {
-constexpr int64_t kElevationMs = 300'000;
 constexpr int64_t kBaudRevertMs = 15 * 60'000;
 constexpr int64_t kRebootSilentMs = 1'500;
 constexpr int64_t kStartupStateMs = 5'000;

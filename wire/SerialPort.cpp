@@ -128,11 +128,27 @@ bool SerialPort::open(const LineSettings& s) {
         echoSeen_ = 0;
         echoFault_ = false;
     }
-    // Drop any stale wake-up.
+    dropWakeUps();
+    return true;
+}
+
+bool SerialPort::adopt(int fd, const LineSettings& s) {
+    close();
+    settings_ = s;
+    error_.clear();
+    fd_ = fd;
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0)
+        return fail(std::string("cannot take over descriptor: ") + std::strerror(errno));
+    dropWakeUps();
+    return true;
+}
+
+// Drops any stale wake-up.
+void SerialPort::dropWakeUps() {
     uint8_t junk[16];
     while (wake_[0] >= 0 && ::read(wake_[0], junk, sizeof junk) > 0) {
     }
-    return true;
 }
 
 bool SerialPort::enableRs485() {

@@ -38,6 +38,11 @@ public:
     // applies the settings. On failure the port stays closed and lastError()
     // says why in one line (PortOpenErrorText for what stops the open).
     bool open(const LineSettings& settings);
+    // Takes over fd, which stands in for a line (one end of a socket pair in
+    // tests and fuzzing): nothing is configured, the settings only time the
+    // reads. The port owns fd from here on; false (and fd closed) when it is
+    // not a descriptor.
+    bool adopt(int fd, const LineSettings& settings);
     void close();
     bool isOpen() const { return fd_ >= 0; }
     const LineSettings& settings() const { return settings_; }
@@ -101,6 +106,7 @@ private:
     size_t takeEcho(uint8_t* buf, size_t n);
     bool awaitEcho(size_t n);
     void settleAfterFault();
+    void dropWakeUps();
     int fd_ = -1;
     int wake_[2] = {-1, -1};
     LineSettings settings_;

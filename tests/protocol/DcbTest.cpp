@@ -33,7 +33,9 @@ TEST(ParseDCB, AcceptsAndRefuses) {
     for (const char* text : {"COM0:9600,n,8,1", "COM100:9600,n,8,1", "COM1:1200,n,8,1", "COM1:9600,x,8,1",
                              "COM1:9600,n,9,1", "COM1:9600,n,8,0", "COM1:9600,n,8", "COM1:9600,n,8,1,1",
                              "COM1 9600,n,8,1", "LPT1:9600,n,8,1", "COM1:96a0,n,8,1", "",
-                             "COM1:9600,n,8,1,rs485,rs485", "COM1:9600,n,8,1,echo,bogus", "COM1:9600,n,8,1,"}) {
+                             "COM1:9600,n,8,1,rs485,rs485", "COM1:9600,n,8,1,echo,bogus", "COM1:9600,n,8,1,",
+                             // what the driver would read as a comment, or trim
+                             "/dev/tty;S0:9600,n,8,1", "/dev/ttyS0 :9600,n,8,1"}) {
         PortDescription p;
         p.portName = "untouched";
         EXPECT_FALSE(ParseDCB(text, &p)) << text;

@@ -59,4 +59,25 @@ TEST_F(Registers, OnlyAMatchingNormalReplyIsData) {
     }
 }
 
+// A write is acknowledged only by its own echo.
+TEST_F(Registers, AWriteNotEchoedFails) {
+    const uint16_t values[2] = {0x1234, 0xABCD};
+    struct Case {
+        const char* name;
+        Bytes reply;
+        int (*write)(const uint16_t*);
+    } const cases[] = {
+        {"other value", withCrc({1, 6, 0, 1, 0x35, 0x12}), [](const uint16_t* v) { return WriteSingleRegister(v[0], 1); }},
+        {"other register", withCrc({1, 6, 0, 2, 0x34, 0x12}), [](const uint16_t* v) { return WriteSingleRegister(v[0], 1); }},
+        {"other count", withCrc({1, 16, 0x27, 0x12, 0, 1}), [](const uint16_t* v) { return WriteMultipleRegisters(2, 10002, v); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        peer.serve([&](const Bytes&) { return c.reply; });
+        EXPECT_EQ(c.write(values), -1);
+        EXPECT_EQ(errno, EMBBADDATA);
+        peer.stop();
+    }
+}
+
 }  // namespace

@@ -1,0 +1,23 @@
+// The record codecs on answers of any size: header, status, fault words,
+// elevation result and setup lock state.
+#include <vector>
+
+#include "protocol/records/ElevationRecord.h"
+#include "protocol/records/FaultWords.h"
+#include "protocol/records/SetupRecord.h"
+#include "protocol/records/StatusRecord.h"
+#include "support/Check.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::vector<uint8_t> frame(data, data + size);  // a heap copy, so ASan sees its end
+    const std::span<const uint8_t> bytes(frame);
+    if (const auto h = DecodeHeader(bytes)) FUZZ_CHECK(size >= kHeaderSize && h->address == frame[0]);
+    if (const auto s = DecodeStatus(bytes)) {
+        FUZZ_CHECK(s->level <= 2 && s->elevationLevel() <= 3 && s->minutesLeft() < 64);
+        FUZZ_CHECK(s->header.nonce == DecodeHeader(bytes)->nonce);
+    }
+    if (DecodeFaultWords(bytes)) FUZZ_CHECK(size == kFaultWordsFrameSize);
+    if (ElevationGranted(bytes)) FUZZ_CHECK(size == kElevationRecordSize);
+    if (SetupLocked(bytes)) FUZZ_CHECK(size >= kSetupAnswerSize);
+    return 0;
+}
