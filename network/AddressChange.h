@@ -21,7 +21,8 @@ struct AddressChangeOutcome {
 };
 
 // ADMIN elevation (prompting through `panel`), the probe of the new address,
-// the change, which must report success, and the new address selected. On
+// the change, which must report success, and the new address selected and
+// read back (the detector's status answer from there). On
 // anything but Done the current address stays selected.
 AddressChangeOutcome ChangeAddressChecked(unsigned current, unsigned newAddress, Panel& panel,
                                           const std::string& caption = "Change Address");

@@ -1,6 +1,8 @@
 #include "network/NetworkPage.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "network/AddressBook.h"
 #include "network/CNetworkIds.h"
@@ -91,7 +93,12 @@ bool NetworkPage::command(int id) {
         collect();
         Book().rebuildList();
         if (id == kSaveAsStartup) {
-            if (!Book().saveAsStartup(iniFile_)) DebugLog("Saving the start-up network to %s failed", iniFile_.c_str());
+            if (!Book().saveAsStartup(iniFile_)) {
+                const std::string reason = std::strerror(errno);
+                DebugLog("Saving the start-up network to %s failed: %s", iniFile_.c_str(), reason.c_str());
+                panel_->ask("Saving the network to " + iniFile_ + " failed:\r\n" + reason, "Error",
+                            MB_OK | MB_ICONEXCLAMATION);
+            }
             return false;
         }
         changed_ = false;

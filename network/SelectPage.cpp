@@ -1,11 +1,11 @@
 #include "network/SelectPage.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "network/AddressBook.h"
 #include "network/AddressChange.h"
 #include "network/CSelectIds.h"
+#include "network/SetAddr.h"
 #include "protocol/Elevation.h"
 #include "protocol/Transport.h"
 #include "shell/Procedure.h"
@@ -16,15 +16,6 @@
 using namespace selectpage;
 
 namespace {
-
-// The leading decimal number of a field, 0 when there is none.
-unsigned leadingNumber(const std::string& text) {
-    const char* p = text.c_str();
-    while (*p == ' ') ++p;
-    char* end = nullptr;
-    const unsigned long v = std::strtoul(p, &end, 10);
-    return end == p || v > 0xFFFF ? 0 : static_cast<unsigned>(v);
-}
 
 constexpr unsigned kOk = MB_OK | MB_ICONEXCLAMATION;
 
@@ -45,7 +36,7 @@ void SelectPage::refresh() {
 void SelectPage::onRadio(int id) { panel_->setText(kAction, id == kNewRadio ? "Set New" : "Switch"); }
 
 void SelectPage::onAction() {
-    const unsigned number = leadingNumber(panel_->text(kAddress));
+    const unsigned number = SetAddr::parseAddress(panel_->text(kAddress)).value_or(0);
     const bool newAddress = panel_->check(kNewRadio) == 1;
     Shell().link().post([] { Wire().lastResponder = 255; });
     if (!newAddress) {
@@ -85,7 +76,7 @@ void SelectPage::onBurningTimer() {
 
 void SelectPage::onSpinReleased() {
     if (panel_->check(kSwitchRadio) != 1) return;
-    const unsigned number = leadingNumber(panel_->text(kAddress));
+    const unsigned number = SetAddr::parseAddress(panel_->text(kAddress)).value_or(0);
     if (number >= 1 && number <= 247 && number != hooks_.lastResponder()) hooks_.select(number, false);
 }
 

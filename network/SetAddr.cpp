@@ -48,8 +48,8 @@ std::vector<std::string> SetAddr::lines() const {
     std::vector<std::string> out;
     for (unsigned a = 1; a <= 247; ++a) {
         const auto name = Book().nameAt(a);
-        const std::string text = name ? name->name : "N/A";
-        if (namedOnly_ && text == "N/A") continue;
+        const std::string text = name ? name->name : kNoFriendlyName;
+        if (namedOnly_ && text == kNoFriendlyName) continue;
         char line[96];
         if (hideFriendly_)
             std::snprintf(line, sizeof line, "%3u", a);
@@ -122,7 +122,7 @@ void SetAddr::newAddress(unsigned address) {
         panel_->ask("No address change requested.", "Nothing done:", kInformation);
         return;
     }
-    if (const auto taken = Book().nameAt(address); taken && taken->name != "N/A") {
+    if (const auto taken = Book().nameAt(address); taken && taken->name != kNoFriendlyName) {
         panel_->ask(format("Address %u is already assigned to S/N %u, Name '%s'", address, taken->serial, taken->name),
                     format("Error: switching address %u to %u", start_, address), kInformation);
         return;

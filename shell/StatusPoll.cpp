@@ -75,9 +75,14 @@ void StatusPoll::answered(const StatusRecord& s, PollOutcome& out) {
     const unsigned address = s.header.address;
     out.status = s;
     out.failedBefore = failuresSinceGood_ > 0;
-    if (address == pending_ && panel_->text(ctl::AddressLabel) != "Address:") {
-        panel_->setText(ctl::AddressLabel, "Address:");
-        out.reachedPending = true;
+    // Asked once per switch: the label is the interface thread's, and reading
+    // it makes the worker wait for that thread.
+    if (pending_ && address == pending_) {
+        pending_ = 0;
+        if (panel_->text(ctl::AddressLabel) != "Address:") {
+            panel_->setText(ctl::AddressLabel, "Address:");
+            out.reachedPending = true;
+        }
     }
     if (!pictureChosen_) {
         const int code = s.pictureCode;

@@ -66,6 +66,10 @@ unsigned SerialPort::charTimeUs(const LineSettings& s) {
 
 bool SerialPort::fail(const std::string& what) {
     error_ = what;
+    // Our own exclusive mark would outlive the descriptor and lock the next
+    // opener out; a mark another opener holds is not ours to clear.
+    if (fd_ >= 0 && marked_) ::ioctl(fd_, TIOCNXCL);
+    marked_ = false;
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     return false;
@@ -93,6 +97,7 @@ bool SerialPort::open(const LineSettings& s) {
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) return fail(PortOpenErrorText(s.device, errno));
     if (::ioctl(fd_, TIOCEXCL) != 0 && errno != ENOTTY)
         return fail("cannot lock " + s.device + ": " + std::strerror(errno));
+    marked_ = true;
 
     termios t{};
     if (::tcgetattr(fd_, &t) != 0) return fail(s.device + " is not a serial port: " + std::strerror(errno));
@@ -164,7 +169,6 @@ bool SerialPort::enableRs485() {
         }
     }
     const int err = errno;
-    ::ioctl(fd_, TIOCNXCL);
     return fail("the driver of " + settings_.device + " does not support RS-485 direction control (TIOCSRS485: " +
                 std::strerror(err) + "); nothing was sent. Leave ',rs485' out for an adapter that switches by itself");
 }

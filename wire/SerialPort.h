@@ -112,6 +112,7 @@ private:
     LineSettings settings_;
     std::string error_;
     bool rs485Changed_ = false;
+    bool marked_ = false;  // this open set the line's exclusive mark
     serial_rs485 rs485Before_{};
 
     // One reader at a time, so that the echo is met in the order it arrives.

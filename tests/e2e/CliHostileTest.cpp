@@ -28,15 +28,18 @@ using Clock = std::chrono::steady_clock;
 constexpr uint8_t kDetector = 1;  // the one the program asks; set-address moves it to 9, where nobody is
 constexpr uint8_t kStatus = 120, kSetup = 119;
 
-// What an honest, unlocked detector at kDetector answers; nothing to other addresses.
+// What an honest, unlocked detector at kDetector answers; nothing to other
+// addresses, except its status at 9, where set-address reads it back.
 Bytes honest(const Bytes& rq) {
-    if (rq.size() < 8 || rq[0] != kDetector) return {};
+    if (rq.size() < 8) return {};
     const uint8_t fc = rq[1];
-    if (fc == 0xC8 || fc == 0xCA) {
+    const bool record = fc == 0xC8 || fc == 0xCA;
+    if (rq[0] != kDetector && !(rq[0] == 9 && record && rq[4] == kStatus)) return {};
+    if (record) {
         if (rq[4] != kStatus && rq[4] != kSetup) return {};
         Bytes data(rq[4] == kStatus ? 160 : 72, 0);
         if (rq[4] == kStatus) data[1] = 'N';
-        return recordAnswer(kDetector, data, 0x01020304, rq[4]);
+        return recordAnswer(rq[0], data, 0x01020304, rq[4]);
     }
     if (fc == 3 || fc == 4) {
         Bytes f{kDetector, fc, uint8_t(rq[5] * 2)};
@@ -181,8 +184,10 @@ const Command kCommands[7] = {
     {"poll", 100 + 500 + 185 + 50 + 1000},
     {"read-holding 40001 2", 200 + 2000 + 10 + 50 + 1000},
     {"write-register 40002 0001", 200 + 2000 + 10 + 50 + 1000},
-    // The setup record, the probe of the new address (nobody answers there), the change.
-    {"set-address 9", (100 + 500 + 93 + 50) + (200 + 2000 + 70 + 50) + (1000 + 10 + 50) + 1000},
+    // The setup record, the probe of the new address (nobody answers there), the
+    // change, and the status read back from there (two tries).
+    {"set-address 9",
+     (100 + 500 + 93 + 50) + (200 + 2000 + 70 + 50) + (1000 + 10 + 50) + (2 * (100 + 500 + 185) + 100) + 1000},
     {"--raw get D_SETUP2HOST", 500 + 1000 + 1000},
     {"--raw poll", 500 + 1000 + 1000},
 };
