@@ -141,7 +141,9 @@ int CliSession::get(const std::vector<std::string>& args) {
     const int r = ModbusGet(static_cast<unsigned>(payload.size()), *cmd, Wire().ctx, buffer.data(),
                             static_cast<unsigned>(size), static_cast<unsigned>(wait), static_cast<unsigned>(timeout));
     const std::string failure = r == static_cast<int>(size) ? "" : transportError(r);
-    const std::span<uint8_t> answer(buffer.data(), r > 0 ? std::min<size_t>(static_cast<size_t>(r), size) : 0);
+    // Results up to 2 are not frames (2: an answer too long for the buffer),
+    // so the buffer still holds the request's payload: nothing to show.
+    const std::span<uint8_t> answer(buffer.data(), r > 2 ? std::min<size_t>(static_cast<size_t>(r), size) : 0);
     // A setup record's passwords never reach the output.
     MaskSecrets(answer, DumpFrom::Address, Side::Answer, *cmd);
     if (json_) {
