@@ -33,6 +33,9 @@ struct ShellState {
     DetectorView detector;
     // Set around a procedure's exchanges so that the poll clock sends no tick.
     std::atomic<bool> busy{false};
+    // Set while the console's script runs: windows compare before closing and
+    // save their pictures under the script's names.
+    std::atomic<bool> scriptRunning{false};
     // Set while a baud-rate switch waits for a whole answer at the new speed.
     std::atomic<bool> waitingForResponse{false};
 

@@ -1,6 +1,8 @@
 #pragma once
 #include <atomic>
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 // A window as the logic beside it sees it: controls by number, list lines,
@@ -40,6 +42,14 @@ public:
     virtual int ask(const std::string& text, const std::string& caption, unsigned flags) = 0;
     // A line typed by the user (a password when `secret`); nullopt on Cancel.
     virtual std::optional<std::string> askText(const std::string& prompt, const std::string& caption, bool secret) = 0;
+    // "Detector Permissions": the two passwords, each typed twice, stored into
+    // the fields only when the user confirms (true). A panel that cannot ask
+    // answers false, as a Cancel.
+    virtual bool askPasswords(std::span<uint8_t> maint, std::span<uint8_t> admin) {
+        (void)maint;
+        (void)admin;
+        return false;
+    }
 
     // The user asked the running procedure to stop; waits on the link worker
     // end early once it is set.

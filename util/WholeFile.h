@@ -1,0 +1,15 @@
+#pragma once
+// Files the tool writes are written whole or not at all: the bytes go to a
+// temporary file beside the target, which replaces the target only once it
+// is complete on disk.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+// False (errno says why) when anything failed; the target is then as it was.
+bool WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes);
+// The file's bytes; nullopt when it cannot be read or is longer than `maxSize`.
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, size_t maxSize);
