@@ -74,13 +74,19 @@ Setup::Setup(bool modal, QWidget* parent)
     f3->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     QObject::connect(f3, &QAction::triggered, this, [this] { onCommand(w::kApplyKey); });
     addAction(f3);
-    QObject::connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
-        if (old && isAncestorOf(old) && !(now && isAncestorOf(now))) focusLeft();
-    });
+    focusWatch_ = QObject::connect(qApp, &QApplication::focusChanged, this,
+                                   [this](QWidget* old, QWidget* now) {
+                                       if (old && isAncestorOf(old) && !(now && isAncestorOf(now)))
+                                           focusLeft();
+                                   });
     if (modal_) RegisterWindow(slot::Setup, this);
 }
 
-Setup::~Setup() { UnregisterWindow(slot::Setup, this); }
+Setup::~Setup() {
+    // The controls going with the window move the focus too.
+    QObject::disconnect(focusWatch_);
+    UnregisterWindow(slot::Setup, this);
+}
 
 void Setup::build() {
     auto* layout = new QVBoxLayout(this);

@@ -57,4 +57,5 @@ private:
     bool filled_ = false;  // the controls show a record: changes count from here
     bool dirty_ = false;   // changed since the fill: Apply was enabled once
     std::function<void()> onVerified_;
+    QMetaObject::Connection focusWatch_;
 };
