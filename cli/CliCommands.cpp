@@ -63,6 +63,10 @@ const char* CliSession::usage() {
            "  locate                      (the address of the one detector on the line)\n"
            "  elevate 1|2                 (MAINT or ADMIN; the password is read from standard input)\n"
            "  set-address NEW             (locked detector: the ADMIN password from standard input)\n"
+           "  setup read [--out FILE]     (NAME=VALUE per setup field; FILE: the 72 record bytes)\n"
+           "  setup burn FILE             (FILE: NAME=VALUE lines or 72 record bytes; prints verified\n"
+           "                              or No changes made; locked detector: the ADMIN password\n"
+           "                              from standard input)\n"
            "  run FILE|-                  (the commands above, one per line; each elevate line\n"
            "                              takes the next line of standard input)\n"
            "exit status: 0 done, 1 the detector(s) did not do it, 2 bad command line or port\n";
@@ -93,6 +97,7 @@ int CliSession::run(const std::vector<std::string>& args) {
     if (c == "search") return search(args);
     if (c == "locate") return locate(args);
     if (c == "elevate") return elevate(args);
+    if (c == "setup") return setup(args);
     return usageError("unknown command '" + c + "'");
 }
 

@@ -10,6 +10,8 @@
 #include "cli/CliPanel.h"
 #include "protocol/records/StatusRecord.h"
 
+struct SetupState;
+
 // Exit statuses of every command.
 constexpr int kCliOk = 0;
 constexpr int kCliFailed = 1;  // the detector did not answer as asked
@@ -47,6 +49,12 @@ private:
     int search(const std::vector<std::string>& args);
     int locate(const std::vector<std::string>& args);
     int elevate(const std::vector<std::string>& args);
+    int setup(const std::vector<std::string>& args);
+    int setupRead(const std::string& outFile);
+    int setupBurn(const std::string& file);
+    // The setup dialog's opening read, after a status request; nothing (the
+    // reason on standard error) when the detector did not give its record.
+    std::optional<SetupState> openSetup();
     int usageError(const std::string& what);
     nlohmann::ordered_json pollJson(const std::optional<StatusRecord>& answer, int result);
     nlohmann::ordered_json getJson(const std::string& name, unsigned command, const std::vector<uint8_t>& payload,

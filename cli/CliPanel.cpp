@@ -18,11 +18,15 @@ int CliPanel::check(int id) const {
 }
 
 int CliPanel::ask(const std::string& text, const std::string& caption, unsigned flags) {
-    // One line per message: the box's line breaks become blanks.
+    // One line per message: each run of the box's line breaks becomes one blank.
     std::string shown;
-    for (char c : text)
-        if (c != '\r') shown += c == '\n' ? ' ' : c;
-    err_ << caption << ": " << shown << "\n";
+    for (char c : text) {
+        const bool lineBreak = c == '\r' || c == '\n';
+        if (!lineBreak) shown += c;
+        else if (!shown.empty() && shown.back() != ' ') shown += ' ';
+    }
+    // Some captions carry their own colon ("Note:").
+    err_ << caption << (!caption.empty() && caption.back() == ':' ? " " : ": ") << shown << "\n";
     const unsigned buttons = flags & 0xF;
     return buttons == MB_YESNO || buttons == MB_YESNOCANCEL ? IDYES : IDOK;
 }
