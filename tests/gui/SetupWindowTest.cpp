@@ -13,6 +13,7 @@
 #include "app/config/C420Settings.h"
 #include "app/config/Setup.h"
 #include "app/kit/WindowTable.h"
+#include "config/C2PasswordsIds.h"
 #include "config/Levels420Ids.h"
 #include "config/SetupIds.h"
 #include "shell/WindowSlots.h"
@@ -183,6 +184,26 @@ TEST(SetupLevelWindows, OpeningWithAndWithoutADetector) {
     uvir.onCommand(levels420win::kOk);
     ASSERT_TRUE(uvir.result());
     EXPECT_EQ((*uvir.result())[1], 20);
+}
+
+// A procedure's password question: the window types into copies, which
+// reach the fields only on a confirmed OK.
+TEST(SetupPasswords, ConfirmedOnTheWindowCopiedBackToTheProcedure) {
+    using namespace passwordswin;
+    resetShell();
+    C2Passwords::InstallAsPrompt();
+    Dialog owner;
+    std::array<uint8_t, 17> maint{}, admin{};
+    for (const char* typed : {"", "mpass"}) {
+        whenOpen<C2Passwords>([typed](C2Passwords& p) {
+            for (int id : {kMaint, kMaintAgain, kAdmin, kAdminAgain}) p.setText(id, typed);
+            p.onCommand(*typed ? IDOK : IDCANCEL);
+        });
+        bool confirmed = false;
+        onLink([&] { confirmed = owner.panel()->askPasswords(maint, admin); });
+        EXPECT_EQ(confirmed, *typed != 0);
+        EXPECT_STREQ(reinterpret_cast<const char*>(admin.data()), typed);
+    }
 }
 
 // The page: the main window's Enter applies it while "Apply Changes" is
