@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QToolTip>
 
 #include "MainWindowLine.h"
 #include "app/config/C2Passwords.h"
@@ -81,6 +82,8 @@ TEST_F(SetupWindow, ModalDialogBurnsOnceAndClosesWithOk) {
     EXPECT_TRUE(dialog.isChecked(w::kNotSet));
     EXPECT_FALSE(dialog.isEnabled(w::kApply));
     EXPECT_FALSE(dialog.isEnabled(w::kIrOnly));  // IR model: no channels to choose
+    click(dialog, w::kExplosion);                // with an alarm delay: the note beside it
+    EXPECT_TRUE(QToolTip::text().startsWith("When \u201cExplosion\u201d is selected"));
     pollingOff();
 
     // A refused value: the message, the focus on its text, nothing sent.
