@@ -178,7 +178,6 @@ TEST(SetupLevelWindows, OpeningWithAndWithoutADetector) {
     EXPECT_EQ(none.item(levels420win::kFirstEdit + 7), nullptr);
 
     CUV420Settings uvir(levels, true, true);
-    EXPECT_EQ(uvir.templateId(), levels420win::kUvirTemplate);
     uvir.show();
     ASSERT_TRUE(pumpUntil([&] { return !boxes.calls.empty(); }));
     EXPECT_EQ(uvir.text(levels420win::kFirstEdit + 1), "2");
