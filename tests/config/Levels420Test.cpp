@@ -5,30 +5,17 @@
 #include "config/Levels420.h"
 
 TEST(Levels420, TypedLevelsAndTheirText) {
-    const std::pair<const char*, std::optional<uint8_t>> cases[] = {
-        {"4.5", 45},
-        {"0.1", 1},
-        {"16", 160},
-        {"2.3", 23},
-        {" 25.5 ", 255},
-        {"+4", 40},
-        {"-0", 0},
-        // Only the first 16 characters count.
-        {"00000000000000015", 10},
-        {"0000000000000001x", 10},
-        // Nothing that would not fit a byte: no wrap of "-1" to 246.
-        {"-1", std::nullopt},
-        {"-0.05", std::nullopt},
-        {"25.6", std::nullopt},
-        {"1e3", std::nullopt},
-        {"", std::nullopt},
-        {"4,5", std::nullopt},
-        {"abc", std::nullopt},
-        {"0x10", std::nullopt},
-        {"nan", std::nullopt},
-        {"inf", std::nullopt},
-        {"4.5mA", std::nullopt}};
-    for (const auto& [typed, level] : cases) EXPECT_EQ(ParseLevel(typed), level) << typed;
+    // Only the first 16 characters count.
+    // clang-format off
+    const std::pair<const char*, int> accepted[] = {
+        {"4.5", 45}, {"0.1", 1}, {"16", 160}, {"2.3", 23}, {" 25.5 ", 255}, {"+4", 40}, {"-0", 0},
+        {"00000000000000015", 10}, {"0000000000000001x", 10}};
+    // clang-format on
+    for (const auto& [typed, level] : accepted) EXPECT_EQ(ParseLevel(typed), level) << typed;
+    // Nothing that would not fit a byte: no wrap of "-1" to 246.
+    for (const char* typed :
+         {"-1", "-0.05", "25.6", "1e3", "", "4,5", "abc", "0x10", "nan", "inf", "4.5mA"})
+        EXPECT_EQ(ParseLevel(typed), std::nullopt) << typed;
     EXPECT_EQ(LevelText(45), "4.5");
     EXPECT_EQ(LevelText(0), "0.0");
     EXPECT_EQ(LevelText(255), "25.5");
@@ -63,8 +50,7 @@ TEST(Levels420, ChecksInOrder) {
         {true, 5, 45, 5, "The Normal 4-20 current must be 4 or 5"},
         {true, 7, 39, 7,
          "The IR and UV Level 4-20 currents must be greater than or equal to the Normal 4-20 "
-         "current "
-         "and less than the Pre-Alarm 4-20 current"},
+         "current and less than the Pre-Alarm 4-20 current"},
         {true, 6, 130, 6, nullptr},
         {true, 8, 129, 8,
          "The Pre-Alarm 4-20 current must be in the range [13, 16] and less than the Alarm 4-20 "
@@ -110,10 +96,8 @@ TEST(Levels420, BitFaultLevelIsFixedOnOpening) {
     EXPECT_EQ(levels[1], 25);
     EXPECT_EQ(FixBitFaultLevel(levels, true),
               "Due to an unexpected settings error, the BIT Fault current has an incorrect value "
-              "of 2.5\r\nThe BIT "
-              "Fault current in this dialog box has been reset to 2mA.\r\nTo 'Apply', 'OK' the "
-              "4-20 settings fix "
-              "-\r\n - and then\"Apply Settings\"...");
+              "of 2.5\r\nThe BIT Fault current in this dialog box has been reset to 2mA.\r\nTo "
+              "'Apply', 'OK' the 4-20 settings fix -\r\n - and then\"Apply Settings\"...");
     EXPECT_EQ(levels[1], 20);
     EXPECT_EQ(FixBitFaultLevel(levels, true), "");
 }

@@ -7,12 +7,14 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QToolTip>
 
 #include "MainWindowLine.h"
 #include "app/config/C2Passwords.h"
 #include "app/config/C420Settings.h"
 #include "app/config/Setup.h"
 #include "app/kit/WindowTable.h"
+#include "config/C2PasswordsIds.h"
 #include "config/Levels420Ids.h"
 #include "config/SetupIds.h"
 #include "shell/WindowSlots.h"
@@ -80,6 +82,8 @@ TEST_F(SetupWindow, ModalDialogBurnsOnceAndClosesWithOk) {
     EXPECT_TRUE(dialog.isChecked(w::kNotSet));
     EXPECT_FALSE(dialog.isEnabled(w::kApply));
     EXPECT_FALSE(dialog.isEnabled(w::kIrOnly));  // IR model: no channels to choose
+    click(dialog, w::kExplosion);                // with an alarm delay: the note beside it
+    EXPECT_TRUE(QToolTip::text().startsWith("When \u201cExplosion\u201d is selected"));
     pollingOff();
 
     // A refused value: the message, the focus on its text, nothing sent.
@@ -87,7 +91,8 @@ TEST_F(SetupWindow, ModalDialogBurnsOnceAndClosesWithOk) {
     edit(dialog, w::kInterval)->setText("61");
     EXPECT_TRUE(dialog.isEnabled(w::kApply));
     click(dialog, w::kApply);
-    EXPECT_EQ(texts(boxes), std::vector<std::string>{"Error: BIT interval may not be < 1 nor > 60"});
+    EXPECT_EQ(texts(boxes),
+              std::vector<std::string>{"Error: BIT interval may not be < 1 nor > 60"});
     EXPECT_EQ(edit(dialog, w::kInterval)->selectedText(), "61");
 
     // "Locked" asks for the passwords; a Cancel sends nothing either.
@@ -133,9 +138,10 @@ TEST_F(SetupWindow, LevelsComeBackOnlyFromASuccessfulOk) {
     click(dialog, w::k420Settings);
     EXPECT_EQ(shown, "16.0");
     EXPECT_FALSE(bitFaultEnabled);
-    EXPECT_EQ(texts(boxes), std::vector<std::string>{
-                                "Error: The Pre-Alarm Warning 4-20 current must be a number from 0.0 "
-                                "to 25.5"});
+    EXPECT_EQ(texts(boxes),
+              std::vector<std::string>{
+                  "Error: The Pre-Alarm Warning 4-20 current must be a number from 0.0 "
+                  "to 25.5"});
     EXPECT_EQ(SetupNow().working.Param420[5], 160);
     EXPECT_FALSE(SetupNow().pending420);
     EXPECT_TRUE(dialog.isEnabled(w::kApply));  // the click was a change
@@ -149,13 +155,17 @@ TEST_F(SetupWindow, LevelsComeBackOnlyFromASuccessfulOk) {
     EXPECT_TRUE(SetupNow().pending420);
 
     // Leaving the window with levels not burned says so, once.
+    dialog.activateWindow();
     dialog.item(w::kInterval)->setFocus();
+    ASSERT_TRUE(
+        pumpUntil([&] { return QApplication::focusWidget() == dialog.item(w::kInterval); }));
     QLineEdit elsewhere;
     elsewhere.show();
     elsewhere.activateWindow();
     elsewhere.setFocus();
     ASSERT_TRUE(pumpUntil([&] { return boxes.calls.size() == 2; }));
-    EXPECT_EQ(texts(boxes)[1], "Note: There was no burn...\r\nChanges to the 4-20 settings weren't saved");
+    EXPECT_EQ(texts(boxes)[1],
+              "Note: There was no burn...\r\nChanges to the 4-20 settings weren't saved");
     EXPECT_FALSE(SetupNow().pending420);
 }
 
@@ -168,16 +178,34 @@ TEST(SetupLevelWindows, OpeningWithAndWithoutADetector) {
     EXPECT_EQ(none.item(levels420win::kFirstEdit + 7), nullptr);
 
     CUV420Settings uvir(levels, true, true);
-    EXPECT_EQ(uvir.templateId(), levels420win::kUvirTemplate);
     uvir.show();
     ASSERT_TRUE(pumpUntil([&] { return !boxes.calls.empty(); }));
     EXPECT_EQ(uvir.text(levels420win::kFirstEdit + 1), "2");
     EXPECT_EQ(uvir.text(levels420win::kFirstEdit + 9), "20.0");
-    EXPECT_EQ(boxes.calls[0].text.substr(0, 88),
-              "Due to an unexpected settings error, the BIT Fault current has an incorrect value of 2.5");
+    EXPECT_EQ(boxes.calls[0].caption, "Error");  // the fix, told once the window shows
     uvir.onCommand(levels420win::kOk);
     ASSERT_TRUE(uvir.result());
     EXPECT_EQ((*uvir.result())[1], 20);
+}
+
+// A procedure's password question: the window types into copies, which
+// reach the fields only on a confirmed OK.
+TEST(SetupPasswords, ConfirmedOnTheWindowCopiedBackToTheProcedure) {
+    using namespace passwordswin;
+    resetShell();
+    C2Passwords::InstallAsPrompt();
+    Dialog owner;
+    std::array<uint8_t, 17> maint{}, admin{};
+    for (const char* typed : {"", "mpass"}) {
+        whenOpen<C2Passwords>([typed](C2Passwords& p) {
+            for (int id : {kMaint, kMaintAgain, kAdmin, kAdminAgain}) p.setText(id, typed);
+            p.onCommand(*typed ? IDOK : IDCANCEL);
+        });
+        bool confirmed = false;
+        onLink([&] { confirmed = owner.panel()->askPasswords(maint, admin); });
+        EXPECT_EQ(confirmed, *typed != 0);
+        EXPECT_STREQ(reinterpret_cast<const char*>(admin.data()), typed);
+    }
 }
 
 // The page: the main window's Enter applies it while "Apply Changes" is
