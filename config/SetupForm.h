@@ -22,10 +22,11 @@ struct SetupContext {
 // Param.ini "VantorD" fCheck, fCore, fLB, LockPrivilege, with the Core and LB
 // flags taken from the answer's type byte (header byte 5) where they read -1.
 // `typeByte` < 0: none known (the record came from the file): both flags clear
-// unless set in Param.ini.
+// unless set in Param.ini. Units and text variant are the host's (Shell().host).
 SetupContext LoadSetupContext(const std::string& iniPath, bool uvir, int typeByte);
 
-// Every control of the dialog, lists included, filled from `record`.
+// Every control of the dialog, lists included, filled from `record`. Text is
+// given only to the edits and the unit labels: buttons keep their captions.
 Form FillSetupForm(const SetupRecord& record, const SetupContext& context);
 
 // The outcome of reading the controls.
@@ -41,7 +42,8 @@ SetupRead ReadSetupForm(const Form& form, const SetupContext& context, SetupReco
 
 // After a user change, what else changes: the heater rule, Fault Count and
 // Interval following "Automatic BIT", "Reset Passwords" shown only with
-// "Locked". Returns the controls whose enabled or visible state changed.
+// "Locked" (and unchecked when hidden). Returns the controls whose state
+// changed, without their entries (a combo keeps the ones it has).
 Form FollowSetupForm(const Form& form);
 
 // The pop-up beside "Explosion" or "Alarm Delay" when both are set (empty
