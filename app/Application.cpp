@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "shell/ShellState.h"
+#include "app/config/C2Passwords.h"
 #include "app/config/CReqInput.h"
 #include "app/shell/CTesselMain.h"
 #include "app/util/CDebugLog.h"
@@ -33,6 +34,7 @@ void RestartProgram() {
 int RunWexcon(const StartOptions& options) {
     InstallQtPumpWait();
     CReqInput::InstallAsPrompt();
+    C2Passwords::InstallAsPrompt();
     SingleCopyGuard guard;
     if (!guard.acquire(20, 300, [](unsigned ms) { PumpWait(ms); })) {
         MessageBox("\"Harrow\" failed to exit...", "Restart Failed", MB_ICONEXCLAMATION);

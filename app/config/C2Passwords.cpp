@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "app/config/PasswordEdit.h"
+#include "app/kit/PasswordsPrompt.h"
 #include "config/C2PasswordsIds.h"
 
 using namespace passwordswin;
@@ -81,3 +82,11 @@ void C2Passwords::onCommand(int id) {
 void C2Passwords::onTimer(int id) {
     if (id == kHintTimer) hint_.onTimer();
 }
+
+bool C2Passwords::Ask(std::span<uint8_t> maint, std::span<uint8_t> admin, QWidget* parent) {
+    C2Passwords dialog(maint, admin, parent);
+    dialog.exec();
+    return dialog.confirmed();
+}
+
+void C2Passwords::InstallAsPrompt() { SetPasswordsPrompt(&C2Passwords::Ask); }

@@ -16,6 +16,12 @@ public:
     void onTimer(int id) override;
     bool confirmed() const { return confirmed_; }
 
+    // Opens the window and waits: true once confirmed (the fields then hold
+    // the new passwords).
+    static bool Ask(std::span<uint8_t> maint, std::span<uint8_t> admin, QWidget* parent);
+    // Makes every panel's askPasswords open this window.
+    static void InstallAsPrompt();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -8,9 +8,43 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QStandardItemModel>
 #include <QTimer>
+#include <memory>
+#include <vector>
 
 #include "app/kit/QtPanel.h"
+
+namespace {
+
+QStandardItemModel* entries(QComboBox* combo) { return qobject_cast<QStandardItemModel*>(combo->model()); }
+
+void showCombo(QComboBox* combo, const ControlState& state) {
+    if (!state.items.empty()) {
+        combo->clear();
+        for (const std::string& item : state.items) combo->addItem(q(item));
+    }
+    if (QStandardItemModel* model = entries(combo))
+        for (int i = 0; i < model->rowCount(); ++i) model->item(i)->setEnabled(i != state.disabledItem);
+    combo->setCurrentIndex(state.value < combo->count() ? state.value : -1);
+}
+
+void showButton(QAbstractButton* button, const ControlState& state) {
+    if (!state.text.empty()) button->setText(q(state.text));
+    if (!button->isCheckable()) return;
+    if (state.value != 0) {
+        button->setChecked(true);
+        return;
+    }
+    // A radio group may be left without a choice.
+    const bool exclusive = button->autoExclusive();
+    button->setAutoExclusive(false);
+    button->setChecked(false);
+    button->setAutoExclusive(exclusive);
+}
+
+}  // namespace
 
 Dialog::Dialog(QWidget* parent, int templateId)
     : QDialog(parent), templateId_(templateId), panel_(std::make_shared<QtPanel>(this)) {}
@@ -89,6 +123,53 @@ void Dialog::setCheckState(int id, int state) {
         return;
     }
     setChecked(id, state == 1);
+}
+
+void Dialog::showForm(const Form& form) {
+    std::vector<std::unique_ptr<QSignalBlocker>> held;
+    for (const auto& [id, state] : form)
+        if (QWidget* w = item(id)) held.push_back(std::make_unique<QSignalBlocker>(w));
+    for (const auto& [id, state] : form) {
+        QWidget* w = item(id);
+        if (!w) continue;
+        if (auto* combo = qobject_cast<QComboBox*>(w))
+            showCombo(combo, state);
+        else if (auto* button = qobject_cast<QAbstractButton*>(w))
+            showButton(button, state);
+        else if (auto* edit = qobject_cast<QLineEdit*>(w))
+            edit->setText(q(state.text));
+        else if (auto* label = qobject_cast<QLabel*>(w))
+            label->setText(q(state.text));
+        w->setEnabled(state.enabled);
+        w->setVisible(state.visible);
+    }
+}
+
+Form Dialog::readForm(std::span<const int> ids) const {
+    Form form;
+    for (int id : ids) {
+        QWidget* w = item(id);
+        if (!w) continue;
+        ControlState& state = form[id];
+        state.enabled = w->isEnabled();
+        state.visible = !w->isHidden();
+        if (auto* combo = qobject_cast<QComboBox*>(w)) {
+            state.value = combo->currentIndex();
+            state.text = s(combo->currentText());
+            for (int i = 0; i < combo->count(); ++i) {
+                state.items.push_back(s(combo->itemText(i)));
+                if (QStandardItemModel* model = entries(combo);
+                    state.disabledItem < 0 && model && !(model->item(i)->flags() & Qt::ItemIsEnabled))
+                    state.disabledItem = i;
+            }
+        } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            state.value = button->isChecked() ? 1 : 0;
+            state.text = s(button->text());
+        } else {
+            state.text = text(id);
+        }
+    }
+    return form;
 }
 
 void Dialog::setTimer(int id, int ms, bool singleShot) {

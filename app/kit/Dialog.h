@@ -2,7 +2,11 @@
 #include <QDialog>
 #include <QHash>
 #include <QString>
+#include <initializer_list>
+#include <span>
 #include <string>
+
+#include "util/Form.h"
 
 
 class QAbstractButton;
@@ -49,6 +53,15 @@ public:
     // 0 clear, 1 checked, 2 the third (indeterminate) state of a check box.
     int checkState(int id) const;
     void setCheckState(int id, int state);
+
+    // What logic fills (util/Form.h) shown on the controls it names: combo
+    // entries (the refused one greyed), selections, checks, texts, enabled
+    // and visible. Showing is not a change: the controls' signals are held
+    // meanwhile. A button's caption changes only for a non-empty text.
+    void showForm(const Form& form);
+    // The same read back from the controls `ids`.
+    Form readForm(std::span<const int> ids) const;
+    Form readForm(std::initializer_list<int> ids) const { return readForm(std::span(ids.begin(), ids.size())); }
 
     void setTimer(int id, int ms, bool singleShot = false);
     void stopTimer(int id);

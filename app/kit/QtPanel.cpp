@@ -8,9 +8,11 @@
 #include <QTimer>
 #include <chrono>
 #include <future>
+#include <vector>
 
 #include "app/kit/Dialog.h"
 #include "app/kit/MessageBox.h"
+#include "app/kit/PasswordsPrompt.h"
 #include "app/kit/TextPrompt.h"
 
 namespace {
@@ -140,4 +142,22 @@ int QtPanel::ask(const std::string& text, const std::string& caption, unsigned f
 std::optional<std::string> QtPanel::askText(const std::string& prompt, const std::string& caption, bool secret) {
     return request<std::optional<std::string>>(
         [prompt, caption, secret](Dialog& w) { return AskTextPrompt(prompt, caption, secret, &w); }, std::nullopt);
+}
+
+bool QtPanel::askPasswords(std::span<uint8_t> maint, std::span<uint8_t> admin) {
+    // The window types into copies: a procedure that gave up waiting may
+    // already have dropped the fields when the user confirms.
+    using Fields = std::pair<std::vector<uint8_t>, std::vector<uint8_t>>;
+    Fields start{{maint.begin(), maint.end()}, {admin.begin(), admin.end()}};
+    const auto typed = request<std::optional<Fields>>(
+        [start](Dialog& w) -> std::optional<Fields> {
+            Fields fields = start;
+            if (!AskPasswordsPrompt(fields.first, fields.second, &w)) return std::nullopt;
+            return fields;
+        },
+        std::nullopt);
+    if (!typed) return false;
+    std::copy(typed->first.begin(), typed->first.end(), maint.begin());
+    std::copy(typed->second.begin(), typed->second.end(), admin.begin());
+    return true;
 }

@@ -19,15 +19,18 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "app/config/Setup.h"
 #include "app/kit/Keys.h"
 #include "app/kit/MessageBox.h"
 #include "app/kit/QtPanel.h"
+#include "app/kit/WindowTable.h"
 #include "app/network/CNetwork.h"
 #include "app/network/CSelect.h"
 #include "app/shell/CBaudrate.h"
 #include "app/shell/CFaultList.h"
 #include "app/shell/CSettings.h"
 #include "app/util/CDebugLog.h"
+#include "config/SetupIds.h"
 #include "link/CommDriver.h"
 #include "network/AddressBook.h"
 #include "protocol/SwitchComm.h"
@@ -36,6 +39,7 @@
 #include "shell/ShellState.h"
 #include "shell/StartUp.h"
 #include "shell/TickTargets.h"
+#include "shell/WindowSlots.h"
 #include "util/Log.h"
 #include "util/PumpWait.h"
 
@@ -214,9 +218,11 @@ void CTesselMain::buildStatusPanel(QGridLayout* g) {
 }
 
 void CTesselMain::buildPages() {
-    auto addPage = [this](Page* p) {
+    // Pages are keyed by their entry's page number, which is the template's
+    // but for the setup page (the dialog's template serves both).
+    auto addPage = [this](Page* p, int key = 0) {
         p->setWindowFlags(Qt::Widget);
-        pages_.insert(p->templateId(), p);
+        pages_.insert(key ? key : p->templateId(), p);
         stack_->addWidget(p);
     };
     SelectPage::Hooks select;
@@ -230,7 +236,9 @@ void CTesselMain::buildPages() {
     addPage(new StatusPage(this));
     addPage(new Page(this, page::Recording, "Recording: OFF"));
     addPage(new Page(this, page::UvirThresholds, "UV/IR Fire Thresholds"));
-    addPage(new Page(this, page::SetupTable, "Setup Table"));
+    auto* setup = new Setup(false, this);
+    setup->setOnVerified([this] { showEntry(0, 0); });
+    addPage(setup, page::SetupTable);
     addPage(new CSettings(CSettings::PageForm, this));
     addPage(new Page(this, page::Misc, "Misc"));
     addPage(new Page(this, page::Version, "VantorD Version Info"));
@@ -331,7 +339,14 @@ void CTesselMain::pollOutcome(const PollOutcome& o) {
         if (current_ == page::Logfile && clock_) clock_->setTarget(PollClock::kMainWindow);
     }
     if (o.picture) setPicture(o.picture);
-    if (o.connected && o.failedBefore && current_ == page::SetupTable) setTimer(kReloadSetupTimer, 3000, true);
+    if (current_ == page::SetupTable) {
+        auto* setup = static_cast<Setup*>(pages_[page::SetupTable]);
+        if (o.connected && o.failedBefore) setTimer(kReloadSetupTimer, 3000, true);
+        // Three failures in a row before this one: nothing to burn to.
+        if (!o.connected && o.failures > 3) setup->enable(setupwin::kApply, false);
+        if (!o.connected && o.failuresSinceGood == 3) setup->clearControls();
+    }
+    if (auto* modal = dynamic_cast<Setup*>(WindowAt(slot::Setup))) modal->showStatus(o);
     if (o.gauges && current_ == page::Status)
         static_cast<StatusPage*>(pages_[page::Status])->setGauges(o.gauges->volts, o.gauges->temperature,
                                                                   o.gauges->milliamps);
@@ -356,6 +371,9 @@ void CTesselMain::onTimer(int id) {
                 stack_->setCurrentWidget(p);
                 p->refresh();
             }
+            break;
+        case kReloadSetupTimer:
+            if (current_ == page::SetupTable) pages_[page::SetupTable]->refresh();
             break;
         case kFocusTimer:
             if (QWidget* field = pages_[page::Select]->item(page::kAddressField)) field->setFocus();
@@ -418,7 +436,10 @@ bool CTesselMain::eventFilter(QObject* watched, QEvent* event) {
 
 void CTesselMain::keyPressEvent(QKeyEvent* event) {
     // Enter belongs to the pages; it never closes the main window.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) return;
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (current_ == page::SetupTable) static_cast<Setup*>(pages_[page::SetupTable])->apply();
+        return;
+    }
     if (event->key() == Qt::Key_F1) {
         if (Page* shown = pages_.value(current_)) shown->showHelp();
         return;
