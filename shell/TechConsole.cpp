@@ -102,8 +102,7 @@ void TechConsole::open() {
     std::weak_ptr<TechConsole> weak = weak_from_this();
     poll_->subscribe([weak](const PollOutcome& o) {
         auto self = weak.lock();
-        if (!self || !o.connected || !self->enableWhenLinked_.exchange(false)) return;
-        for (int id : kMasterButtons) self->panel_->enable(id, true);
+        if (self && o.connected && self->enableWhenLinked_.exchange(false)) self->enableMasterButtons(true);
     });
 }
 
@@ -118,8 +117,7 @@ void TechConsole::run(std::function<void(Panel&)> procedure) { RunProcedure(pane
 void TechConsole::setSearch(bool on) {
     searching_ = on;
     panel_->setText(kSearch, on ? "Sea&rch is On" : "Sea&rch is Off");
-    if (on && settings_.disableButtons)
-        for (int id : kMasterButtons) panel_->enable(id, false);
+    if (on && settings_.disableButtons) enableMasterButtons(false);
     enableWhenLinked_ = !on && settings_.disableButtons;
     Shell().link().post([poll = poll_, on] {
         unsigned address = 0;
@@ -129,6 +127,11 @@ void TechConsole::setSearch(bool on) {
         }
         poll->switchTo(address);
     });
+}
+
+void TechConsole::enableMasterButtons(bool on) {
+    for (int id : kMasterButtons)
+        if (!on || std::find(unavailable_.begin(), unavailable_.end(), id) == unavailable_.end()) panel_->enable(id, on);
 }
 
 void TechConsole::clearStatusFields() {

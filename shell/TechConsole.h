@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "shell/StatusPoll.h"
 #include "util/Panel.h"
@@ -27,6 +28,8 @@ public:
 
     // Reads the settings; sets the title and the captions of the switches.
     void open();
+    // Buttons whose windows the tool does not have yet: the search leaves them disabled.
+    void keepDisabled(std::vector<int> ids) { unavailable_ = std::move(ids); }
     const ConsoleSettings& settings() const { return settings_; }
     // "%s  (Baudrate %u)"
     static std::string title();
@@ -77,10 +80,12 @@ private:
     void run(std::function<void(Panel&)> procedure);
     void fetchMessage(bool erase, bool showBox);
     void clearStatusFields();
+    void enableMasterButtons(bool on);
 
     std::shared_ptr<Panel> panel_;
     std::shared_ptr<StatusPoll> poll_;
     ConsoleSettings settings_;
+    std::vector<int> unavailable_;
     std::atomic<bool> searching_{false};
     std::atomic<bool> suspended_{false};
     std::atomic<bool> showPulse_{false};

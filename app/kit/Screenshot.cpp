@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QPixmap>
 #include <QWidget>
-#include <cstdio>
 
 #include "shell/ShellState.h"
 #include "shell/StartUp.h"
@@ -12,12 +11,10 @@
 
 bool SaveScriptScreenshot(QWidget* window, const std::string& name) {
     if (!window) return false;
-    std::string base = ProfileGetString(kParamIni, "general", "szSaveFolder", "");
-    if (base.empty()) base = ".";
+    QString base = QString::fromStdString(ProfileGetString(kParamIni, "general", "szSaveFolder", ""));
+    if (base.isEmpty()) base = ".";
     const unsigned serial = Shell().detector.lastSerial;
-    char serialFolder[16];
-    std::snprintf(serialFolder, sizeof serialFolder, "%05u", serial);
-    const QString folder = QString::fromStdString(base) + "/" + serialFolder;
+    const QString folder = base + QString::asprintf("/%05u", serial);
     if (!QDir().mkpath(folder) || !window->grab().save(folder + "/" + QString::fromStdString(name) + ".png", "PNG"))
         return false;
     DebugLog("Screenshot \"%05u\\%s.png\"", serial, name.c_str());
