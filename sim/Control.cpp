@@ -1,6 +1,7 @@
 #include "sim/Control.h"
 
 #include <algorithm>
+#include <cctype>
 #include <sstream>
 #include <vector>
 
@@ -121,7 +122,8 @@ std::vector<DetectorConfig> demoLine() {
 const char* controlHelp() {
     return "drop N | corrupt N | corrupt-echo N | wrong-address N | short N [KEEP] | delay MS | silent [ADDR] |\n"
            "talk [ADDR] | restart ADDR | hang ADDR [WATCHDOG_MS] | fault ADDR BIT on|off |\n"
-           "alarm ADDR | bit ADDR | status";
+           "alarm ADDR | bit ADDR | refuse-setup ADDR [N] | corrupt-setup ADDR [N] | message ADDR TEXT... |\n"
+           "status";
 }
 
 std::string runControlCommand(Line& line, const std::string& command, bool* ok) {
@@ -185,7 +187,22 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
     else if (c == "hang") found = line.hangDetector(addr, num(2, 3'600'000, &b) ? static_cast<int64_t>(b) : 0);
     else if (c == "alarm") found = line.withDetector(addr, [](Detector& d, int64_t now) { d.simulateAlarm(now); });
     else if (c == "bit") found = line.withDetector(addr, [](Detector& d, int64_t now) { d.startManualBit(now, 3); });
-    else if (c == "fault") {
+    else if (c == "refuse-setup" || c == "corrupt-setup") {
+        const int n = num(2, 1'000'000, &b) ? static_cast<int>(b) : 1;
+        found = c == "refuse-setup" ? line.refuseSetupWrites(addr, n) : line.corruptSetupReads(addr, n);
+    } else if (c == "message") {
+        // The text as typed, separators included: everything after the address.
+        size_t at = 0;
+        for (int word = 0; word < 2; ++word) {
+            at = text.find_first_not_of(" \t\r\n", at);
+            at = text.find_first_of(" \t\r\n", at);
+        }
+        at = text.find_first_not_of(" \t\r\n", at);
+        std::string message = at == std::string::npos ? "" : command.substr(at);
+        while (!message.empty() && std::isspace(static_cast<unsigned char>(message.back()))) message.pop_back();
+        if (message.empty()) return fail("message ADDR TEXT...");
+        found = line.addMessage(addr, message);
+    } else if (c == "fault") {
         if (!num(2, 95, &b) || w.size() < 4 || (w[3] != "on" && w[3] != "off"))
             return fail("fault ADDR BIT on|off");
         const bool on = w[3] == "on";

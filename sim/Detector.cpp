@@ -38,6 +38,7 @@ Detector::Detector(const DetectorConfig& cfg, int64_t now) {
     setPassword(flash_.setup, setup::AdminPassword, cfg.admin);
     sealSetup(flash_.setup, 0);
     flash_.version = defaultVersion(uvir(), flash_.model);
+    flash_.workSince = now;
     resetVolatile(now);
     deafUntil_ = startupUntil_ = 0;  // already running when the line starts
 }

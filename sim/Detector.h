@@ -106,6 +106,15 @@ public:
     char mode(int64_t now) { return live(now).mode; }
     uint8_t state(int64_t now) { return live(now).state; }
     std::array<uint32_t, 3> faultWords() const { return faults_; }
+    // The next n setup writes are refused as by a detector that was not
+    // elevated; the next n setup reads answer a record with BitPeriod changed,
+    // as from a detector that stored something other than it was sent.
+    void refuseSetupWrites(int n) { refuseSetups_ = n; }
+    void corruptSetupReads(int n) { corruptSetups_ = n; }
+    // One more line of the message text (MISC 8).
+    void addMessage(const std::string& line) { messages_ += line + "\n"; }
+    // Seconds of operation counted since the last erase that did not keep them.
+    uint32_t operatingSeconds(int64_t now) const { return static_cast<uint32_t>((now - flash_.workSince) / 1000); }
 
 private:
     bool locked() const { return flash_.setup[setup::LockState] == 1; }
@@ -133,6 +142,7 @@ private:
         uint16_t setupWrites = 0;
         std::string version;
         uint32_t ordnum = 0;
+        int64_t workSince = 0;  // operating time origin
     } flash_;
 
     // Working state, lost on restart.
@@ -156,6 +166,8 @@ private:
     std::array<uint32_t, 3> faults_{};
     std::string messages_;
     unsigned logPosition_ = 0;
+    int refuseSetups_ = 0;
+    int corruptSetups_ = 0;
 };
 
 }  // namespace wsim

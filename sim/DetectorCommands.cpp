@@ -50,9 +50,15 @@ std::optional<RecordReply> Detector::handleRecord(const RecordRequest& req, int6
         putU32(&d[3], static_cast<uint32_t>(now - fmOrigin_));
         return RecordReply{d};
     }
-    case cmd::SetupToHost:
+    case cmd::SetupToHost: {
         if (!req.isGet) return std::nullopt;
-        return RecordReply{Bytes(flash_.setup.begin(), flash_.setup.end())};
+        SetupRecord rec = flash_.setup;
+        if (corruptSetups_ > 0) {
+            --corruptSetups_;
+            rec[setup::BitPeriod] = static_cast<uint8_t>(rec[setup::BitPeriod] % 60 + 1);
+        }
+        return RecordReply{Bytes(rec.begin(), rec.end())};
+    }
     case cmd::SetupToDet:
         return setupWrite(req, now);
     case cmd::Elevate:
@@ -89,6 +95,10 @@ std::optional<RecordReply> Detector::setupWrite(const RecordRequest& req, int64_
         if (!req.isGet) return std::nullopt;
         return status(code, 250);
     };
+    if (refuseSetups_ > 0) {
+        --refuseSetups_;
+        return refuse(0);
+    }
     if (!req.authOk) return refuse(3);
     if (!permitted(kAdmin, now)) return refuse(0);
     SetupRecord rec;
@@ -176,13 +186,15 @@ std::optional<RecordReply> Detector::misc(const RecordRequest& req, int64_t now)
         for (int i = 0; i < 3; ++i) putU32(&d[4 * i], faults_[i]);
         return RecordReply{d};
     }
-    case 4:
+    case 4:  // the whole log area, operating time included
         if (!permitted(kMaint, now)) return ack(false);
         logPosition_ = 0;
+        flash_.workSince = now;
         return ack(true);
     case 5:
         if (n < 2 || !permitted(kMaint, now)) return ack(false);
         logPosition_ = 0;
+        if (p[1] != 1) flash_.workSince = now;  // 1: preserve the operating time
         return ack(true, 400);
     case 7: {
         const size_t count = n >= 3 ? getU16(p + 1) : 0;

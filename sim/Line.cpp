@@ -162,6 +162,18 @@ bool Line::hangDetector(uint8_t addr, int64_t watchdogMs) {
     return withDetector(addr, [&](Detector& d, int64_t now) { d.hang(now, watchdogMs); });
 }
 
+bool Line::refuseSetupWrites(uint8_t addr, int n) {
+    return withDetector(addr, [&](Detector& d, int64_t) { d.refuseSetupWrites(n); });
+}
+
+bool Line::corruptSetupReads(uint8_t addr, int n) {
+    return withDetector(addr, [&](Detector& d, int64_t) { d.corruptSetupReads(n); });
+}
+
+bool Line::addMessage(uint8_t addr, const std::string& line) {
+    return withDetector(addr, [&](Detector& d, int64_t) { d.addMessage(line); });
+}
+
 unsigned Line::readHostBaud() const {
     termios t{};
     if (::tcgetattr(master_, &t) != 0) return hostBaud_.load();

@@ -75,6 +75,10 @@ public:
     bool setDetectorSilent(uint8_t addr, bool on);
     bool restartDetector(uint8_t addr);
     bool hangDetector(uint8_t addr, int64_t watchdogMs);
+    // False when no detector is at addr. See the Detector methods of the same names.
+    bool refuseSetupWrites(uint8_t addr, int n);
+    bool corruptSetupReads(uint8_t addr, int n);
+    bool addMessage(uint8_t addr, const std::string& line);
     Faults faults();
 
     unsigned hostBaud() const { return hostBaud_.load(); }

@@ -249,3 +249,62 @@ TEST_F(SimRecords, RestartAndWatchdogKeepFlashAndDropElevation) {
     clock.advance(5'000);
     EXPECT_EQ(host.exchange(dataRequest(17), 177)[15], 0);
 }
+
+TEST_F(SimRecords, ControlledSetupAnswersMessagesAndLogErases) {
+    startWithHost({ir(1)});
+    auto control = [&](const std::string& command) {
+        bool ok = false;
+        wsim::runControlCommand(*line, command, &ok);
+        return ok;
+    };
+    for (const char* bad : {"message 1", "refuse-setup 9", "corrupt-setup x", "message 9 text"})
+        EXPECT_FALSE(control(bad)) << bad;
+
+    // Setup reads and writes as the control commands made them.
+    const Bytes s = host.exchange(recordGet(1, 119), 89);
+    const Bytes rec(s.begin() + 15, s.begin() + 87);
+    ASSERT_TRUE(control("refuse-setup 1 2"));
+    ASSERT_TRUE(control("corrupt-setup=1"));
+    struct Step {
+        uint8_t id;
+        size_t size;
+        uint8_t byte15;  // status, or record byte 0
+        uint8_t bitPeriod;
+    };
+    for (const Step st : {Step{118, 18, 0, 0}, Step{118, 18, 0, 0}, Step{119, 89, 1, 16}, Step{118, 89, 1, 15},
+                          Step{119, 89, 1, 15}}) {
+        SCOPED_TRACE(int(st.id));
+        const Bytes r = st.id == 118 ? host.exchange(authorisedGet(1, 118, rec, freshNonce(1)), st.size)
+                                     : host.exchange(recordGet(1, 119), st.size);
+        ASSERT_EQ(r.size(), st.size);
+        EXPECT_TRUE(crcGood(r));
+        EXPECT_EQ(r[15], st.byte15);
+        if (st.size == 89) {
+            EXPECT_EQ(r[15 + 11], st.bitPeriod);
+        }
+    }
+
+    // Message lines as typed, separators kept; erased by the read that asks for it.
+    ASSERT_TRUE(control("message 1 Detection time: 61 ms too long, a=b"));
+    ASSERT_TRUE(control("message=1,second"));
+    const std::string expect = "\x01SN:21030001 ADR:001\nDetection time: 61 ms too long, a=b\nsecond\n";
+    Bytes m = host.exchange(authorisedGet(1, 156, {8, 1}, freshNonce(1)), 1403);
+    ASSERT_EQ(m.size(), 1403u);
+    EXPECT_EQ(std::string(m.begin() + 15, m.begin() + 15 + expect.size() + 1), expect + '\0');
+    EXPECT_EQ(host.exchange(authorisedGet(1, 156, {8, 0}, freshNonce(1)), 1403).at(15), 0);
+
+    // Log erases: 5 with 1 keeps the operating time, 5 with 0 and 4 (a set) clear it.
+    auto seconds = [&] {
+        uint32_t v = 0;
+        line->withDetector(1, [&](wsim::Detector& d, int64_t now) { v = d.operatingSeconds(now); });
+        return v;
+    };
+    clock.advance(10'000);
+    EXPECT_EQ(host.exchange(authorisedGet(1, 156, {5, 1}, freshNonce(1)), 18).at(15), 1);
+    EXPECT_EQ(seconds(), 10u) << "kept";
+    EXPECT_EQ(host.exchange(authorisedGet(1, 156, {5, 0}, freshNonce(1)), 18).at(15), 1);
+    EXPECT_EQ(seconds(), 0u) << "cleared";
+    clock.advance(3'000);
+    sendSet(recordSet(1, 156, {4}));
+    EXPECT_EQ(seconds(), 0u) << "erase flash clears it too";
+}
