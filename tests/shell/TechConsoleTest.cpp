@@ -22,6 +22,8 @@ using namespace techdlg;
 
 namespace {
 
+using Lines = std::vector<std::string>;
+
 class TechConsoleSim : public TestLine {
 protected:
     void SetUp() override {
@@ -116,6 +118,8 @@ TEST_F(TechConsoleSim, SearchSwitchAndMasterFlag) {
     EXPECT_EQ(Wire().slave, 0u);
     EXPECT_TRUE(logged("modbus_set_slave(0) success."));
     for (int id : kMasterButtons) EXPECT_TRUE(panel->disabled.count(id)) << id;
+    EXPECT_FALSE(console->fmTestAllowed());
+    EXPECT_EQ(panel->questions, Lines{"Error: Must be in non-Master modes - and network selected..."});
     clearLogs();
     console->manualBit();
     drain();
