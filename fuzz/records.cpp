@@ -1,5 +1,6 @@
 // The record codecs on answers of any size: header, status, fault words,
-// elevation result and setup lock state.
+// elevation result, setup record and lock state.
+#include <algorithm>
 #include <vector>
 
 #include "protocol/records/ElevationRecord.h"
@@ -19,5 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (DecodeFaultWords(bytes)) FUZZ_CHECK(size == kFaultWordsFrameSize);
     if (ElevationGranted(bytes)) FUZZ_CHECK(size == kElevationRecordSize);
     if (SetupLocked(bytes)) FUZZ_CHECK(size >= kSetupAnswerSize);
+    if (const auto setup = DecodeSetup(bytes)) {
+        const SetupBytes again = EncodeSetup(*setup);
+        FUZZ_CHECK(size == kSetupRecordSize && std::equal(again.begin(), again.end(), frame.begin()));
+    }
+    if (const auto setup = DecodeSetupAnswer(bytes))
+        FUZZ_CHECK(size >= kSetupAnswerSize && setup->LockState == frame[kHeaderSize + setupfield::LockState]);
     return 0;
 }

@@ -15,8 +15,9 @@ namespace {
 constexpr size_t kMaxCaption = 17;
 constexpr unsigned long long kHoldMs = 30'000;
 
-// One D_ELEVATE exchange (the transport flushes the input before it sends).
-bool elevate(int level, std::string_view password) {
+}  // namespace
+
+bool ElevateOnce(int level, std::string_view password) {
     std::array<uint8_t, kElevationRecordSize> buffer = EncodeElevation(level, password);
     // The answer is as long as the request: the header, the result byte and the CRC.
     const auto size = static_cast<unsigned>(buffer.size());
@@ -26,8 +27,6 @@ bool elevate(int level, std::string_view password) {
     buffer.fill(0);
     return granted;
 }
-
-}  // namespace
 
 int RequestElevation(int level, const std::string& caption, Panel& panel) {
     std::array<uint8_t, kSetupAnswerSize> setup{};
@@ -49,7 +48,7 @@ int RequestElevation(int level, const std::string& caption, Panel& panel) {
     for (;;) {
         const std::optional<std::string> typed = panel.askText(prompt, title, true);
         if (!typed) return 0;
-        if (elevate(level, *typed)) {
+        if (ElevateOnce(level, *typed)) {
             PumpWait(100);
             return kElevationGranted;
         }
@@ -78,7 +77,7 @@ int AdminElevation::ensure(Panel& panel) {
             std::fill(password_.begin(), password_.end(), '\0');
             password_ = std::move(*typed);
         }
-        if (elevate(2, password_)) break;
+        if (ElevateOnce(2, password_)) break;
     }
     if (!noted_) {
         noted_ = true;
