@@ -31,18 +31,17 @@ protected:
         ASSERT_NO_FATAL_FAILURE(startLine({testline::ir(5)}));
         ASSERT_NO_FATAL_FAILURE(openWire(5));
         Shell().detector.address = 5;
-        logs::attachLists([this](const std::string& l) { keep(general, l); },
-                          [this](const std::string& l) { keep(protocol, l); });
+        const auto keep = [this](const std::string& l) {
+            std::lock_guard lock(m);
+            lines.push_back(l);
+        };
+        logs::attachLists(keep, keep);
     }
     void TearDown() override {
         logs::detachLists();
         SetKeySource({});
         ResetShell();
         TestLine::TearDown();
-    }
-    void keep(std::vector<std::string>& lines, const std::string& l) {
-        std::lock_guard lock(m);
-        lines.push_back(l);
     }
     void openConsole(const std::string& ini = "") {
         std::ofstream("Param.ini") << ini;
@@ -52,22 +51,21 @@ protected:
     void drain() { Shell().link().call([] {}); }
     bool logged(const std::string& line) {
         std::lock_guard lock(m);
-        return std::find(general.begin(), general.end(), line) != general.end();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
     bool sent(const std::string& pattern) {
         std::lock_guard lock(m);
         const std::regex re(pattern);
-        return std::any_of(protocol.begin(), protocol.end(), [&](const std::string& l) { return std::regex_search(l, re); });
+        return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return std::regex_search(l, re); });
     }
     void clearLogs() {
         std::lock_guard lock(m);
-        general.clear();
-        protocol.clear();
+        lines.clear();
     }
 
     TempFolder folder;
     std::mutex m;
-    std::vector<std::string> general, protocol;
+    Lines lines;  // of both logs
     std::shared_ptr<FakePanel> panel = std::make_shared<FakePanel>();
     std::shared_ptr<TechConsole> console = std::make_shared<TechConsole>(panel);
 };
