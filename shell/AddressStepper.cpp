@@ -7,8 +7,8 @@
 #include "util/PumpWait.h"
 
 AddressStepper::AddressStepper(std::shared_ptr<Panel> panel, SwitchTo switchTo,
-                               std::function<unsigned long long()> nowMs)
-    : panel_(std::move(panel)), switchTo_(std::move(switchTo)), nowMs_(std::move(nowMs)) {}
+                               std::function<unsigned long long()> nowMs, int timerId)
+    : panel_(std::move(panel)), switchTo_(std::move(switchTo)), nowMs_(std::move(nowMs)), timerId_(timerId) {}
 
 unsigned long long AddressStepper::now() const { return nowMs_ ? nowMs_() : TickMs(); }
 
@@ -25,7 +25,7 @@ void AddressStepper::step(int delta) {
     if (!series_) {
         pending_ = Shell().detector.address;
         series_ = true;
-        panel_->setTimer(mainwin::kStepTimer, 100, false);
+        panel_->setTimer(timerId_, 100, false);
     }
     if (delta > 0 && pending_ < 247) ++pending_;
     if (delta < 0 && pending_ > 1) --pending_;
@@ -43,13 +43,13 @@ void AddressStepper::select(unsigned address, bool atOnce) {
         onTimer();
     } else {
         clickMs_ = now();
-        panel_->setTimer(mainwin::kStepTimer, 100, false);
+        panel_->setTimer(timerId_, 100, false);
     }
 }
 
 void AddressStepper::onTimer(bool arrowsHidden) {
     if (!series_ || now() - clickMs_ < 1500) return;
-    panel_->stopTimer(mainwin::kStepTimer);
+    panel_->stopTimer(timerId_);
     series_ = false;
     if (!arrowsHidden && switchTo_) switchTo_(pending_);
 }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "shell/CTesselMainIds.h"
 #include "util/Panel.h"
 
 // The address arrows: clicks step a pending address, and the detector is
@@ -13,12 +14,13 @@ class AddressStepper {
 public:
     using SwitchTo = std::function<void(unsigned address)>;
 
+    // `timerId` is the window's 100 ms timer of the series.
     AddressStepper(std::shared_ptr<Panel> panel, SwitchTo switchTo,
-                   std::function<unsigned long long()> nowMs = {});
+                   std::function<unsigned long long()> nowMs = {}, int timerId = mainwin::kStepTimer);
 
     void up() { step(+1); }
     void down() { step(-1); }
-    // Timer 40804; while the arrows are hidden the series ends without a switch.
+    // The series' timer; while the arrows are hidden the series ends without a switch.
     void onTimer(bool arrowsHidden = false);
     // Another window chose an address; `atOnce` switches without the quiet time.
     void select(unsigned address, bool atOnce);
@@ -34,6 +36,7 @@ private:
     std::shared_ptr<Panel> panel_;
     SwitchTo switchTo_;
     std::function<unsigned long long()> nowMs_;
+    int timerId_;
     unsigned pending_ = 0;
     bool series_ = false;
     unsigned long long clickMs_ = 0;

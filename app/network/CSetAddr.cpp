@@ -9,7 +9,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "app/kit/Screenshot.h"
+#include "app/kit/WindowTable.h"
 #include "network/CSetAddrIds.h"
+#include "shell/ShellState.h"
 
 using namespace setaddr;
 
@@ -17,6 +20,7 @@ CSetAddr::CSetAddr(QWidget* parent, SetAddr::SwitchNow switchNow, SetAddr::Optio
     : Dialog(parent, kTemplate) {
     setWindowTitle("Address");
     options.windowId = static_cast<unsigned>(reinterpret_cast<uintptr_t>(this));
+    RegisterWindow(kWindowSlot, this);
     logic_ = std::make_shared<SetAddr>(panel(), std::move(switchNow), options);
     auto* grid = new QGridLayout(this);
     grid->addWidget(add(kHeader, new QLabel(this)), 0, 0, 1, 2);
@@ -43,6 +47,11 @@ void CSetAddr::onCommand(int id) {
         case kNamedOnly: logic_->onNamedOnly(isChecked(kNamedOnly)); break;
         default: Dialog::onCommand(id);
     }
+}
+
+void CSetAddr::done(int result) {
+    if (result == IDOK && Shell().scriptRunning) SaveScriptScreenshot(this, "address");
+    Dialog::done(result);
 }
 
 bool CSetAddr::eventFilter(QObject* watched, QEvent* event) {

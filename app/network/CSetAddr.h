@@ -10,6 +10,8 @@ class CSetAddr : public Dialog {
 public:
     CSetAddr(QWidget* parent, SetAddr::SwitchNow switchNow, SetAddr::Options options = {});
     void onCommand(int id) override;
+    // During a script the dialog leaves its picture behind when it closes.
+    void done(int result) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

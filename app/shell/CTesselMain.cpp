@@ -29,6 +29,7 @@
 #include "app/shell/CBaudrate.h"
 #include "app/shell/CFaultList.h"
 #include "app/shell/CSettings.h"
+#include "app/shell/CTesselDlg.h"
 #include "app/util/CDebugLog.h"
 #include "config/SetupIds.h"
 #include "link/CommDriver.h"
@@ -407,8 +408,11 @@ void CTesselMain::onCommand(int id) {
         if (Keys::shift()) showConsole();
     } else if (id == kMinimize) {
         showMinimized();
+    } else if (id == kTech) {
+        CTesselDlg console(this);
+        console.exec();
     }
-    // T E C H opens the technician console and Gas does nothing, as yet.
+    // Gas does nothing, as yet.
 }
 
 void CTesselMain::showConsole() {
