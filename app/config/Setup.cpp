@@ -79,13 +79,12 @@ Setup::Setup(bool modal, QWidget* parent)
                                        if (old && isAncestorOf(old) && !(now && isAncestorOf(now)))
                                            focusLeft();
                                    });
-    if (modal_) RegisterWindow(slot::Setup, this);
 }
 
 Setup::~Setup() {
     // The controls going with the window move the focus too.
     QObject::disconnect(focusWatch_);
-    UnregisterWindow(slot::Setup, this);
+    ClearWindowSlot(slot::Setup, this);
 }
 
 void Setup::build() {
@@ -257,6 +256,9 @@ void Setup::fill() {
     enable(w::kApply, false);
     filled_ = true;
     dirty_ = false;
+    // The script finds the dialog only once it shows the record: text it types
+    // before the fill would be overwritten by it.
+    if (modal_) SetWindowSlot(slot::Setup, this);
 }
 
 void Setup::clearControls() {
@@ -395,6 +397,6 @@ void Setup::done(int result) {
         SaveScriptScreenshot(this, "setup");
 #endif
     }
-    UnregisterWindow(slot::Setup, this);
+    ClearWindowSlot(slot::Setup, this);
     Page::done(result);
 }

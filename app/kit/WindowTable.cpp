@@ -16,11 +16,11 @@ std::array<QPointer<Dialog>, slot::kMaxDialogs>& table() {
 bool inRange(int s) { return s >= 0 && s < slot::kMaxDialogs; }
 }  // namespace
 
-void RegisterWindow(int s, Dialog* window) {
+void SetWindowSlot(int s, Dialog* window) {
     if (inRange(s)) table()[static_cast<size_t>(s)] = window;
 }
 
-void UnregisterWindow(int s, Dialog* window) {
+void ClearWindowSlot(int s, Dialog* window) {
     if (inRange(s) && table()[static_cast<size_t>(s)] == window) table()[static_cast<size_t>(s)] = nullptr;
 }
 

@@ -7,9 +7,9 @@ class Dialog;
 class QWidget;
 
 // Puts `window` into `slot` until it is destroyed or Unregister is called.
-void RegisterWindow(int slot, Dialog* window);
+void SetWindowSlot(int slot, Dialog* window);
 // Empties `slot` when it still holds `window`.
-void UnregisterWindow(int slot, Dialog* window);
+void ClearWindowSlot(int slot, Dialog* window);
 // The window in `slot`; null when empty or out of range.
 Dialog* WindowAt(int slot);
 // A visible dialog (message boxes included) whose caption is `caption`.

@@ -20,7 +20,7 @@ CSetAddr::CSetAddr(QWidget* parent, SetAddr::SwitchNow switchNow, SetAddr::Optio
     : Dialog(parent, kTemplate) {
     setWindowTitle("Address");
     options.windowId = static_cast<unsigned>(reinterpret_cast<uintptr_t>(this));
-    RegisterWindow(kWindowSlot, this);
+    SetWindowSlot(kWindowSlot, this);
     logic_ = std::make_shared<SetAddr>(panel(), std::move(switchNow), options);
     auto* grid = new QGridLayout(this);
     grid->addWidget(add(kHeader, new QLabel(this)), 0, 0, 1, 2);

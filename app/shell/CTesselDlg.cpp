@@ -10,7 +10,6 @@
 #include <QMenu>
 #include <QPushButton>
 
-// Before the window table, whose RegisterWindow() hides the class of that name.
 #include "app/network/CModbus.h"
 
 #include "app/config/Setup.h"
@@ -79,7 +78,7 @@ CTesselDlg::CTesselDlg(QWidget* parent) : Dialog(parent, kTemplate), console_(st
         nullptr, kStepTimer);
     ticks_ = TakeTicks(console_->tickJob(), 50);
     if (!ticks_) setTimer(kTickTimer, 50);
-    RegisterWindow(slot::Console, this);
+    SetWindowSlot(slot::Console, this);
 }
 
 CTesselDlg::~CTesselDlg() {

@@ -38,7 +38,7 @@ protected:
         ScriptOptions o;
         o.passes = passes;
         o.wait = [](unsigned ms) {
-            const unsigned shortened = ms == 100 ? 25 : ms == 250 ? 600 : ms == 4000 ? 4000 : 100;
+            const unsigned shortened = ms == 100 ? 25 : ms == 250 ? 250 : ms == 4000 ? 4000 : 100;
             std::this_thread::sleep_for(std::chrono::milliseconds(shortened));
         };
         console->setScriptOptions(o);
