@@ -8,6 +8,7 @@
 namespace {
 std::mutex g_mutex;
 std::function<void(unsigned)> g_pump;
+std::function<void(unsigned)> g_procedureWait;
 thread_local const std::atomic<bool>* t_abort = nullptr;
 
 void sleepMs(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
@@ -15,6 +16,12 @@ void sleepMs(unsigned ms) { std::this_thread::sleep_for(std::chrono::millisecond
 
 void PumpWait(unsigned milliseconds) {
     if (t_abort) {
+        std::function<void(unsigned)> replaced;
+        {
+            std::lock_guard lock(g_mutex);
+            replaced = g_procedureWait;
+        }
+        if (replaced) return replaced(milliseconds);
         // Slices short enough that an abort is seen at once, long enough to cost nothing.
         const unsigned long long end = TickMs() + milliseconds;
         for (unsigned long long now = TickMs(); now < end && !t_abort->load(); now = TickMs())
@@ -35,6 +42,11 @@ void PumpWait(unsigned milliseconds) {
 void SetPumpWait(std::function<void(unsigned)> pump) {
     std::lock_guard lock(g_mutex);
     g_pump = std::move(pump);
+}
+
+void SetProcedureWait(std::function<void(unsigned)> wait) {
+    std::lock_guard lock(g_mutex);
+    g_procedureWait = std::move(wait);
 }
 
 void SetThreadAbortFlag(const std::atomic<bool>* flag) { t_abort = flag; }

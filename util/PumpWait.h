@@ -10,6 +10,10 @@ void PumpWait(unsigned milliseconds);
 
 // Replaces the pump; an empty function restores the plain sleep.
 void SetPumpWait(std::function<void(unsigned)> pump);
+// Tests: replaces the waits of procedures (threads with an abort flag), so
+// that a soak runs its waits shorter without changing them; an empty
+// function restores them.
+void SetProcedureWait(std::function<void(unsigned)> wait);
 
 // The abort flag that waits on this thread watch (null: none). Set by the
 // procedure runner around each procedure.

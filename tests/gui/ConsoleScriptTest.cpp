@@ -5,7 +5,6 @@
 
 #include <QListWidget>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -14,6 +13,7 @@
 #include "app/shell/CTesselDlg.h"
 #include "shell/CTesselDlgIds.h"
 #include "sim/Control.h"
+#include "util/PumpWait.h"
 
 namespace {
 
@@ -31,19 +31,17 @@ protected:
         console.reset();
         MainWindowLine::TearDown();
     }
-    // Passes of the built-in script; the console's lines. The waits that
-    // only pace the soak are shortened; a burn still has its 4 s (it takes
-    // 4.6 s: 0.5 s answer, 3 s flash, 1 s) and a window its time to fill.
+    // Passes of the built-in script; the console's lines. Every wait, the
+    // burn's included, runs at a tenth; a window still has its time to fill.
     Lines runScript(unsigned passes) {
+        SetProcedureWait([](unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms / 10)); });
         ScriptOptions o;
         o.passes = passes;
-        o.wait = [](unsigned ms) {
-            const unsigned shortened = ms == 100 ? 25 : ms == 250 ? 250 : ms == 4000 ? 4000 : 100;
-            std::this_thread::sleep_for(std::chrono::milliseconds(shortened));
-        };
+        o.wait = [](unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(std::max(ms / 10, 25u))); };
         console->setScriptOptions(o);
         console->onCommand(techdlg::cmd::RunScript);
         EXPECT_TRUE(pumpUntil([&] { return !console->script()->running(); }, 300000));
+        SetProcedureWait({});
         Lines lines;
         const auto* list = console->itemAs<QListWidget>(techdlg::kList);
         for (int i = 0; i < list->count(); ++i) lines.push_back(s(list->item(i)->text()));
@@ -60,11 +58,9 @@ TEST_F(ConsoleOnLine, HasTheTicksAndSoaksTheSetupBurn) {
     EXPECT_FALSE(console->isEnabled(techdlg::kParameters));
 
     // Every burn is verified: only the look for an "Error" box fails, and its
-    // two followers are skipped. A pass takes 13 s; WEXCON_SCRIPT_PASSES=10
-    // soaks (run the program itself: that is beyond the test's time limit).
-    const char* wanted = std::getenv("WEXCON_SCRIPT_PASSES");
-    const long passes = wanted ? std::max(1, std::atoi(wanted)) : 1;
-    Lines lines = runScript(static_cast<unsigned>(passes));
+    // two followers are skipped.
+    const long passes = 10;
+    Lines lines = runScript(passes);
     long failed = 0;
     for (const std::string& l : lines) failed += l.find(" failed...") != std::string::npos;
     EXPECT_EQ(failed, 2 * passes);
