@@ -5,7 +5,6 @@
 
 #include "config/SetupForm.h"
 #include "config/SetupIds.h"
-#include "shell/ShellState.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -26,8 +25,6 @@ const SetupContext kIr, kUvir{.uvir = true}, kCore{.core = true},
 
 TEST(SetupForm, ContextFromParamIniAndTypeByte) {
     TempFolder folder;
-    ResetShell();
-    Shell().host.usUnits = 1;
     // Param.ini text, type byte: core, LB, check, lock privilege.
     for (const auto& [ini, type, want] : {
              std::tuple{"", 0x82, std::tuple{true, true, true, false}},
@@ -39,9 +36,7 @@ TEST(SetupForm, ContextFromParamIniAndTypeByte) {
         std::ofstream("Param.ini") << "[VantorD]\n" << ini << "\n";
         const SetupContext c = LoadSetupContext("Param.ini", true, type);
         EXPECT_EQ(std::tuple(c.core, c.lb, c.check, c.lockPrivilege), want) << ini << type;
-        EXPECT_TRUE(c.usUnits && c.uvir);
     }
-    ResetShell();
 }
 
 TEST(SetupForm, Fill) {
@@ -61,23 +56,19 @@ TEST(SetupForm, Fill) {
         {{.HeaterMode = 2, .HeaterPower = 5}, kIr, w::kHeaterPower, 0, true},
         {{.HeaterMode = 1}, kCore, w::kHeaterPower, 1, true},
         {{.EnableFOV = 1}, kCore, w::kFov, 0, false},
-        {{.EnableAutoBIT = 0}, kIr, w::kFaultCount, 0, false},
         {{.UVOnly = 1}, kIr, w::kUvOnly, 0, false},
         {{.UVOnly = 1}, kUvir, w::kUvOnly, 1, true},
         {{.UVOnly = 1}, kUvirCoreLb, w::kUvOnly, 0, false},
         {{.UVOnly = 1}, kUvirCoreLb, w::kUvir, 1, true},
         {{.LockState = kLockNotSet}, kIr, w::kNotSet, 1, true},
         {{.LockState = 5}, kIr, w::kNotSet, 0, true},
-        {{.LockState = kLockNotSet}, kIr, w::kResetPasswords, 0, true, false},
-        {{.LockState = kLocked}, kIr, w::kResetPasswords, 0, true, true},
         {{.LockState = kLocked}, privilege, w::kLocked, 1, false},
         {{.LockState = kLocked}, privilege, w::kResetPasswords, 0, false, true},
         {{}, kIr, w::kApply, 0, false},
     };
     for (const auto& c : cases) {
         const ControlState got = FillSetupForm(c.record, c.context).at(c.id);
-        EXPECT_EQ(std::tuple(got.value, got.enabled, got.visible),
-                  std::tuple(c.value, c.enabled, c.visible))
+        EXPECT_EQ(std::tuple(got.value, got.enabled, got.visible), std::tuple(c.value, c.enabled, c.visible))
             << c.id << " case " << &c - cases;
     }
     // The lists by model, units and tier: last sensitivity, its refusal, last heater-on, unit.
@@ -95,10 +86,8 @@ TEST(SetupForm, Fill) {
 }
 
 TEST(SetupForm, ReadChecksEachField) {
-    const std::string core = " not supported in \"Core\" tier...",
-                      interval = "BIT interval may not be < 1 nor > 60",
-                      post =
-                          "Post manBIT duration may not be less than 3 or greater than 60 seconds.";
+    const std::string core = " not supported in \"Core\" tier...", interval = "BIT interval may not be < 1 nor > 60",
+                      post = "Post manBIT duration may not be less than 3 or greater than 60 seconds.";
     struct Case {
         int id;
         std::string text;  // for edits; a number for combos and radios
@@ -120,7 +109,6 @@ TEST(SetupForm, ReadChecksEachField) {
         {w::kPostManBit, "2", kIr, post},
         {w::kPostManBit, "61", kIr, post},
         {w::kSensitivity, "5", kCore, "Sensitivity 90" + core},
-        {w::kSensitivity, "5", kUs, "Sensitivity 300" + core},
         {w::kSensitivity, "2", kUvirCoreLb, "Sensitivity 28" + core},
         {w::kSensitivity, "5", kNoCheck, "", &SetupRecord::Sensitivity, 5},
         {w::kSensitivity, "-1", kNoCheck, "Please select a value for \"Sensitivity\""},
@@ -140,8 +128,7 @@ TEST(SetupForm, ReadChecksEachField) {
         SetupRecord r = Base();
         const SetupRead read = ReadSetupForm(f, c.context, r);
         EXPECT_EQ(std::tuple(read.ok, read.message, read.focus),
-                  std::tuple(c.message.empty(), c.message, c.message.empty() ? 0 : c.id))
-            << c.id << " " << c.text;
+                  std::tuple(c.message.empty(), c.message, c.message.empty() ? 0 : c.id)) << c.id << " " << c.text;
         EXPECT_TRUE(!c.field || r.*c.field == c.stored) << c.id << " " << c.text;
     }
 }
@@ -160,8 +147,7 @@ TEST(SetupForm, RoundTripAndRadios) {
     SetupRecord r = Base();
     r.Reserved = 1;
     ASSERT_TRUE(ReadSetupForm(f, kUvir, r).ok);
-    EXPECT_EQ(std::tuple(r.IROnly, r.UVOnly, r.UVIR, r.LockState, r.Reserved),
-              std::tuple(1, 0, 0, kNotLocked, 0));
+    EXPECT_EQ(std::tuple(r.IROnly, r.UVOnly, r.UVIR, r.LockState, r.Reserved), std::tuple(1, 0, 0, kNotLocked, 0));
 }
 
 TEST(SetupForm, FollowNoteAndHelp) {
@@ -178,15 +164,14 @@ TEST(SetupForm, FollowNoteAndHelp) {
     EXPECT_FALSE(changed.at(w::kResetPasswords).visible || changed.at(w::kResetPasswords).value);
 
     EXPECT_EQ(ExplosionDelayNote(filled, 0),
-              "When “Explosion” is selected, the detector will consider 'Alarm Delay' as null "
-              "if explosion detection conditions are met.\r\n");
+              "When “Explosion” is selected, the detector will consider 'Alarm Delay' as null if explosion detection "
+              "conditions are met.\r\n");
     EXPECT_NE(ExplosionDelayNote(filled, 1), ExplosionDelayNote(filled, 0));
     f[w::kDelay].value = 0;
     EXPECT_EQ(ExplosionDelayNote(f, 0), "");
 
     for (const auto& [id, state] : filled)
-        EXPECT_EQ(SetupHelpText(id, 0).empty(), id == w::kDistanceUnit || id == w::kTemperatureUnit)
-            << id;
+        EXPECT_EQ(SetupHelpText(id, 0).empty(), id == w::kDistanceUnit || id == w::kTemperatureUnit) << id;
 }
 
 }  // namespace

@@ -4,10 +4,8 @@
 #include <mutex>
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "config/Passwords.h"
 #include "util/Panel.h"
 
 // The one stand-in for a window: what logic writes is kept by control
@@ -89,17 +87,6 @@ public:
         typed.pop_front();
         return t;
     }
-    bool askPasswords(std::span<uint8_t> maint, std::span<uint8_t> admin) override {
-        std::lock_guard lock(m);
-        questions.push_back("Detector Permissions");
-        if (passwords.empty()) return false;
-        const auto next = passwords.front();
-        passwords.pop_front();
-        if (!next) return false;
-        StorePassword(maint, next->first);
-        StorePassword(admin, next->second);
-        return true;
-    }
 
     int progressOf(int id) const {
         std::lock_guard lock(m);
@@ -120,6 +107,4 @@ public:
     std::vector<std::string> captions;  // of askText(), " (plain)" when not secret
     std::deque<int> answers;          // for the next ask() calls, IDOK when none
     std::deque<std::string> typed;    // for the next askText() calls, Cancel when none
-    // For the next askPasswords() calls: {maint, admin} confirmed, nullopt or none a Cancel.
-    std::deque<std::optional<std::pair<std::string, std::string>>> passwords;
 };

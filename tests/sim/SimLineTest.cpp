@@ -148,7 +148,8 @@ TEST_F(SimLineTest, ControlFaultsShapeTheNextAnswers) {
         }
         EXPECT_EQ(host.exchange(req, 89, 300).size(), c.once ? 89u : 0u);
     }
-    for (const char* bad : {"drop", "delay x", "restart 99", "fault 1 96 on", "bogus 1", ""}) {
+    for (const char* bad : {"drop", "delay x", "restart 99", "fault 1 96 on", "bogus 1", "", "message 1", "refuse-setup 9",
+                            "corrupt-setup x", "message 9 text"}) {
         bool ok = true;
         wsim::runControlCommand(*line, bad, &ok);
         EXPECT_FALSE(ok) << bad;

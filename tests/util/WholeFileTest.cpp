@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -16,7 +15,7 @@ TEST(WholeFile, WrittenWholeOrNotAtAll) {
     EXPECT_FALSE(ReadWholeFile("f.bin", 4)) << "longer than allowed";
     EXPECT_FALSE(ReadWholeFile("nothing.bin", 5));
     // A target that cannot be replaced stays as it was, with nothing left beside it.
-    ::mkdir("dir", 0755);
+    std::filesystem::create_directory("dir");
     errno = 0;
     EXPECT_FALSE(WriteWholeFile("dir", data));
     EXPECT_EQ(errno, EISDIR) << "the reason the caller shows";
