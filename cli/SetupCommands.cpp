@@ -55,7 +55,7 @@ int CliSession::setupRead(const std::string& outFile) {
     const auto state = openSetup();
     if (!state) return kCliFailed;
     out_ << PrintSetupText(state->working, state->context);
-    if (!outFile.empty() && !WriteWholeFile(outFile, EncodeSetup(state->working)))
+    if (!outFile.empty() && !WriteWholeFile(outFile, EncodeSetup(state->working), true))
         return usageError("cannot write " + outFile + ": " + std::strerror(errno));
     return kCliOk;
 }
@@ -83,6 +83,15 @@ int CliSession::setupBurn(const std::string& file) {
     if (!read.ok) {
         panel_.ask(read.message, "Error", MB_OK | MB_ICONEXCLAMATION);
         return kCliUsage;
+    }
+    // The dialog shows some stored values as another (a list index past its
+    // list, a Core detector's greyed checks): a record would burn what the
+    // dialog made of it, so it must hold only what the dialog can show.
+    if (fromFile) {
+        const int differs = FirstSetupDifference(working, base);
+        if (differs >= 0)
+            return usageError(file + ": " + SetupFieldName(static_cast<size_t>(differs), context.uvir) +
+                              " holds a value the setup dialog cannot show on this detector");
     }
     UpdateSetup([&](SetupState& s) { s.working = working; });
 

@@ -127,7 +127,7 @@ void flushLink() {
 void writeSetupFile(SetupRecord record) {
     // A file can be burned later; it must never lock or unlock a detector.
     record.LockState = kLockNotSet;
-    if (WriteWholeFile(kSetupFile, EncodeSetup(record)))
+    if (WriteWholeFile(kSetupFile, EncodeSetup(record), true))
         DebugLog("'%s' has been created...", kSetupFile);
     else
         DebugLog("'%s' could not be written: %s", kSetupFile, std::strerror(errno));
@@ -171,13 +171,14 @@ SetupOpened OpenSetup(Panel& panel, bool fromFile, const std::string& iniPath) {
         panel.enable(setupwin::kApply, false);
         return SetupOpened::NoAnswer;
     }
-    if (answer[hdr::Address] != record->address) {
-        DebugLog("Invalid setup downloaded: buf[0] %u != st.address %u", answer[hdr::Address], record->address);
+    const ResponseHeader header = *DecodeHeader(answer);  // a whole answer holds it
+    if (header.address != record->address) {
+        DebugLog("Invalid setup downloaded: buf[0] %u != st.address %u", header.address, record->address);
         panel.enable(setupwin::kApply, false);
         panel.ask("Invalid setup downloaded - reload...", "Error", kErrorBox);
         return SetupOpened::WrongAddress;
     }
-    const uint8_t typeByte = answer[hdr::Model];
+    const auto typeByte = static_cast<uint8_t>(header.model);  // header byte 5
     const SetupContext context = LoadSetupContext(iniPath, IsUvirModelByte(typeByte), typeByte);
     UpdateSetup([&](SetupState& s) {
         s.reference = s.working = *record;
@@ -229,7 +230,8 @@ BurnOutcome BurnSetup(Panel& panel, const BurnRequest& request) {
     const int got = ModbusGet(static_cast<unsigned>(sent.size()), D_SETUP2DET, Wire().ctx, answer.data(),
                               kAnswerSize, 500, 3000);
     if (got != static_cast<int>(kAnswerSize)) {
-        const bool notElevated = got == kStatusAnswerSize && answer[kHeaderSize] == 0;
+        const bool notElevated =
+            got == kStatusAnswerSize && AnswerStatus(std::span(answer.data(), kStatusAnswerSize)) == 0;
         logShort("D_SETUP2DET", got);
         logShort("D_SETUP2HOST", got);
         panel.setText(setupwin::kApply, "Apply Settings");

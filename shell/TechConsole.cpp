@@ -38,7 +38,7 @@ void sendMisc(const std::vector<uint8_t>& request, unsigned waitMs, unsigned tim
                             kMiscAckFrameSize, waitMs, timeoutMs);
     const unsigned sub = request[0];
     if (r == static_cast<int>(kMiscAckFrameSize))
-        DebugLog("D_MISC_CONTROL(%u) returned %u", sub, *MiscStatus(std::span(frame.data(), kMiscAckFrameSize)));
+        DebugLog("D_MISC_CONTROL(%u) returned %u", sub, *AnswerStatus(std::span(frame.data(), kMiscAckFrameSize)));
     else
         DebugLog("D_MISC_CONTROL(%u) returned %u - not %u", sub, static_cast<unsigned>(r),
                  static_cast<unsigned>(kMiscAckFrameSize));

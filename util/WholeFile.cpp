@@ -23,11 +23,11 @@ bool writeAll(int fd, std::span<const uint8_t> bytes) {
 
 }  // namespace
 
-bool WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes) {
+bool WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes, bool secret) {
     // Unique per process and call, so that two writers never share a temporary file.
     static std::atomic<unsigned> serial{0};
     const std::string temp = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, secret ? 0600 : 0666);
     if (fd < 0) return false;
     bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
     int reason = errno;

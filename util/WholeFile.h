@@ -10,6 +10,7 @@
 #include <vector>
 
 // False (errno says why) when anything failed; the target is then as it was.
-bool WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes);
+// `secret`: the file holds passwords, so only its owner may read it.
+bool WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes, bool secret = false);
 // The file's bytes; nullopt when it cannot be read or is longer than `maxSize`.
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, size_t maxSize);

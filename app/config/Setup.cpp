@@ -29,10 +29,7 @@
 #include "shell/ShellState.h"
 #include "shell/StatusPoll.h"
 #include "shell/WindowSlots.h"
-#if __has_include("app/kit/Screenshot.h")
 #include "app/kit/Screenshot.h"
-#define WEXCON_HAS_SCREENSHOT 1
-#endif
 
 namespace w = setupwin;
 
@@ -348,6 +345,7 @@ void Setup::apply() {
         return;
     }
     enable(w::kApply, false);
+    holdControls(true);
     BurnRequest request;
     request.resetPasswords = isChecked(w::kResetPasswords);
     request.modal = modal_;
@@ -363,7 +361,21 @@ void Setup::apply() {
     });
 }
 
+// The controls stay still while a burn runs: a change made meanwhile would
+// be neither burned nor kept.
+void Setup::holdControls(bool hold) {
+    if (hold) {
+        held_.clear();
+        for (int id : recordControls())
+            if (isEnabled(id)) held_.push_back(id);
+        if (isEnabled(w::k420Settings)) held_.push_back(w::k420Settings);
+    }
+    for (int id : held_) enable(id, !hold);
+    if (!hold) held_.clear();
+}
+
 void Setup::burned(BurnResult result) {
+    holdControls(false);
     if (result == BurnResult::NoChanges || result == BurnResult::Verified) dirty_ = false;
     if (result == BurnResult::Verified && !modal_ && onVerified_) onVerified_();
 }
@@ -393,9 +405,7 @@ void Setup::done(int result) {
             MessageBox("Changes were not applied!", "Error", MB_OK, this);
             return;
         }
-#ifdef WEXCON_HAS_SCREENSHOT
         SaveScriptScreenshot(this, "setup");
-#endif
     }
     ClearWindowSlot(slot::Setup, this);
     Page::done(result);

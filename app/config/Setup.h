@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <vector>
 #include <string>
 
 #include "app/shell/Pages.h"
@@ -51,11 +52,13 @@ private:
     void burned(BurnResult result);
     void focusLeft();
     void focusControl(int id);
+    void holdControls(bool hold);
 
     bool modal_;
     bool opened_ = false;  // the modal dialog reads once, when it first shows
     bool filled_ = false;  // the controls show a record: changes count from here
     bool dirty_ = false;   // changed since the fill: Apply was enabled once
     std::function<void()> onVerified_;
+    std::vector<int> held_;  // the controls the running burn disabled
     QMetaObject::Connection focusWatch_;
 };

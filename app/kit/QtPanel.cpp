@@ -1,5 +1,7 @@
 #include "app/kit/QtPanel.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QListWidget>
@@ -144,6 +146,14 @@ std::optional<std::string> QtPanel::askText(const std::string& prompt, const std
         [prompt, caption, secret](Dialog& w) { return AskTextPrompt(prompt, caption, secret, &w); }, std::nullopt);
 }
 
+namespace {
+// Copies of passwords do not outlive their use.
+void wipe(std::pair<std::vector<uint8_t>, std::vector<uint8_t>>& fields) {
+    std::fill(fields.first.begin(), fields.first.end(), 0);
+    std::fill(fields.second.begin(), fields.second.end(), 0);
+}
+}  // namespace
+
 bool QtPanel::askPasswords(std::span<uint8_t> maint, std::span<uint8_t> admin) {
     // The window types into copies: a procedure that gave up waiting may
     // already have dropped the fields when the user confirms.
@@ -152,12 +162,16 @@ bool QtPanel::askPasswords(std::span<uint8_t> maint, std::span<uint8_t> admin) {
     const auto typed = request<std::optional<Fields>>(
         [start](Dialog& w) -> std::optional<Fields> {
             Fields fields = start;
-            if (!AskPasswordsPrompt(fields.first, fields.second, &w)) return std::nullopt;
-            return fields;
+            if (AskPasswordsPrompt(fields.first, fields.second, &w)) return fields;
+            wipe(fields);
+            return std::nullopt;
         },
         std::nullopt);
+    wipe(start);
     if (!typed) return false;
-    std::copy(typed->first.begin(), typed->first.end(), maint.begin());
-    std::copy(typed->second.begin(), typed->second.end(), admin.begin());
+    Fields fields = std::move(*typed);
+    std::copy(fields.first.begin(), fields.first.end(), maint.begin());
+    std::copy(fields.second.begin(), fields.second.end(), admin.begin());
+    wipe(fields);
     return true;
 }

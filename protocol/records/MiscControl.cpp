@@ -4,10 +4,6 @@
 
 #include "protocol/records/ByteOrder.h"
 
-std::optional<uint8_t> MiscStatus(std::span<const uint8_t> frame) {
-    if (frame.size() <= kHeaderSize) return std::nullopt;
-    return frame[kHeaderSize];
-}
 
 std::string DecodeMessageText(std::span<const uint8_t> frame, bool skipSerialLine) {
     const size_t from = kMessageTextAt + (skipSerialLine ? kSerialLineLength : 0);

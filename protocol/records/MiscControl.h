@@ -23,8 +23,6 @@ constexpr size_t kMessageFrameSize = 1403;
 constexpr size_t kMessageTextAt = 16, kSerialLineLength = 20;
 constexpr size_t kPlaybackRecordSize = 12, kMaxPlaybackRecords = 512, kPlaybackRecordsAt = 16;
 
-// Frame byte 15 (the first data byte); nullopt for a frame too short to hold it.
-std::optional<uint8_t> MiscStatus(std::span<const uint8_t> frame);
 
 // The message text of an answer, up to its NUL and never beyond the frame's
 // data (the CRC is not text); empty when the data ends before the text starts.

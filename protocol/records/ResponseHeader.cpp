@@ -10,3 +10,8 @@ std::optional<ResponseHeader> DecodeHeader(std::span<const uint8_t> frame) {
                           *le::u16(frame, hdr::Model), *le::u32(frame, hdr::Serial), frame[hdr::Tag],
                           *le::u32(frame, hdr::Nonce)};
 }
+
+std::optional<uint8_t> AnswerStatus(std::span<const uint8_t> frame) {
+    if (frame.size() <= kHeaderSize) return std::nullopt;
+    return frame[kHeaderSize];
+}

@@ -28,3 +28,6 @@ struct ResponseHeader {
 // nullopt when the frame is shorter than the header. Nothing else is checked:
 // the transport has already accepted the frame.
 std::optional<ResponseHeader> DecodeHeader(std::span<const uint8_t> frame);
+// The status byte of a short answer (acknowledgements, refusals): the first
+// data byte; nullopt for a frame too short to hold it.
+std::optional<uint8_t> AnswerStatus(std::span<const uint8_t> frame);

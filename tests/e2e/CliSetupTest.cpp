@@ -74,6 +74,9 @@ TEST_F(CliSetup, ReadAndBurn) {
     locking[32] = 1;
     locking.replace(53, 5, "other");
     std::ofstream("locking.bin") << locking;
+    std::string unshown = slurp("rec.bin");
+    unshown[1] = 9;  // past the sensitivity list: the dialog would show, and burn, "3"
+    std::ofstream("unshown.bin") << unshown;
     struct Case {
         const char* what;
         uint8_t address;
@@ -97,6 +100,8 @@ TEST_F(CliSetup, ReadAndBurn) {
         {"one mode", kUvir, "IROnly=1\n", kCliUsage, "exactly one of IROnly, UVOnly and UVIR", false},
         {"same values", kIr, "Sensitivity=30\nAdminPassword=***\nLockState=Not Set\n", kCliOk, "No changes made\n", false},
         {"record file, lock and passwords kept", kIr, "", kCliOk, "No changes made\n", false, "", "", "locking.bin"},
+        {"record the dialog cannot show", kIr, "", kCliUsage, "unshown.bin: Sensitivity holds a value the setup dialog",
+         false, "", "", "unshown.bin"},
         {"one field", kIr, "BitPeriod=20\n", kCliOk, "verified\n", true},
         {"locked, end of input", kLocked, "BitPeriod=25\n", kCliFailed, "Current ADMIN Password not entered", false},
         {"locked with ADMIN", kLocked, "BitPeriod=25\n", kCliOk, "verified\n", true, "", "admin17\n"},

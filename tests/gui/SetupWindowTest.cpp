@@ -65,7 +65,8 @@ protected:
 
 // The 4-20 levels come back only from a successful OK, and leaving them
 // unburned is told once; a refused value keeps the focus and sends nothing;
-// F3 during the burn starts no second one, and the burn closes with OK.
+// F3 during the burn starts no second one, the controls hold still, and
+// the burn closes with OK.
 TEST_F(SetupWindow, ModalDialog) {
     BoxRecorder boxes;
     ::Setup dialog(true, window.get());
@@ -121,6 +122,7 @@ TEST_F(SetupWindow, ModalDialog) {
     edit(dialog, w::kInterval)->setText("20");
     click(dialog, w::kApply);
     EXPECT_FALSE(dialog.isEnabled(w::kApply));
+    EXPECT_FALSE(dialog.isEnabled(w::kInterval)) << "a change made during the burn would be lost";
     dialog.onCommand(w::kApplyKey);
     ASSERT_TRUE(pumpUntil([&] { return !dialog.isVisible(); }, 9000));
     EXPECT_EQ(std::tuple(dialog.result(), boxes.calls.size(), WindowAt(slot::Setup)), std::tuple(IDOK, 3u, nullptr));
