@@ -6,6 +6,14 @@ namespace ctl {
 constexpr int Address = 3018, Serial = 3019, Model = 3020, Mode = 4180, State = 4181, StatusText = 3031,
               Analog = 3153, Accessory = 3221, Alarm = 3222, Fault = 3223, Heater = 3224, CommState = 3032,
               Permission = 3351, AddressLabel = 3358;
+
+// The captioned lines of the status panel, shared by the windows that show it.
+struct StatusRow {
+    const char* caption;
+    int id;
+};
+inline constexpr StatusRow kStatusRows[] = {{"Serial No.:", Serial}, {"Model:", Model}, {"Mode:", Mode},
+                                            {"State:", State},       {"4-20 mA:", Analog}, {"Heater:", Heater}};
 }
 
 namespace mainwin {

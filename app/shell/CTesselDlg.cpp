@@ -100,10 +100,7 @@ void CTesselDlg::buildStatus(QGridLayout* g) {
     g->addWidget(add(ctl::Address, field(this)), row, 1);
     g->addWidget(up, row, 2);
     g->addWidget(down, row++, 3);
-    const std::pair<const char*, int> rows[] = {{"Serial No.:", ctl::Serial}, {"Model:", ctl::Model},
-                                                {"Mode:", ctl::Mode},         {"State:", ctl::State},
-                                                {"4-20 mA:", ctl::Analog},    {"Heater:", ctl::Heater}};
-    for (const auto& [caption, id] : rows) {
+    for (const auto& [caption, id] : ctl::kStatusRows) {
         g->addWidget(new QLabel(caption, this), row, 0);
         g->addWidget(add(id, field(this)), row++, 1, 1, 3);
     }

@@ -182,10 +182,7 @@ void CTesselMain::buildStatusPanel(QGridLayout* g) {
     arrows->addWidget(down);
     arrows->addStretch();
     g->addLayout(arrows, row++, 2, 1, 2);
-    const std::pair<const char*, int> rows[] = {{"Serial No.:", ctl::Serial}, {"Model:", ctl::Model},
-                                                {"Mode:", ctl::Mode},         {"State:", ctl::State},
-                                                {"4-20 mA:", ctl::Analog},    {"Heater:", ctl::Heater}};
-    for (const auto& [caption, id] : rows) {
+    for (const auto& [caption, id] : ctl::kStatusRows) {
         g->addWidget(new QLabel(caption, this), row, 0);
         g->addWidget(add(id, label(this)), row++, 1, 1, 3);
     }

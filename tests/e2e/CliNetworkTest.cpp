@@ -5,14 +5,13 @@
 #include <algorithm>
 #include <sstream>
 
-#include "cli/CliCommands.h"
-#include "support/TestLineWire.h"
+#include "CliLine.h"
 
 namespace {
 
 constexpr uint8_t kIr = 3, kLocked = 17;
 
-class CliNetwork : public TestLine {
+class CliNetwork : public CliLine {
 protected:
     // An unlocked IR detector at 3; a locked UV/IR detector of another family
     // at 17 (MAINT "mpass", ADMIN "apass").
@@ -23,23 +22,10 @@ protected:
         ASSERT_NO_FATAL_FAILURE(startLine({testline::ir(kIr), locked}));
         openWire(kIr);
     }
-    // Runs `command` at `address` with `input` as standard input.
-    int run(uint8_t address, const std::string& command, const std::string& input = "") {
-        SelectSlave(address);
-        in.clear();
-        in.str(input);
-        out.str("");
-        err.str("");
-        return session.run(splitWords(command));
-    }
     bool present(uint8_t address) {
         const auto a = line->addresses();
         return std::count(a.begin(), a.end(), address) == 1;
     }
-
-    std::istringstream in;
-    std::ostringstream out, err;
-    CliSession session{out, err, in};
 };
 
 // Each answer is named from its own codes; later lines talk to the detector

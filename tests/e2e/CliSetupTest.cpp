@@ -6,29 +6,20 @@
 #include <fstream>
 #include <sstream>
 
-#include "cli/CliCommands.h"
+#include "CliLine.h"
 #include "config/SetupSession.h"
 #include "support/TempFolder.h"
-#include "support/TestLineWire.h"
 
 namespace {
 
 constexpr uint8_t kIr = 1, kUvir = 2, kLocked = 17;  // the demo line; 17's ADMIN password is admin17
 
-class CliSetup : public TestLine {
+class CliSetup : public CliLine {
 protected:
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(startLine(testline::demo()));
         openWire(kIr);
         ResetSetupState();
-    }
-    int run(uint8_t address, const std::string& command, const std::string& input = "") {
-        SelectSlave(address);
-        in.clear();
-        in.str(input);
-        out.str("");
-        err.str("");
-        return session.run(splitWords(command));
     }
     wsim::SetupRecord stored(uint8_t address) {
         wsim::SetupRecord r{};
@@ -37,9 +28,6 @@ protected:
     }
 
     TempFolder folder;  // Param.ini, the files given, current_ir4_setup.bin
-    std::istringstream in;
-    std::ostringstream out, err;
-    CliSession session{out, err, in};
 };
 
 TEST_F(CliSetup, ReadAndBurn) {
