@@ -86,7 +86,7 @@ TechConsole::TechConsole(std::shared_ptr<Panel> panel)
 
 std::string TechConsole::title() {
     char t[96];
-    std::snprintf(t, sizeof t, "%s  (Baudrate %u)", ProgramName().c_str(), Wire().port.baud);
+    std::snprintf(t, sizeof t, "%s  (Baudrate %u)", ProgramName().c_str(), LinkBaud());
     return t;
 }
 
@@ -123,7 +123,8 @@ void TechConsole::setSearch(bool on) {
         unsigned address = 0;
         if (!on) {
             address = Wire().lastResponder;
-            if (address > 247) address = 1;
+            // Still the broadcast when nothing answered since the switch went on.
+            if (address == 0 || address > 247) address = 1;
         }
         poll->switchTo(address);
     });
@@ -227,7 +228,8 @@ void TechConsole::fetchMessage(bool erase, bool showBox) {
         if (r != static_cast<int>(kMessageFrameSize))
             DebugLog("D_MISC_CONTROL(%u) returned %u - not %u", misc::GetMessage, static_cast<unsigned>(r),
                      static_cast<unsigned>(kMessageFrameSize));
-        if (r <= 0) return;
+        // No text without its first byte (a result of 2 is a raw answer that did not fit).
+        if (r <= static_cast<int>(kMessageTextAt)) return;
         // Whatever arrived is kept, but nothing beyond it is read.
         const bool ignore = self->settings_.ignoreSnAddr;
         const std::string text = DecodeMessageText(std::span(frame.data(), static_cast<size_t>(r)), ignore);

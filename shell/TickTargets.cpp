@@ -6,7 +6,12 @@
 namespace {
 std::mutex gMutex;
 PollClock* gClock = nullptr;
-std::map<PollClock::Target, TickJob> gJobs;
+struct Holder {
+    TickJob job;
+    unsigned periodMs;
+};
+// By target: the newest holder has the ticks, the older ones get them back in turn.
+std::map<PollClock::Target, Holder> gJobs;
 PollClock::Target gNext = 0;
 }  // namespace
 
@@ -20,7 +25,7 @@ PollClock::Target TakeTicks(TickJob job, unsigned periodMs) {
     std::lock_guard lock(gMutex);
     if (!gClock) return 0;
     const PollClock::Target t = ++gNext;
-    gJobs[t] = std::move(job);
+    gJobs[t] = Holder{std::move(job), periodMs};
     gClock->setTarget(t);
     gClock->setPeriod(periodMs);
     return t;
@@ -32,11 +37,17 @@ void GiveTicksBack(PollClock::Target target) {
     if (gJobs.empty()) {
         gClock->setTarget(PollClock::kMainWindow);
         gClock->setPeriod(100);
+    } else if (gJobs.rbegin()->first < target) {
+        // A window opened from another that polls (a search from the console)
+        // hands the ticks back to that one, not to the main window.
+        const auto& [newest, holder] = *gJobs.rbegin();
+        gClock->setTarget(newest);
+        gClock->setPeriod(holder.periodMs);
     }
 }
 
 TickJob TickJobOf(PollClock::Target target) {
     std::lock_guard lock(gMutex);
     auto it = gJobs.find(target);
-    return it == gJobs.end() ? TickJob() : it->second;
+    return it == gJobs.end() ? TickJob() : it->second.job;
 }

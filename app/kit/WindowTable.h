@@ -6,7 +6,7 @@
 class Dialog;
 class QWidget;
 
-// Puts `window` into `slot` until it is destroyed or Unregister is called.
+// Puts `window` into `slot` until it is destroyed or ClearWindowSlot is called.
 void SetWindowSlot(int slot, Dialog* window);
 // Empties `slot` when it still holds `window`.
 void ClearWindowSlot(int slot, Dialog* window);

@@ -11,6 +11,7 @@
 #include "shell/ShellState.h"
 #include "shell/PollClock.h"
 #include "shell/StartUp.h"
+#include "shell/TickTargets.h"
 #include "protocol/SwitchComm.h"
 #include "protocol/Transport.h"
 #include "support/PtyPeer.h"
@@ -95,6 +96,28 @@ TEST(PollClockWords, PendingValuesAreTakenOnceAndNeverLost) {
     clock.step();
     EXPECT_EQ(LinkModeWord().load(), LINK_SWITCHING);
     LinkModeWord() = LINK_MODBUS;
+}
+
+// A window that polls, opened from another that polls (the page search from
+// the console), hands the ticks back to that one and not to the main window.
+TEST(PollClockWords, TicksGoBackToTheHolderBeneath) {
+    PollClock::Hooks h;
+    h.tick = [](PollClock::Target) {};
+    h.sleep = [](unsigned) {};
+    PollClock clock(h);
+    LinkModeWord() = LINK_MODBUS;
+    SetTickClock(&clock);
+    const auto console = TakeTicks([] {}, 50);
+    const auto search = TakeTicks([] {}, 40);
+    clock.step();
+    EXPECT_EQ(std::pair(clock.target(), clock.period()), std::pair(search, 40u));
+    GiveTicksBack(search);
+    clock.step();
+    EXPECT_EQ(std::pair(clock.target(), clock.period()), std::pair(console, 50u));
+    GiveTicksBack(console);
+    clock.step();
+    EXPECT_EQ(std::pair(clock.target(), clock.period()), std::pair(PollClock::Target{0}, 100u));
+    SetTickClock(nullptr);
 }
 
 TEST(PollClockWords, TargetsSetFromAnotherThreadArrive) {
