@@ -6,6 +6,7 @@
 // functions of records; DoSanityCheck and the per-detector check add the
 // files and the detector around them.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -85,6 +86,15 @@ struct SanityRun {
     long long serial = -1;  // the record's ordnum once the detector answered
     SanityReport report;
 };
+
+// The selected detector's record as D_PARAM2HOST gives it (3 tries while
+// nothing answers), of either kind, with the type byte of its answer (header
+// byte 5); nothing for no answer or one of neither size.
+struct DetectorParams {
+    uint8_t typeByte;
+    ParamRecord record;
+};
+std::optional<DetectorParams> ReadDetectorParams();
 
 // The console's "Sanity Check", a procedure on the link worker. Removes the
 // output's General, EquateNonCalib, CompareCalib and CompareBenzine sections
