@@ -145,15 +145,6 @@ void writeOrLog(const std::string& file, const std::string& section, const std::
         DebugLog("%s [%s] %s not written: %s", file.c_str(), section.c_str(), key.c_str(), std::strerror(errno));
 }
 
-// The sections of SanityCheckOutput.ini and the checks they report.
-struct OutputSection {
-    const char* name;
-    const CheckResult SanityReport::*check;
-};
-constexpr OutputSection kOutputSections[] = {{"EquateNonCalib", &SanityReport::nonCalib},
-                                             {"CompareCalib", &SanityReport::calib},
-                                             {"CompareBenzine", &SanityReport::benzine}};
-
 // The master file of a type byte; nullptr when no master serves it.
 struct MasterOfType {
     uint8_t types[2];
@@ -243,9 +234,9 @@ SanityReport RunSanityChecks(const ParamRecord& master, const ParamRecord& detec
 
 SanityRun DoSanityCheck(Panel& panel, const std::string& inputIni, const std::string& outputIni,
                         const std::string& masterFile) {
-    for (const char* section : {"General", "EquateNonCalib", "CompareCalib", "CompareBenzine"})
-        ProfileDeleteSection(outputIni, section);
     SanityRun run;
+    ProfileDeleteSection(outputIni, "General");
+    for (const auto& section : run.report.sections()) ProfileDeleteSection(outputIni, section.first);
     const auto stop = [&](SanityOutcome outcome, const std::string& text, const char* caption) {
         panel.ask(text, caption, kErrorBox);
         run.outcome = outcome;
@@ -276,8 +267,8 @@ SanityRun DoSanityCheck(Panel& panel, const std::string& inputIni, const std::st
         return stop(SanityOutcome::TypeMismatch, "Master BIN-file type doesn't match the detector", kErrorCaption);
 
     run.report = RunSanityChecks(*master, read->record);
-    for (const auto& s : kOutputSections)
-        if (!(run.report.*s.check).passed()) writeOrLog(outputIni, s.name, "FailureIndices", (run.report.*s.check).list);
+    for (const auto& [section, check] : run.report.sections())
+        if (!check->passed()) writeOrLog(outputIni, section, "FailureIndices", check->list);
     if (run.report.total())
         return stop(SanityOutcome::Failed, "Sanity Check failure.\r\nSee \"SanityCheckOutput.ini\" for details.",
                     kErrorCaption);

@@ -5,6 +5,7 @@
 // must stay safely above its benzene counterpart. The checks are plain
 // functions of records; DoSanityCheck and the per-detector check add the
 // files and the detector around them.
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -70,6 +71,10 @@ constexpr double kBenzeneFactor = 1.5;
 struct SanityReport {
     CheckResult nonCalib, calib, benzine;
     int total() const { return nonCalib.failures + calib.failures + benzine.failures; }
+    // The checks in order, named as their sections of SanityCheckOutput.ini.
+    std::array<std::pair<const char*, const CheckResult*>, 3> sections() const {
+        return {{{"EquateNonCalib", &nonCalib}, {"CompareCalib", &calib}, {"CompareBenzine", &benzine}}};
+    }
 };
 // The three checks; the records must be of one kind.
 SanityReport RunSanityChecks(const ParamRecord& master, const ParamRecord& detector);
