@@ -16,6 +16,7 @@ struct SetupState;
 constexpr int kCliOk = 0;
 constexpr int kCliFailed = 1;  // the detector did not answer as asked
 constexpr int kCliUsage = 2;   // bad command line, port or hex
+constexpr int kCliRefused = 3;  // refused by a host check before sending, or a sanity check failed
 
 // The commands of wexcon-cli, run against the link that is already open
 // (Wire() holds it). One instance per process, so that tags, nonce and
@@ -55,6 +56,8 @@ private:
     // The setup dialog's opening read, after a status request; nothing (the
     // reason on standard error) when the detector did not give its record.
     std::optional<SetupState> openSetup();
+    // params check [MASTER], params check-by-type [INDEX]
+    int paramsCheck(const std::vector<std::string>& args);
     int usageError(const std::string& what);
     nlohmann::ordered_json pollJson(const std::optional<StatusRecord>& answer, int result);
     nlohmann::ordered_json getJson(const std::string& name, unsigned command, const std::vector<uint8_t>& payload,

@@ -159,7 +159,8 @@ void CTesselDlg::buildButtons(QGridLayout* g) {
     addEntries(message, {{"Yes", cmd::GetMessageErase}, {"No", cmd::GetMessageKeep}});
     addEntries(commands, {{"Erase Message(s)", cmd::EraseMessages},
                           {"Modbus Interface", cmd::ModbusInterface},
-                          {"Monitor Explosions", cmd::MonitorExplosions}});
+                          {"Monitor Explosions", cmd::MonitorExplosions},
+                          {"Sanity Check", cmd::SanityCheck}});
 }
 
 QMenu* CTesselDlg::menu(int button, Entries entries) {
@@ -237,6 +238,7 @@ void CTesselDlg::onCommand(int id) {
         case cmd::GetMessageKeep: c.getMessageText(false); break;
         case cmd::MessageAuto: c.startAutoMessages(); break;
         case cmd::EraseMessages: c.eraseMessages(); break;
+        case cmd::SanityCheck: c.sanityCheck(); break;
         case cmd::ModbusInterface: new CModbus(this); break;
         case cmd::RunScript: runScript(); break;
         case cmd::CommError: c.simulateCommError(1); break;
