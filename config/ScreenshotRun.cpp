@@ -13,12 +13,14 @@ std::vector<unsigned> ScreenshotRunAddresses(const std::vector<uint8_t>& selecte
     return {selected.begin(), selected.end()};
 }
 
+std::vector<std::string> ShotFiles(ParamKind kind) { return {ParamPictureName(kind), "param.ini", "param.bin"}; }
+
 namespace {
 
 // The view's files, present and not empty; param.bin must be the record it read.
 std::vector<std::string> missingFiles(const fs::path& shotFolder, const ParamRecord& record) {
     std::vector<std::string> missing;
-    for (const char* name : kShotFiles) {
+    for (const std::string& name : ShotFiles(record.kind())) {
         const fs::path file = shotFolder / name;
         std::error_code ec;
         const auto size = fs::file_size(file, ec);
@@ -42,10 +44,7 @@ std::vector<ShotOutcome> RunScreenshots(const std::vector<unsigned>& addresses, 
         ShotOutcome& out = outcomes.emplace_back();
         out.address = addresses[index];
         const auto shot = shooter.shoot(out.address, folder);
-        if (!shot) {
-            out.missing.assign(std::begin(kShotFiles), std::end(kShotFiles));
-            continue;
-        }
+        if (!shot) continue;
         out.serial = shot->record.ordnum();
         out.missing = missingFiles(fs::path(folder) / std::to_string(*out.serial), shot->record);
         out.check = CheckDetectorByType(index, shot->typeByte, shot->record, mastersFolder, outputIni);

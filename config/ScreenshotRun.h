@@ -27,13 +27,18 @@ public:
     virtual std::optional<DetectorShot> shoot(unsigned address, const std::string& folder) = 0;
 };
 
-// The files a view saves into <folder>/<serial>/.
-constexpr const char* kShotFiles[] = {"param.png", "param.ini", "param.bin"};
+// The files a parameter view's screenshot saves into <folder>/<serial>/: the
+// picture ("param.png", on UV/IR models "uv_param.png"), then "param.ini" and
+// "param.bin".
+constexpr const char* ParamPictureName(ParamKind kind) {
+    return kind == ParamKind::Ir ? "param.png" : "uv_param.png";
+}
+std::vector<std::string> ShotFiles(ParamKind kind);
 
 struct ShotOutcome {
     unsigned address = 0;
     std::optional<uint32_t> serial;  // the record's ordnum, once the view read it
-    std::vector<std::string> missing;  // of kShotFiles (param.bin also when not the record's bytes)
+    std::vector<std::string> missing;  // of ShotFiles (param.bin also when not the record's bytes)
     int check = -1;                    // the per-detector check; -1 when it did not run
     bool ok() const { return serial && missing.empty() && check == 0; }
 };
