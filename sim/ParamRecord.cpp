@@ -41,47 +41,47 @@ float getF32(const uint8_t* p) {
 // Per-range thresholds: every fire value at least twice its benzene
 // counterpart in the two nearest ranges, as a detector leaves the factory.
 void irDefaults(Writer& w) {
-    w.f32(0, {1e9f, 14'250'000, 855, 214, 43, 7});         // sum45
-    w.f32(24, {356'240, 12'112, 1069, 214, 43, 7});        // sum45benz
-    w.f32(48, {1e9f, 13'865'000, 1040, 277, 49, 8});       // sum44
-    w.f32(72, {346'000, 11'800, 1300, 277, 49, 8});        // sum44benz
-    w.f32(96, {8.6f, 6.7f, 1.9f, 0.8f, 0.8f, 0.8f});       // ratio45to4
-    w.f32(120, {4.0f, 3.2f, 1.9f, 0.8f, 0.8f, 0.8f});      // ratio45to4benz
-    w.f32(144, {7.4f, 5.8f, 1.7f, 0.7f, 0.7f, 0.7f});      // ratio44to4
-    w.f32(168, {3.6f, 2.8f, 1.7f, 0.7f, 0.7f, 0.7f});      // ratio44to4benz
-    w.f32(192, {9.1f, 7.0f, 2.1f, 0.9f, 0.9f, 0.9f});      // ratio45to5
-    w.f32(216, {4.4f, 3.4f, 2.1f, 0.9f, 0.9f, 0.9f});      // ratio45to5benz
-    w.f32(240, {7.9f, 6.2f, 1.8f, 0.8f, 0.8f, 0.8f});      // ratio44to5
-    w.f32(264, {3.8f, 3.0f, 1.8f, 0.8f, 0.8f, 0.8f});      // ratio44to5benz
+    w.f32(0, {1e9f, 14'250'000, 855, 214, 43, 7});     // sum45
+    w.f32(24, {356'240, 12'112, 1069, 214, 43, 7});    // sum45benz
+    w.f32(48, {1e9f, 13'865'000, 1040, 277, 49, 8});   // sum44
+    w.f32(72, {346'000, 11'800, 1300, 277, 49, 8});    // sum44benz
+    w.f32(96, {8.6f, 6.7f, 1.9f, 0.8f, 0.8f, 0.8f});   // ratio45to4
+    w.f32(120, {4.0f, 3.2f, 1.9f, 0.8f, 0.8f, 0.8f});  // ratio45to4benz
+    w.f32(144, {7.4f, 5.8f, 1.7f, 0.7f, 0.7f, 0.7f});  // ratio44to4
+    w.f32(168, {3.6f, 2.8f, 1.7f, 0.7f, 0.7f, 0.7f});  // ratio44to4benz
+    w.f32(192, {9.1f, 7.0f, 2.1f, 0.9f, 0.9f, 0.9f});  // ratio45to5
+    w.f32(216, {4.4f, 3.4f, 2.1f, 0.9f, 0.9f, 0.9f});  // ratio45to5benz
+    w.f32(240, {7.9f, 6.2f, 1.8f, 0.8f, 0.8f, 0.8f});  // ratio44to5
+    w.f32(264, {3.8f, 3.0f, 1.8f, 0.8f, 0.8f, 0.8f});  // ratio44to5benz
     // 288..479: the 4.4/4.5 and 4/5 ratios with their hydrogen variants stay 0.
-    for (size_t at = 480; at < 768; at += 48) {            // cor* fire, then benzene
+    for (size_t at = 480; at < 768; at += 48) {  // cor* fire, then benzene
         w.f32(at, {0.6f, 0.6f, 0.6f, 0.6f, 0.6f, 0.6f});
         w.f32(at + 24, {0.3f, 0.3f, 0.3f, 0.3f, 0.3f, 0.3f});
     }
-    w.u8(768, {106, 16, 8, 1});                            // FOV bytes, tier
-    w.f32(772, {300, 300, 3, 0.9f, 0});                    // autobit .. gradthresh
-    w.u8(792, {50, 121, 0, 0, 5, 0, 3, 7, 10});            // prnoisef .. LockPulseTime
-    w.f32(808, {2.36f, 3.47f, 1.73f, 1.51f, 0, 0, 514});   // fast thresholds
-    w.u8(836, {255, 0x01, 0, 0x33, 20, 2});                // HtrOff_35_50 .. dateHW_month
-    w.f32(904, {180});                                     // IRFastAbsThr44
+    w.u8(768, {106, 16, 8, 1});                           // FOV bytes, tier
+    w.f32(772, {300, 300, 3, 0.9f, 0});                   // autobit .. gradthresh
+    w.u8(792, {50, 121, 0, 0, 5, 0, 3, 7, 10});           // prnoisef .. LockPulseTime
+    w.f32(808, {2.36f, 3.47f, 1.73f, 1.51f, 0, 0, 514});  // fast thresholds
+    w.u8(836, {255, 0x01, 0, 0x33, 20, 2});               // HtrOff_35_50 .. dateHW_month
+    w.f32(904, {180});                                    // IRFastAbsThr44
     w.u8(908, {0xE0, 0xFF});
-    w.u8(924, {255, 0, 255, 5, 10, 200, 160, 0});          // Rat5Per_EGZOZ .. Hydrogen
-    w.f32(932, {0.3f, 0.3f});                              // HiCorrNoise, LoCorrNoise
-    w.u8(940, {0, 10, 0, 0xFF, 0, 200});                   // .. RatFac
-    w.f32(956, {0.15f, 0.1f, 0.001f, 0.8f, 3});            // BB45_RatFact .. BBSumFactor
+    w.u8(924, {255, 0, 255, 5, 10, 200, 160, 0});  // Rat5Per_EGZOZ .. Hydrogen
+    w.f32(932, {0.3f, 0.3f});                      // HiCorrNoise, LoCorrNoise
+    w.u8(940, {0, 10, 0, 0xFF, 0, 200});           // .. RatFac
+    w.f32(956, {0.15f, 0.1f, 0.001f, 0.8f, 3});    // BB45_RatFact .. BBSumFactor
 }
 
 void uvirDefaults(Writer& w) {
-    w.f64(0, {80'000, 1000, 170});                         // sum_first_pass
-    w.f64(24, {40'000, 500, 85});                          // sum_first_pass_benz
-    w.f32(96, {15, 0});                                    // first_fltr_size, saved_uv_bit_val
-    w.f64(104, {600, 600});                                // autobit, manbit
-    w.f32(120, {80, 0, 0.85f});                            // warnfactor (%), gradthresh, FirstAvgFact
-    w.u8(132, {9, 0, 11, 0, 60, 0, 20, 2});                // filter sizes, UVTubeVol, HW date
-    w.f32(140, {9, 7});                                    // lo_fltr_size1, lo_fltr_size2
-    w.u8(152, {255, 251, 3, 0x32, 30, 0, 0, 0});           // .. hardware version, powerupdur 30 s
-    w.u8(167, {1});                                        // tier
-    w.u8(200, {0, 255, 5, 10, 160, 0, 0, 3, 0, 5, 80, 0}); // is_no_grad .. IRFastAbsThr
+    w.f64(0, {80'000, 1000, 170});                // sum_first_pass
+    w.f64(24, {40'000, 500, 85});                 // sum_first_pass_benz
+    w.f32(96, {15, 0});                           // first_fltr_size, saved_uv_bit_val
+    w.f64(104, {600, 600});                       // autobit, manbit
+    w.f32(120, {80, 0, 0.85f});                   // warnfactor (%), gradthresh, FirstAvgFact
+    w.u8(132, {9, 0, 11, 0, 60, 0, 20, 2});       // filter sizes, UVTubeVol, HW date
+    w.f32(140, {9, 7});                           // lo_fltr_size1, lo_fltr_size2
+    w.u8(152, {255, 251, 3, 0x32, 30, 0, 0, 0});  // .. hardware version, powerupdur 30 s
+    w.u8(167, {1});                               // tier
+    w.u8(200, {0, 255, 5, 10, 160, 0, 0, 3, 0, 5, 80, 0});  // is_no_grad .. IRFastAbsThr
     w.u8(212, {20, 6, 50, 200, 32, 3, 6, 3, 10, 106, 16, 8});
 }
 

@@ -176,13 +176,22 @@ constexpr bool tiles(const ParamField (&fields)[N], const Gap (&gaps)[G], size_t
 // Arrays hold one float per sensitivity; the hardware version holds two lists.
 constexpr int cellsOf(const ParamField& f) { return f.type == T::HwVersion ? 2 : f.count; }
 
+// A default an integer field can hold: whole, 0..its maximum.
+constexpr bool fits(const ParamField& f, double v) {
+    if (f.type == T::F32 || f.type == T::F64) return v >= -3.4e38 && v <= 3.4e38;
+    return v >= 0 && v <= ParamTypeMax(f.type) && v == static_cast<double>(static_cast<uint64_t>(v));
+}
+
 // Names are unique; cells are unique, in the grid's range (the FOV group
-// aside) and clear of the buttons; arrays are floats of the kind's length.
+// aside) and clear of the buttons; arrays are floats of the kind's length;
+// each default fits its field, and only the field's elements have one.
 template <size_t N>
 constexpr bool wellFormed(const ParamField (&fields)[N], int arrayLength) {
     for (size_t a = 0; a < N; ++a) {
         const ParamField& f = fields[a];
         if (f.count != 1 && (f.count != arrayLength || (f.type != T::F32 && f.type != T::F64))) return false;
+        for (size_t i = 0; i < 6; ++i)
+            if (i < f.count ? !fits(f, f.defaults[i]) : f.defaults[i] != 0) return false;
         const bool fov = f.cell == kFovEma || f.cell == kFovFault || f.cell == kFovNormal;
         if (!fov && (f.cell < kFirstCell || f.cell + cellsOf(f) - 1 > kLastCell)) return false;
         if (f.cell + cellsOf(f) > kLoad && f.cell <= kSaveSection) return false;

@@ -55,7 +55,8 @@ TEST_F(SimParams, FactoryRecords) {
     const Bytes ir = readParams(kIr), uv = readParams(kUvir);
     ASSERT_EQ(ir.size(), 984u);
     ASSERT_EQ(uv.size(), 224u);
-    EXPECT_EQ(Bytes(ir.begin() + 804, ir.begin() + 808), (Bytes{0x71, 0xE4, 0x40, 0x01})) << "ordnum = serial";
+    EXPECT_EQ(Bytes(ir.begin() + 804, ir.begin() + 808), (Bytes{0x71, 0xE4, 0x40, 0x01}))
+        << "ordnum = serial";
     EXPECT_EQ(Bytes(uv.begin() + 148, uv.begin() + 152), (Bytes{0x72, 0xE4, 0x40, 0x01}));
     EXPECT_EQ(uv[153], 251) << "sum_array_size";
     EXPECT_EQ(Bytes(ir.begin() + 784, ir.begin() + 788), f32(0.9f)) << "warnfactor";
@@ -88,13 +89,14 @@ TEST_F(SimParams, FactoryRecords) {
 
 // Each rule alone refuses an otherwise good write, without a word on the line.
 TEST_F(SimParams, WritesStoredOnlyWhenEveryRuleHolds) {
-    const Bytes admin = elevation(2, "apass"), maint = elevation(1, "mpass"), code = {3, 0x7B, 0xE1, 0xC3, 0x5A};
+    const Bytes admin = elevation(2, "apass"), maint = elevation(1, "mpass"),
+                code = {3, 0x7B, 0xE1, 0xC3, 0x5A};
     struct Case {
         const char* what;
         uint8_t addr;
-        Bytes elevate;       // empty: none
-        int64_t sinceRead;   // ms between the read and the write
-        size_t at;           // patched offset (0 with no bytes: none)
+        Bytes elevate;      // empty: none
+        int64_t sinceRead;  // ms between the read and the write
+        size_t at;          // patched offset (0 with no bytes: none)
         Bytes bytes;
         std::string refusal;  // empty: stored
         int size = 0;         // added to the record's size
@@ -103,7 +105,13 @@ TEST_F(SimParams, WritesStoredOnlyWhenEveryRuleHolds) {
     const Case cases[] = {
         {"unlocked", kIr, {}, 0, 793, {90}, ""},
         {"sumsize 255, at 120 s", kIr, {}, 120'000, 793, {255}, ""},
-        {"121 s after the read", kIr, {}, 121'000, 793, {200}, "121 s since the last parameter read (at most 120)"},
+        {"121 s after the read",
+         kIr,
+         {},
+         121'000,
+         793,
+         {200},
+         "121 s since the last parameter read (at most 120)"},
         {"a byte short", kIr, {}, 0, 0, {}, "983 bytes instead of 984", -1},
         {"bad authorisation code", kIr, {}, 0, 0, {}, "bad authorisation code", 0, false},
         {"locked, not elevated", kLocked, {}, 0, 0, {}, "locked and not elevated to ADMIN"},
@@ -141,7 +149,8 @@ TEST_F(SimParams, WritesStoredOnlyWhenEveryRuleHolds) {
         EXPECT_EQ(stored(c.addr), c.refusal.empty() ? rec : read);
         EXPECT_EQ(notices(c.addr) - before, c.refusal.empty() ? 0u : 1u);
         if (!c.refusal.empty()) {
-            EXPECT_EQ(notice(c.addr), std::to_string(c.addr) + ": parameter write ignored: " + c.refusal);
+            EXPECT_EQ(notice(c.addr),
+                      std::to_string(c.addr) + ": parameter write ignored: " + c.refusal);
         }
     }
 }
