@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 
+#include "config/ParamSession.h"
 #include "config/SanityCheck.h"
 #include "shell/FakePanel.h"
 #include "support/TempFolder.h"
@@ -160,7 +161,7 @@ protected:
     }
     ParamRecord recordAt(uint8_t address) {
         SelectSlave(address);
-        return ReadDetectorParams().value().record;
+        return ReadParams().value();
     }
     // A run at `address` with `master` as the master file; its boxes, and the output file.
     std::string check(uint8_t address, const std::string& master = "master.bin") {
