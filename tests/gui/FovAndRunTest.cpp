@@ -134,22 +134,16 @@ INSTANTIATE_TEST_SUITE_P(
                 "address 1 S/N 21030001: files saved, check 0\n",
                 {kIr1[0], kIr1[1], kIr1[2]},
                 {0}},
-        RunCase{"SilentAddress",
+        // Each outcome of the line tells its own fault.
+        RunCase{"SilentAddressAndUnwritableFolder",
                 {testline::ir(1)},
                 "[Network]\ndetector0=3\ndetector1=1\n",
                 "",
                 1,
-                "address 3: no parameter record\naddress 1 S/N 21030001: files saved, check 0\n",
-                {kIr1[0], kIr1[1], kIr1[2]},
-                {-1, 0}},
-        RunCase{"FolderNotWritable",
-                {testline::ir(1)},
-                "",
-                "",
-                1,
-                "address 1 S/N 21030001: missing param.png param.ini param.bin, check 0\n",
+                "address 3: no parameter record\naddress 1 S/N 21030001: missing param.png param.ini param.bin, "
+                "check 0\n",
                 {"out/21030001"},
-                {0},
+                {-1, 0},
                 true}),
     [](const auto& info) { return std::string(info.param.name); });
 
