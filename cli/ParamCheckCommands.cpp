@@ -1,10 +1,23 @@
 // params check and params check-by-type: the console's sanity check and the
 // screenshot run's per-detector check, for scripts.
 #include "cli/CliCommands.h"
+#include "config/ParamSession.h"
 #include "config/SanityCheck.h"
 #include "protocol/Transport.h"
+#include "protocol/records/ResponseHeader.h"
 
 namespace {
+
+// The type byte of the detector's answers (header byte 5), from a status
+// request, as the screenshot run knows it from its poll.
+std::optional<uint8_t> typeByte() {
+    const CommandInfo& info = *commandInfo(D_DATA2HOST);
+    std::vector<uint8_t> answer(info.responseSize);
+    if (ModbusGet(0, D_DATA2HOST, Wire().ctx, answer.data(), info.responseSize, info.waitMs, info.timeoutMs) !=
+        static_cast<int>(info.responseSize))
+        return std::nullopt;
+    return static_cast<uint8_t>(DecodeHeader(answer)->model);  // a whole answer holds it
+}
 
 int checkStatus(SanityOutcome outcome) {
     switch (outcome) {
@@ -35,12 +48,13 @@ int CliSession::paramsCheck(const std::vector<std::string>& args) {
     if (args[1] == "check-by-type" && args.size() <= 3) {
         const auto index = args.size() == 3 ? parseDecimal(args[2]) : 0ul;
         if (!index) return usageError("bad detector index '" + args[2] + "'");
-        const auto read = ReadDetectorParams();
-        if (!read) {
+        const auto type = typeByte();
+        const auto record = type ? ReadParams() : std::nullopt;
+        if (!record) {
             err_ << "params check-by-type: no parameter record from address " << Wire().slave << "\n";
             return kCliFailed;
         }
-        const int result = CheckDetectorByType(static_cast<unsigned>(*index), read->typeByte, read->record);
+        const int result = CheckDetectorByType(static_cast<unsigned>(*index), *type, *record);
         out_ << "result=" << result << "\n";
         return result == 0 ? kCliOk : result == -10 ? kCliRefused : kCliUsage;
     }

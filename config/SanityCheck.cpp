@@ -1,6 +1,5 @@
 #include "config/SanityCheck.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -10,8 +9,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "protocol/Transport.h"
-#include "protocol/records/ResponseHeader.h"
+#include "config/ParamSession.h"
 #include "util/Log.h"
 #include "util/Profile.h"
 
@@ -163,26 +161,6 @@ const MasterOfType* masterOfType(uint8_t type) {
 
 }  // namespace
 
-std::optional<DetectorParams> ReadDetectorParams() {
-    const CommandInfo& info = *commandInfo(D_PARAM2HOST);
-    std::vector<uint8_t> answer(kIrParamAnswerSize);
-    int got = -1;
-    for (int attempt = 0; attempt < 3 && got == -1; ++attempt)
-        got = ModbusGet(0, D_PARAM2HOST, Wire().ctx, answer.data(), kIrParamAnswerSize, info.waitMs, info.timeoutMs);
-    const auto size = static_cast<size_t>(std::max(got, 0));
-    const ParamKind kind = size == kUvirParamAnswerSize ? ParamKind::Uvir : ParamKind::Ir;
-    if (size != ParamAnswerSize(kind)) {
-        DebugLog("ModbusGet(D_PARAM2HOST) returned %d bytes instead of %u or %u", got, unsigned(kIrParamAnswerSize),
-                 unsigned(kUvirParamAnswerSize));
-        return std::nullopt;
-    }
-    answer.resize(size);
-    const auto record = ParamRecord::FromAnswer(kind, answer);
-    const auto header = DecodeHeader(answer);
-    if (!record || !header) return std::nullopt;
-    return DetectorParams{static_cast<uint8_t>(header->model & 0xFF), *record};
-}
-
 CheckResult EquateNonCalib(const ParamRecord& master, const ParamRecord& detector) {
     requireOneKind(master, detector);
     Failures failures("NonCalib: ");
@@ -256,17 +234,17 @@ SanityRun DoSanityCheck(Panel& panel, const std::string& inputIni, const std::st
         return stop(SanityOutcome::InputProblem,
                     "Master BIN-file size (" + std::to_string(bytes->size()) + ") not IR3 nor UVIR", kErrorCaption);
 
-    const auto read = ReadDetectorParams();
-    if (!read) {
+    const auto detector = ReadParams();
+    if (!detector) {
         writeOrLog(outputIni, "General", "S/N", "-1");
         return stop(SanityOutcome::NoAnswer, "Detector failed to respond...", "Error");
     }
-    run.serial = read->record.ordnum();
+    run.serial = detector->ordnum();
     writeOrLog(outputIni, "General", "S/N", std::to_string(run.serial));
-    if (read->record.kind() != master->kind())
+    if (detector->kind() != master->kind())
         return stop(SanityOutcome::TypeMismatch, "Master BIN-file type doesn't match the detector", kErrorCaption);
 
-    run.report = RunSanityChecks(*master, read->record);
+    run.report = RunSanityChecks(*master, *detector);
     for (const auto& [section, check] : run.report.sections())
         if (!check->passed()) writeOrLog(outputIni, section, "FailureIndices", check->list);
     if (run.report.total())

@@ -7,7 +7,6 @@
 // files and the detector around them.
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -92,21 +91,12 @@ struct SanityRun {
     SanityReport report;
 };
 
-// The selected detector's record as D_PARAM2HOST gives it (3 tries while
-// nothing answers), of either kind, with the type byte of its answer (header
-// byte 5); nothing for no answer or one of neither size.
-struct DetectorParams {
-    uint8_t typeByte;
-    ParamRecord record;
-};
-std::optional<DetectorParams> ReadDetectorParams();
-
 // The console's "Sanity Check", a procedure on the link worker. Removes the
 // output's General, EquateNonCalib, CompareCalib and CompareBenzine sections
 // first, so that no list outlives its run; takes the master file named by
 // [SanityCheck] szMasterParamBinFile of `inputIni` (or `masterFile` when not
-// empty), reads the selected detector's record (D_PARAM2HOST, 3 tries while
-// nothing answers), writes [General] S/N and the failed checks' lists
+// empty), reads the selected detector's record (ReadParams: a record of the
+// answering model's kind and size, else no answer), writes [General] S/N and the failed checks' lists
 // (FailureIndices) into `outputIni`, and shows the result on `panel`.
 SanityRun DoSanityCheck(Panel& panel, const std::string& inputIni = "SanityCheckInput.ini",
                         const std::string& outputIni = "SanityCheckOutput.ini", const std::string& masterFile = "");
