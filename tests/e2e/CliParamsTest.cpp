@@ -44,53 +44,35 @@ TEST_F(CliParams, ReadAndBurn) {
     ASSERT_EQ(run(kUvir, "params read"), kCliOk) << err.str();
     EXPECT_EQ(out.str().rfind("[uv_param_0]\nsum_first_pass_0=80000.00\n", 0), 0u) << out.str();
     ASSERT_EQ(run(kIr, "params read ir.bin"), kCliOk) << err.str();
-    for (const char* line :
-         {"[ir4_param_0]\n", "\nsum45_5= 7.00\n", "\nwarnfactor=0.900000\n", "\nvHW_cpu=3\n"})
+    for (const char* line : {"[ir4_param_0]\n", "\nsum45_5= 7.00\n", "\nwarnfactor=0.900000\n", "\nvHW_cpu=3\n"})
         EXPECT_NE(out.str().find(line), std::string::npos) << line;
     const auto factory = stored(kIr);
     EXPECT_EQ(slurp("ir.bin"), std::string(factory.begin(), factory.end()));
     std::ofstream("p.ini") << "[ir4_param_0]\nsumsize=100\n[other]\nsumsize=89\n";
     std::ofstream("short.bin") << slurp("ir.bin").substr(1);
 
-    struct Case {
-        const char* what;
-        uint8_t address;
-        const char* command;
-        int status;
-        const char* printed;  // on standard output, or a part of standard error
-        int sumsize;          // stored afterwards
-        std::string input = "";
-        int64_t jumpMs = 0;
-        const char* control = "";
-    } const cases[] = {
-        {"profile section", kIr, "params burn p.ini", kCliOk, "Parameters verified\n", 100},
-        {"raw record", kIr, "params burn ir.bin", kCliOk, "Parameters verified\n", 121},
-        {"no password", kLocked, "params burn p.ini", kCliFailed,
-         "not elevated to ADMIN; nothing sent", 121},
-        {"no answer", kIr, "params read", kCliFailed,
-         "no parameter record from address 1 (-1 bytes)", 121, "", 0, "silent 1"},
-        {"no file", kIr, "params burn", kCliUsage, "params read [FILE] | params burn FILE", 121},
-        {"record of another size", kIr, "params burn short.bin", kCliUsage,
-         "short.bin holds 983 bytes; the detector's record has 984", 121},
-        {"host check", kIr, "params burn p.ini --section OTHER", kCliRefused,
-         "Error: Bad 'sumsize' 89. Recommended 'sumsize' 121. 'sumsize' must be in the range "
-         "[90,255]",
+    // Detector, command, standard input, detector ms jumped over at the first wait; exit status, a part of
+    // the output, the sumsize stored afterwards.
+    using Case = std::tuple<uint8_t, const char*, const char*, int64_t, int, const char*, int>;
+    const Case cases[] = {
+        {kIr, "params burn p.ini", "", 0, kCliOk, "Parameters verified\n", 100},
+        {kIr, "params burn ir.bin", "", 0, kCliOk, "Parameters verified\n", 121},
+        {kLocked, "params burn p.ini", "", 0, kCliFailed, "not elevated to ADMIN; nothing sent", 121},
+        {kIr, "params burn short.bin", "", 0, kCliUsage, "short.bin holds 983 bytes; the detector's record has 984",
          121},
+        {kIr, "params burn p.ini --section OTHER", "", 0, kCliRefused,
+         "Error: Bad 'sumsize' 89. Recommended 'sumsize' 121. 'sumsize' must be in the range [90,255]", 121},
         // Elevated, then held up past the detector's 120 s: it ignores the write.
-        {"ignored by the detector", kLocked, "params burn p.ini", kCliUnverified,
-         "Error: Verification failed...\nparams burn: the detector holds another record (byte 793 "
-         "differs)",
-         121, "admin17\n", 121'000},
+        {kLocked, "params burn p.ini", "admin17\n", 121'000, kCliUnverified,
+         "Error: Verification failed...\nparams burn: the detector holds another record (byte 793 differs)", 121},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [address, command, input, jump, status, printed, sumsize] : cases) {
+        SCOPED_TRACE(printed);
         clock.advance(10'000);
-        ASSERT_EQ(wsim::runControlCommand(*line, *c.control ? c.control : "talk 1"), "ok");
-        jumpMs = c.jumpMs;
-        EXPECT_EQ(run(c.address, c.command, c.input), c.status) << err.str();
-        EXPECT_NE((out.str() + err.str()).find(c.printed), std::string::npos)
-            << out.str() << err.str();
-        EXPECT_EQ(stored(c.address)[793], c.sumsize);
+        jumpMs = jump;
+        EXPECT_EQ(run(address, command, input), status) << err.str();
+        EXPECT_NE((out.str() + err.str()).find(printed), std::string::npos) << out.str() << err.str();
+        EXPECT_EQ(stored(address)[793], sumsize);
     }
 }
 
