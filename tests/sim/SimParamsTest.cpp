@@ -87,7 +87,7 @@ TEST_F(SimParams, WritesStoredOnlyWhenEveryRuleHolds) {
          {200},
          0,
          true,
-         "121 s since the last parameter read (at most 120)"},
+         "121000 ms since the last parameter read (at most 120000)"},
         {kIr, {}, 0, 0, {}, -1, true, "983 bytes instead of 984"},
         {kUvir, {}, 0, 0, {}, 760, true, "984 bytes instead of 224"},
         {kIr, {}, 0, 0, {}, 0, false, "bad authorisation code"},
