@@ -145,7 +145,7 @@ void Detector::paramWrite(const RecordRequest& req, int64_t now) {
     else if (paramReadAt_ < 0)
         why = "no parameter read since power-up";
     else if (now - paramReadAt_ > kParamWriteWindowMs)
-        why = std::to_string((now - paramReadAt_) / 1000) + " s since the last parameter read (at most 120)";
+        why = std::to_string(now - paramReadAt_) + " ms since the last parameter read (at most 120000)";
     if (!why.empty()) return notice(why);
     Bytes rec(req.payload, req.payload + size);
     if (why = paramProblem(rec, uvir()); !why.empty()) return notice(why);
