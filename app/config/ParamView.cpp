@@ -207,7 +207,7 @@ void ParamViewBase::opened(std::optional<ParamRecord> record) {
         return;
     }
     working_ = *record;
-    showForm(FillParamGrid(working_, {kind_, Shell().host.usUnits != 0, Shell().detector.alternateSensor}));
+    showForm(FillParamGrid(working_, context()));
     const auto handIn = [this](const char* name, double value, bool& pending) {
         const ParamField* f = FindParamField(kind_, name);
         if (!f) return;
@@ -231,6 +231,10 @@ void ParamViewBase::closeNow(int result) {
     ClearWindowSlot(slot_, this);
     // Not inside the showing itself: exec() has to be waiting first.
     QTimer::singleShot(0, this, [this, result] { QDialog::done(result); });
+}
+
+ParamGridContext ParamViewBase::context() const {
+    return {kind_, Shell().host.usUnits != 0, Shell().detector.alternateSensor};
 }
 
 unsigned long long ParamViewBase::now() const { return nowMs_ ? nowMs_() : TickMs(); }
@@ -408,12 +412,7 @@ void ParamViewBase::load(const std::string& ini, const std::string& name) {
     ParamRecord shown = working_;
     readGrid(shown, false);
     const std::vector<ParamRefusal> refused = LoadParamSection(ini, name, shown);
-    Form cells = FillParamGrid(shown, {kind_});
-    std::erase_if(cells, [this](const auto& entry) {
-        const std::vector<int> grid = ParamGridControls(kind_);
-        return std::find(grid.begin(), grid.end(), entry.first) == grid.end();
-    });
-    showForm(cells);
+    showForm(FillParamGrid(shown, context()));
     if (refused.empty()) return;
     box(ParamRangeMessage(refused.front().key, refused.front().maximum), "Error", kErrorBox);
     focusCell(refused.front().field->cell);

@@ -74,6 +74,7 @@ private:
     void mark(std::vector<int>& set, int id, bool on);
     int box(const std::string& text, const std::string& caption, unsigned flags);
     unsigned long long now() const;
+    ParamGridContext context() const;
     std::string section(unsigned number) const;
     unsigned sectionNumber(int field) const;
 
