@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "app/config/CFOV.h"
 #include "app/kit/FolderDialog.h"
 #include "app/kit/Keys.h"
 #include "app/kit/MessageBox.h"
@@ -418,8 +419,24 @@ void ParamViewBase::load(const std::string& ini, const std::string& name) {
     focusCell(refused.front().field->cell);
 }
 
+// The thresholds go to the FOV group's cells; the detector gets them with
+// the next write.
 void ParamViewBase::editFov() {
-    // The FOV dialog (template 260) comes with its own window.
+    if (!filled_) return;
+    const auto shown = [this](int id, const char* name) {
+        const auto typed = Whole(text(id));
+        return static_cast<uint8_t>(typed && *typed <= 255 ? *typed : *working_.value(name));
+    };
+    const FovThresholds now{shown(w::kFovEma, "FOV_EMA_Duration"), shown(w::kFovFault, "FOV_Fault_Threshold"),
+                            shown(w::kFovNormal, "FOV_Normal_Threshold")};
+    std::optional<FovInitialState> initial;
+    if (const auto bytes = working_.bytes(); kind_ == ParamKind::Ir && bytes.size() >= kFovInitialState + 3)
+        initial = FovInitialState{bytes[kFovInitialState], bytes[kFovInitialState + 1], bytes[kFovInitialState + 2]};
+    const auto chosen = CFOV::Ask(now, initial, this);
+    if (!chosen) return;
+    setText(w::kFovEma, std::to_string(chosen->emaDuration));
+    setText(w::kFovFault, std::to_string(chosen->fault));
+    setText(w::kFovNormal, std::to_string(chosen->normal));
 }
 
 bool ParamViewBase::saveScreenshot() {

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QSlider>
 
 #include "MainWindowLine.h"
+#include "app/config/CFOV.h"
 #include "app/config/ParamView.h"
 #include "app/kit/FolderDialog.h"
 #include "config/ParamViewIds.h"
@@ -145,6 +147,16 @@ TEST_F(ParamViewLine, UvirFilesAndScreenshot) {
     EXPECT_EQ(last(boxes), "Error: 'UVBIT_Thr' must be in the range [0..255]");
     EXPECT_EQ(std::tuple(view.text(thr), view.text(Cell(ParamKind::Uvir, "minVoltage"))), std::tuple("3", "150"));
     EXPECT_TRUE(pumpUntil([&] { return QApplication::focusWidget() == view.item(thr); }));
+
+    // "Edit": the FOV window's choice goes to the FOV cells; the record has no initial state.
+    bool initialState = true;
+    whenOpen<CFOV>([&](CFOV& fov) {
+        initialState = !fov.text(fovwin::kX).empty();
+        fov.itemAs<QSlider>(fovwin::kNormalSlider)->setValue(5);
+        fov.onCommand(fovwin::kOk);
+    });
+    view.onCommand(w::kEditFov);
+    EXPECT_EQ(std::tuple(view.text(w::kFovNormal), view.text(w::kFovEma), initialState), std::tuple("5", "106", false));
 
     view.onCommand(w::kScreenshot);
     EXPECT_EQ(last(boxes), "Screenshot saved to:: shots/0/uv_param.png");
