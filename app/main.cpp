@@ -1,9 +1,12 @@
 // Wexcon: the service tool for detector networks.
 #include <QApplication>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <string>
 
 #include "app/Application.h"
+#include "app/config/ParamViewShooter.h"
 #include "app/kit/MessageBox.h"
 #include "util/UserFolder.h"
 #include "util/Version.h"
@@ -11,7 +14,7 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: Wexcon [--console] [--raw-diagnostic] [--user-folder]\n"
+    "Usage: Wexcon [--console] [--raw-diagnostic] [--user-folder] [--screenshot-run DIR]\n"
     "The service tool for RS-485 networks of flame detectors. It keeps Param.ini,\n"
     "its logs and its results in the working folder.\n"
     "\n"
@@ -20,6 +23,13 @@ const char kUsage[] =
     "  --user-folder      work in $XDG_DATA_HOME/wexcon (by default\n"
     "                     ~/.local/share/wexcon), made on first start; the menu\n"
     "                     entry uses this\n"
+    "  --screenshot-run DIR\n"
+    "                     unattended: for each selected detector of the address\n"
+    "                     book (else the current address) save the parameter\n"
+    "                     view's picture and copies in DIR/SERIAL/ and check the\n"
+    "                     record against its type's master in Masters/ (results\n"
+    "                     in ScreenshotOutput.ini); exit 0 when all passed, else 1.\n"
+    "                     No message boxes; without a display it runs offscreen\n"
     "  --help             print this help and exit\n"
     "  --version          print the version and exit\n"
     "\n"
@@ -39,11 +49,20 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
+    // The screenshot run is unattended, also where no display is: the windows
+    // it opens need no screen to draw their pictures.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--screenshot-run") == 0 && !std::getenv("QT_QPA_PLATFORM") &&
+            !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     StartOptions options;
     bool userFolder = false;
+    std::string screenshotRun;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--console") == 0) {
+        if (std::strcmp(argv[i], "--screenshot-run") == 0 && i + 1 < argc && *argv[i + 1]) {
+            screenshotRun = argv[++i];
+        } else if (std::strcmp(argv[i], "--console") == 0) {
             options.console = true;
         } else if (std::strcmp(argv[i], "--raw-diagnostic") == 0) {
             options.rawDiagnostic = true;
@@ -60,5 +79,6 @@ int main(int argc, char** argv) {
         MessageBox("The working folder could not be made: " + error, "Error", MB_OK | MB_ICONERROR);
         return 1;
     }
+    if (!screenshotRun.empty()) return RunScreenshotRun(screenshotRun);
     return RunWexcon(options);
 }

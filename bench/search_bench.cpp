@@ -9,13 +9,9 @@
 #include <algorithm>
 #include <chrono>
 #include <sstream>
-#include <thread>
 
-#include "SimProcess.h"
+#include "SimLink.h"
 #include "cli/CliCommands.h"
-#include "protocol/SwitchComm.h"
-#include "protocol/Transport.h"
-#include "protocol/records/ByteOrder.h"
 
 namespace {
 
@@ -25,20 +21,6 @@ constexpr unsigned kAddresses = 50;
 constexpr double kSilentMs = 2 * (100 + 500) + 100 + 100 + 50;
 constexpr double kAnswerLatencyMs = 3, kAfterProbeMs = 100 + 50;
 
-// The link open at `baud`, every detector moved there by one broadcast, as the tool does.
-bool openAt(const SimProcess& sim, unsigned baud) {
-    ResetWire();
-    if (!ParseDCB(sim.link() + ":9600,n,8,1", &Wire().port) || !OpenModbusContext()) return false;
-    if (baud == 9600) return true;
-    std::vector<uint8_t> p;
-    le::append32(p, baud);
-    SelectSlave(0);
-    if (ModbusSet(4, p.data(), Wire().ctx, D_SWITCH_BAUD) != 0) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(250));
-    Wire().port.baud = baud;
-    return ReopenLink();
-}
-
 void BM_Search(benchmark::State& state) {
     const auto baud = static_cast<unsigned>(state.range(0));
     const bool three = state.range(1) != 0;
@@ -47,7 +29,7 @@ void BM_Search(benchmark::State& state) {
         three ? std::vector<std::string>{"--detector", "3:ir", "--detector", "17:uvir", "--detector", "40:ir"}
               : std::vector<std::string>{"--detector", "200:ir"};
     SimProcess sim(options);
-    if (!sim.ready() || !openAt(sim, baud)) {
+    if (!sim.ready() || !OpenSimLink(sim, baud)) {
         state.SkipWithError("cannot set up the line");
         return;
     }

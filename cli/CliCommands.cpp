@@ -67,9 +67,21 @@ const char* CliSession::usage() {
            "  setup burn FILE             (FILE: NAME=VALUE lines or 72 record bytes; prints verified\n"
            "                              or No changes made; locked detector: the ADMIN password\n"
            "                              from standard input)\n"
+           "  params read [FILE]          (key=value per parameter as Param.ini holds them; FILE: the\n"
+           "                              raw record)\n"
+           "  params burn FILE [--section NAME] (FILE: a raw record of the detector's size (.bin) or a\n"
+           "                              profile whose section NAME, default ir4_param_0 or uv_param_0,\n"
+           "                              loads over the detector's record; prints Parameters verified;\n"
+           "                              locked detector: the ADMIN password from standard input)\n"
+           "  params check [MASTER]       (the sanity check against MASTER or the master file named\n"
+           "                              in SanityCheckInput.ini; writes SanityCheckOutput.ini)\n"
+           "  params check-by-type [INDEX] (the check against Masters/ by detector type; writes\n"
+           "                              section SanityCheck<INDEX> of ScreenshotOutput.ini)\n"
            "  run FILE|-                  (the commands above, one per line; each elevate line\n"
            "                              takes the next line of standard input)\n"
-           "exit status: 0 done, 1 the detector(s) did not do it, 2 bad command line or port\n";
+           "exit status: 0 done, 1 the detector(s) did not do it, 2 bad command line, port or file,\n"
+           "  3 refused by a check before sending, or a sanity check failed, 4 written but the\n"
+           "  record read back differs\n";
 }
 
 int CliSession::usageError(const std::string& what) {
@@ -94,6 +106,8 @@ int CliSession::run(const std::vector<std::string>& args) {
     if (c == "write-registers") return writeRegisters(args);
     if (c == "set-address") return setAddress(args);
     if (c == "poll") return poll(args);
+    if (c == "params" && args.size() > 1 && args[1].rfind("check", 0) == 0) return paramsCheck(args);
+    if (c == "params") return params(args);
     if (c == "search") return search(args);
     if (c == "locate") return locate(args);
     if (c == "elevate") return elevate(args);

@@ -11,11 +11,14 @@
 #include "protocol/records/StatusRecord.h"
 
 struct SetupState;
+class ParamRecord;
 
 // Exit statuses of every command.
 constexpr int kCliOk = 0;
 constexpr int kCliFailed = 1;  // the detector did not answer as asked
 constexpr int kCliUsage = 2;   // bad command line, port or hex
+constexpr int kCliRefused = 3;  // refused by a host check before sending, or a sanity check failed
+constexpr int kCliUnverified = 4;  // written, but the record read back differs or did not come
 
 // The commands of wexcon-cli, run against the link that is already open
 // (Wire() holds it). One instance per process, so that tags, nonce and
@@ -55,6 +58,14 @@ private:
     // The setup dialog's opening read, after a status request; nothing (the
     // reason on standard error) when the detector did not give its record.
     std::optional<SetupState> openSetup();
+    // params check [MASTER], params check-by-type [INDEX]
+    int paramsCheck(const std::vector<std::string>& args);
+    // params read [FILE], params burn FILE [--section NAME]
+    int params(const std::vector<std::string>& args);
+    int paramsRead(const std::string& file);
+    int paramsBurn(const std::string& file, const std::string& section);
+    // D_PARAM2HOST; nothing (the reason on standard error) without a record.
+    std::optional<ParamRecord> readParams();
     int usageError(const std::string& what);
     nlohmann::ordered_json pollJson(const std::optional<StatusRecord>& answer, int result);
     nlohmann::ordered_json getJson(const std::string& name, unsigned command, const std::vector<uint8_t>& payload,

@@ -1,10 +1,11 @@
 // The record codecs on answers of any size: header, status, fault words,
-// elevation result, setup record and lock state.
+// elevation result, setup record and lock state, parameter record.
 #include <algorithm>
 #include <vector>
 
 #include "protocol/records/ElevationRecord.h"
 #include "protocol/records/FaultWords.h"
+#include "protocol/records/ParamRecord.h"
 #include "protocol/records/SetupRecord.h"
 #include "protocol/records/StatusRecord.h"
 #include "support/Check.h"
@@ -26,5 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (const auto setup = DecodeSetupAnswer(bytes))
         FUZZ_CHECK(size >= kSetupAnswerSize && setup->LockState == frame[kHeaderSize + setupfield::LockState]);
+    if (const auto p = ParamRecord::FromBytes(bytes))
+        FUZZ_CHECK(std::ranges::equal(p->bytes(), frame) && ParamSize(p->kind()) == size &&
+                   p->ordnum() == *p->value("ordnum"));
     return 0;
 }

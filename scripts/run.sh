@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # The tool's main job on a desk without detectors: the simulated demo line
 # (detectors 1, 2 and 17) and Wexcon on it, in a working folder of its own
-# whose Param.ini points at the line. Closing the window ends both. Without a
-# display, Wexcon runs on a virtual X display.
+# whose Param.ini points at the line, with the master parameter files in
+# Masters/. Closing the window ends both. Without a display, Wexcon runs on a
+# virtual X display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh >/dev/null
 
 work=build/demo
-mkdir -p "$work"
+mkdir -p "$work/Masters"
+cp masters/*.bin "$work/Masters/"
+[ -e "$work/SanityCheckInput.ini" ] ||
+  printf '[SanityCheck]\nszMasterParamBinFile=Masters/MasterParam_I.bin\n' >"$work/SanityCheckInput.ini"
 link=/tmp/wexcon-sim/ttyDET0
 cat >"$work/Param.ini" <<INI
 [DCB]

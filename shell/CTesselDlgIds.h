@@ -29,7 +29,8 @@ constexpr int BaudBoth = 40021, BaudLocal = 40022;
 constexpr int ShowVersion = 40031, StartFmTest = 40032, EraseLogfileNo = 40033, EraseLogfileYes = 40034,
               EraseFlash = 40035, UpdateFirmware = 40036, FlashDump = 40037, ParameterTemplate = 40038,
               MakeHang = 40039, Restart = 40040, Playback = 40041, GetMessageErase = 40042,
-              GetMessageKeep = 40043, EraseMessages = 40044, ModbusInterface = 40045, MonitorExplosions = 40046;
+              GetMessageKeep = 40043, EraseMessages = 40044, ModbusInterface = 40045, MonitorExplosions = 40046,
+              SanityCheck = 40047;
 // Function keys.
 constexpr int RunScript = 40101, MessageText = 40102, MessageAuto = 40103, CommError = 40104, CommError2 = 40105,
               SimulateAlarm = 40106, FillBlock = 40107;

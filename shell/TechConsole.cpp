@@ -5,6 +5,7 @@
 #include <fstream>
 #include <vector>
 
+#include "config/SanityCheck.h"
 #include "network/AddressBook.h"
 #include "protocol/Transport.h"
 #include "protocol/records/MiscControl.h"
@@ -185,6 +186,10 @@ void TechConsole::eraseFlash() {
         request[0] = misc::EraseFlash;
         if (sendSet(D_MISC_CONTROL, request) < 0) DebugLog("D_MISC_CONTROL(%u) not sent...", misc::EraseFlash);
     });
+}
+
+void TechConsole::sanityCheck() {
+    run([](Panel& p) { DoSanityCheck(p); });
 }
 
 void TechConsole::hangDetector() {

@@ -72,6 +72,8 @@ public:
     // Kind 1 or 2: one more simulated communication error of that kind.
     void simulateCommError(int kind);
     void sendFillBlock();
+    // "Sanity Check": the selected detector's parameters against the master file.
+    void sanityCheck();
 
     // The file the message texts are appended to.
     static constexpr const char* kMessageFile = "printm.txt";

@@ -21,6 +21,25 @@ bool parseNumber(const std::string& s, unsigned long max, unsigned long* out) {
     }
 }
 
+// Pairs of hex digits, words joined; false on an odd count or another character.
+bool parseHex(const std::vector<std::string>& words, size_t from, Bytes* out) {
+    std::string digits;
+    for (size_t i = from; i < words.size(); ++i) digits += words[i];
+    if (digits.empty() || digits.size() % 2) return false;
+    for (char c : digits)
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+    for (size_t i = 0; i < digits.size(); i += 2)
+        out->push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
+    return true;
+}
+
+std::string hexText(const Bytes& b) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string s;
+    for (uint8_t x : b) s += {kDigits[x >> 4], kDigits[x & 15]};
+    return s;
+}
+
 std::vector<std::string> split(const std::string& s, char sep) {
     std::vector<std::string> parts;
     std::string cur;
@@ -59,6 +78,7 @@ std::optional<DetectorConfig> parseDetectorOption(const std::string& text, std::
         const std::string val = eq == std::string::npos ? "" : p.substr(eq + 1);
         if (key == "locked" && eq == std::string::npos) c.locked = true;
         else if (key == "notags" && eq == std::string::npos) c.tags = false;
+        else if (key == "altsensor" && eq == std::string::npos) c.altSensor = true;
         else if (key == "serial" && parseNumber(val, 0xFFFFFFFFul, &v)) c.serial = static_cast<uint32_t>(v);
         else if (key == "model" && parseNumber(val, 0xFFFF, &v)) c.model = static_cast<uint16_t>(v);
         else if (key == "picture" && parseNumber(val, 0xFF, &v)) c.picture = static_cast<uint8_t>(v);
@@ -123,7 +143,7 @@ const char* controlHelp() {
     return "drop N | corrupt N | corrupt-echo N | wrong-address N | short N [KEEP] | delay MS | silent [ADDR] |\n"
            "talk [ADDR] | restart ADDR | hang ADDR [WATCHDOG_MS] | fault ADDR BIT on|off |\n"
            "alarm ADDR | bit ADDR | refuse-setup ADDR [N] | corrupt-setup ADDR [N] | message ADDR TEXT... |\n"
-           "status";
+           "param ADDR [OFFSET HEX] | status";
 }
 
 std::string runControlCommand(Line& line, const std::string& command, bool* ok) {
@@ -190,6 +210,19 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
     else if (c == "refuse-setup" || c == "corrupt-setup") {
         const int n = num(2, 1'000'000, &b) ? static_cast<int>(b) : 1;
         found = c == "refuse-setup" ? line.refuseSetupWrites(addr, n) : line.corruptSetupReads(addr, n);
+    } else if (c == "param") {
+        // The stored record in hex, or bytes written over it from OFFSET.
+        if (w.size() == 2) {
+            std::string hex;
+            found = line.withDetector(addr, [&](Detector& d, int64_t) { hex = hexText(d.params()); });
+            if (found) return hex;
+        } else {
+            Bytes bytes;
+            if (!num(2, 0xFFFF, &b) || !parseHex(w, 3, &bytes)) return fail("param ADDR [OFFSET HEX]");
+            bool fits = false;
+            found = line.withDetector(addr, [&](Detector& d, int64_t) { fits = d.patchParams(b, bytes); });
+            if (found && !fits) return fail("the bytes run past the record");
+        }
     } else if (c == "message") {
         // The text as typed, separators included: everything after the address.
         size_t at = 0;

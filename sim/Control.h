@@ -8,7 +8,7 @@
 namespace wsim {
 
 // "ADDR:ir" or "ADDR:uvir", then ",serial=N", ",model=0xNNNN", ",picture=0xNN",
-// ",locked", ",maint=TEXT", ",admin=TEXT", ",notags". Empty on a bad description,
+// ",locked", ",maint=TEXT", ",admin=TEXT", ",notags", ",altsensor". Empty on a bad description,
 // with the reason in *error.
 std::optional<DetectorConfig> parseDetectorOption(const std::string& text, std::string* error);
 

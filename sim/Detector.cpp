@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "sim/ParamRecord.h"
+
 namespace wsim {
 
 namespace {
@@ -38,6 +40,8 @@ Detector::Detector(const DetectorConfig& cfg, int64_t now) {
     setPassword(flash_.setup, setup::AdminPassword, cfg.admin);
     sealSetup(flash_.setup, 0);
     flash_.version = defaultVersion(uvir(), flash_.model);
+    flash_.altSensor = cfg.altSensor;
+    flash_.params = factoryParams(uvir(), flash_.serial);
     flash_.workSince = now;
     resetVolatile(now);
     deafUntil_ = startupUntil_ = 0;  // already running when the line starts
@@ -57,6 +61,8 @@ void Detector::resetVolatile(int64_t now) {
     deafUntil_ = now + kRebootSilentMs;
     hungUntil_ = 0;
     startupUntil_ = deafUntil_ + kStartupStateMs;
+    startupState_ = 90;
+    paramReadAt_ = -1;
     setupShownUntil_ = 0;
     bitStart_ = -1;
     autoBitStart_ = -kNever / 2;
@@ -122,6 +128,12 @@ bool Detector::permitted(int needLevel, int64_t now) {
     return elevation_ >= needLevel;  // level 3 counts as ADMIN
 }
 
+bool Detector::patchParams(size_t offset, const Bytes& bytes) {
+    if (offset > flash_.params.size() || bytes.size() > flash_.params.size() - offset) return false;
+    std::copy(bytes.begin(), bytes.end(), flash_.params.begin() + static_cast<long>(offset));
+    return true;
+}
+
 void Detector::setFault(unsigned bit, bool on) {
     if (bit >= 96) return;
     const uint32_t mask = 1u << (bit % 32);
@@ -163,7 +175,7 @@ LiveValues Detector::live(int64_t now) {
     v.mode = bitM ? 'M' : bitE ? 'E' : warn ? 'W' : alarm ? 'A' : alarmLatched_ ? 'L'
              : autoBit ? 'B' : anyFault ? 'F' : 'N';
     if (now < startupUntil_)
-        v.state = 90;
+        v.state = startupState_;
     else if (now < setupShownUntil_)
         v.state = 20;
     else if (anyFault) {
@@ -181,7 +193,8 @@ LiveValues Detector::live(int64_t now) {
     const bool accessory = (v.mode == 'W' && s[setup::EnableAccessory]) ||
                            (v.mode == 'E' && s[setup::AccessoryOnBIT]);
     const bool alarmRelay = v.mode == 'A' || v.mode == 'L' || (v.mode == 'E' && s[setup::AlarmOnBIT]);
-    v.outputBits = static_cast<uint8_t>((flash_.tags ? 0x04 : 0) | (accessory ? 0x10 : 0) |
+    v.outputBits = static_cast<uint8_t>((flash_.tags ? 0x04 : 0) | (flash_.altSensor ? 0x08 : 0) |
+                                        (accessory ? 0x10 : 0) |
                                         (alarmRelay ? 0x20 : 0) | (anyFault ? 0 : 0x40) |
                                         (heater ? 0x80 : 0));
 

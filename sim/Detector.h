@@ -19,6 +19,7 @@ struct DetectorConfig {
     std::string maint;
     std::string admin;
     bool tags = true;
+    bool altSensor = false;  // reports the alternative channel set (live byte 17 bit 3)
 };
 
 // The serial number a detector built from `cfg` carries.
@@ -27,7 +28,7 @@ inline uint32_t serialOf(const DetectorConfig& cfg) { return cfg.serial ? cfg.se
 // Command ids of the record protocol.
 namespace cmd {
 constexpr uint8_t DataShort = 116, ManualBit = 117, SetupToDet = 118, SetupToHost = 119,
-                  Data = 120, VerInfo = 125, SimulateAlarm = 130, SwitchBaud = 140,
+                  Data = 120, ParamToDet = 121, ParamToHost = 122, VerInfo = 125, SimulateAlarm = 130, SwitchBaud = 140,
                   Elevate = 148, Misc = 156;
 }
 
@@ -76,6 +77,15 @@ public:
     bool tagsSupported() const { return flash_.tags; }
     const SetupRecord& setup() const { return flash_.setup; }
     const std::string& versionText() const { return flash_.version; }
+    const Bytes& params() const { return flash_.params; }
+    // Overwrites stored parameter bytes from `offset`; false (nothing changed)
+    // when they would run past the record.
+    bool patchParams(size_t offset, const Bytes& bytes);
+
+    // Why the last parameter write was ignored, and how many were; the line
+    // prints each new reason on its control output.
+    const std::string& lastNotice() const { return notice_; }
+    unsigned notices() const { return noticeCount_; }
 
     // Line speed and reachability.
     unsigned baud() const { return baud_; }
@@ -125,6 +135,8 @@ private:
     std::optional<RecordReply> setupWrite(const RecordRequest& req, int64_t now);
     std::optional<RecordReply> elevate(const RecordRequest& req, int64_t now);
     std::optional<RecordReply> misc(const RecordRequest& req, int64_t now);
+    void paramWrite(const RecordRequest& req, int64_t now);
+    void notice(const std::string& why);
     void switchBaud(const RecordRequest& req, int64_t now);
     void resetVolatile(int64_t now);
     Bytes messageRecord() const;
@@ -141,7 +153,8 @@ private:
         SetupRecord setup;
         uint16_t setupWrites = 0;
         std::string version;
-        uint32_t ordnum = 0;
+        bool altSensor = false;
+        Bytes params;  // the parameter record of the family
         int64_t workSince = 0;  // operating time origin
     } flash_;
 
@@ -154,7 +167,9 @@ private:
     int64_t elevationUntil_ = 0;
     int64_t deafUntil_ = 0;        // rebooting
     int64_t hungUntil_ = 0;        // 0: not hung; INT64_MAX: until power-cycle
-    int64_t startupUntil_ = 0;     // state 90
+    int64_t startupUntil_ = 0;     // state startupState_
+    uint8_t startupState_ = 90;    // 90 after power-on, 91 after a parameter write
+    int64_t paramReadAt_ = -1;     // the last D_PARAM2HOST; -1: none since power-up
     int64_t setupShownUntil_ = 0;  // state 20
     int64_t bitStart_ = -1, bitMEnd_ = 0, bitEEnd_ = 0;
     int64_t autoBitStart_ = 0;
@@ -168,6 +183,8 @@ private:
     unsigned logPosition_ = 0;
     int refuseSetups_ = 0;
     int corruptSetups_ = 0;
+    std::string notice_;
+    unsigned noticeCount_ = 0;
 };
 
 }  // namespace wsim

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "sim/Detector.h"
+#include "sim/ParamRecord.h"
 
 namespace wsim {
 
@@ -13,6 +14,9 @@ constexpr unsigned kBauds[] = {1200,  2400,   4800,   9600,   19200, 38400,
                                57600, 115200, 230400, 460800, 921600};
 constexpr size_t kMessageData = 1386;  // 1,403-byte answer
 constexpr size_t kMaxPlayback = 512;
+constexpr int64_t kParamWriteWindowMs = 120'000;
+constexpr int64_t kParamBurnSilentMs = 200;
+constexpr int64_t kParamStateMs = 5'000;
 
 bool isAuthorisedId(uint8_t id) {
     return id == 118 || id == 121 || id == 123 || id == 141 || id == 156 || id == 163;
@@ -30,9 +34,10 @@ std::optional<RecordReply> Detector::handleRecord(const RecordRequest& req, int6
     if (!alive(now)) return std::nullopt;
     if (req.tagged && !flash_.tags) return std::nullopt;
     // Tagged sets carry the tag where the code would be; only authorised
-    // gets and the authorised set group are checked.
+    // gets and the authorised set group are checked. The setup and parameter
+    // writes check it themselves, to say why they refused.
     const bool needsAuth = isAuthorisedId(req.id) && (req.isGet || req.id == 118 || req.id == 121);
-    if (needsAuth && !req.authOk && req.id != cmd::SetupToDet) return std::nullopt;
+    if (needsAuth && !req.authOk && req.id != cmd::SetupToDet && req.id != cmd::ParamToDet) return std::nullopt;
 
     const uint8_t* p = req.payload;
     const size_t n = req.payloadSize;
@@ -61,6 +66,13 @@ std::optional<RecordReply> Detector::handleRecord(const RecordRequest& req, int6
     }
     case cmd::SetupToDet:
         return setupWrite(req, now);
+    case cmd::ParamToHost:
+        if (!req.isGet) return std::nullopt;
+        paramReadAt_ = now;
+        return RecordReply{flash_.params};
+    case cmd::ParamToDet:
+        if (!req.isGet) paramWrite(req, now);
+        return std::nullopt;
     case cmd::Elevate:
         if (!req.isGet) return std::nullopt;
         return elevate(req, now);
@@ -112,6 +124,36 @@ std::optional<RecordReply> Detector::setupWrite(const RecordRequest& req, int64_
     setupShownUntil_ = now + 5'000;
     if (!req.isGet) return std::nullopt;
     return RecordReply{Bytes(rec.begin(), rec.end()), 250};
+}
+
+void Detector::notice(const std::string& why) {
+    notice_ = std::to_string(flash_.address) + ": parameter write ignored: " + why;
+    ++noticeCount_;
+}
+
+// Stored only as a whole and only when everything holds; a refusal is silent
+// on the line, as the host learns of it only by reading the record back.
+void Detector::paramWrite(const RecordRequest& req, int64_t now) {
+    const size_t size = paramSize(uvir());
+    std::string why;
+    if (req.payloadSize != size)
+        why = std::to_string(req.payloadSize) + " bytes instead of " + std::to_string(size);
+    else if (!req.authOk)
+        why = "bad authorisation code";
+    else if (!permitted(kAdmin, now))
+        why = "locked and not elevated to ADMIN";
+    else if (paramReadAt_ < 0)
+        why = "no parameter read since power-up";
+    else if (now - paramReadAt_ > kParamWriteWindowMs)
+        why = std::to_string(now - paramReadAt_) + " ms since the last parameter read (at most 120000)";
+    if (!why.empty()) return notice(why);
+    Bytes rec(req.payload, req.payload + size);
+    if (why = paramProblem(rec, uvir()); !why.empty()) return notice(why);
+    flash_.params = std::move(rec);
+    // Busy with its flash, then reporting the update for a while.
+    deafUntil_ = now + kParamBurnSilentMs;
+    startupUntil_ = deafUntil_ + kParamStateMs;
+    startupState_ = 91;
 }
 
 std::optional<RecordReply> Detector::elevate(const RecordRequest& req, int64_t now) {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "sim/Detector.h"
+#include "sim/ParamRecord.h"
 
 namespace wsim {
 
@@ -184,8 +185,8 @@ std::optional<Bytes> Detector::handleStandard(const uint8_t* f, size_t n, bool b
         if (start == kOrdnumReg) {
             if (count != 2) return reply(exception(addr, fc, kIllegalValue));
             if (!permitted(2, now)) return reply(exception(addr, fc, kRefused));
-            flash_.ordnum = static_cast<uint32_t>(data[0] | (data[1] << 8)) |
-                            (static_cast<uint32_t>(data[2] | (data[3] << 8)) << 16);
+            // The parameter record's serial number, LSW first.
+            std::copy_n(data, 4, flash_.params.begin() + static_cast<long>(ordnumOffset(uvir())));
             return reply(ack);
         }
         bool move = false;

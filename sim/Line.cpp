@@ -248,7 +248,9 @@ bool Line::handle(const Frame& fr, Outgoing* out) {
         if (first > end) continue;
         req.payload = f.data() + first;
         req.payloadSize = end - first;
+        const unsigned notices = d.notices();
         auto reply = d.handleRecord(req, now);
+        if (d.notices() != notices && opt_.notice) opt_.notice(d.lastNotice());
         if (!reply) continue;
 
         const size_t n = 17 + reply->data.size();

@@ -22,6 +22,9 @@ struct LineOptions {
     const Clock* clock = nullptr;  // detector time; null: steady clock
     uint32_t seed = 0;         // nonce generator; 0: random
     bool echo = false;         // a half-duplex adapter: every byte the host sends comes back first
+    // Told what a detector did not do and why (a parameter write it ignored),
+    // on the line's thread; the program prints it on its control output.
+    std::function<void(const std::string&)> notice;
 };
 
 // Misbehaviour to inject into the next answers of the line.

@@ -24,7 +24,7 @@ void usage(FILE* to) {
                  "                  [--fast] [--echo]\n"
                  "  --link PATH      publish the line as PATH (default /tmp/wexcon-sim/ttyDET0)\n"
                  "  --detector DET   ADDR:ir|uvir[,serial=N][,model=0xNNNN][,picture=0xNN][,locked]\n"
-                 "                   [,maint=TEXT][,admin=TEXT][,notags]; default: the demo line\n"
+                 "                   [,maint=TEXT][,admin=TEXT][,notags][,altsensor]; default: the demo line\n"
                  "                   1:ir, 2:uvir, 17:ir,locked,maint=maint17,admin=admin17\n"
                  "  --detectors RANGE FIRST-LAST:ir|uvir[,options of --detector]: one detector at\n"
                  "                   every address of the range; serial=N is FIRST's, counting up\n"
@@ -90,6 +90,10 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    opt.notice = [](const std::string& text) {
+        std::printf("%s\n", text.c_str());
+        std::fflush(stdout);
+    };
     wsim::Line line(opt);
     for (const auto& d : detectors) line.addDetector(d);
     for (const auto& f : faults) {

@@ -80,12 +80,22 @@ int ProfileGetInt(const std::string& file, const std::string& section, const std
 std::string ProfileGetString(const std::string& file, const std::string& section,
                              const std::string& key, const std::string& defaultValue,
                              size_t maxChars) {
+    return ProfileGetStrings(file, section, {key}, defaultValue, maxChars)[0];
+}
+
+std::vector<std::string> ProfileGetStrings(const std::string& file, const std::string& section,
+                                           const std::vector<std::string>& keys,
+                                           const std::string& defaultValue, size_t maxChars) {
     CSimpleIniA ini(false, false, false);
     load(file, ini);
-    const char* v = ini.GetValue(section.c_str(), key.c_str(), nullptr);
-    std::string out = v ? stripQuotes(v) : rtrim(defaultValue);
-    if (out.size() > maxChars) out.resize(maxChars);
-    return out;
+    std::vector<std::string> values;
+    for (const std::string& key : keys) {
+        const char* v = ini.GetValue(section.c_str(), key.c_str(), nullptr);
+        std::string out = v ? stripQuotes(v) : rtrim(defaultValue);
+        if (out.size() > maxChars) out.resize(maxChars);
+        values.push_back(std::move(out));
+    }
+    return values;
 }
 
 bool ProfileWriteString(const std::string& file, const std::string& section,

@@ -21,6 +21,10 @@ int ProfileGetInt(const std::string& file, const std::string& section, const std
 std::string ProfileGetString(const std::string& file, const std::string& section,
                              const std::string& key, const std::string& defaultValue,
                              size_t maxChars = 259);
+// ProfileGetString for several keys of one section, the file read once.
+std::vector<std::string> ProfileGetStrings(const std::string& file, const std::string& section,
+                                           const std::vector<std::string>& keys,
+                                           const std::string& defaultValue, size_t maxChars = 259);
 
 // Writes refuse line breaks in section, key and value and ']' in the section
 // (false, logged, errno EINVAL), so that no value can make keys of its own.

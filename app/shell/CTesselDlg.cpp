@@ -12,6 +12,7 @@
 
 #include "app/network/CModbus.h"
 
+#include "app/config/ParamView.h"
 #include "app/config/Setup.h"
 #include "app/kit/FileOpen.h"
 #include "app/kit/ScriptWindowTable.h"
@@ -31,7 +32,7 @@ using namespace techdlg;
 namespace {
 
 // Buttons and menu entries whose windows the tool does not have yet.
-constexpr int kLaterButtons[] = {kParameters, kFireThresholds, kMaint};
+constexpr int kLaterButtons[] = {kFireThresholds, kMaint};
 constexpr int kLaterEntries[] = {cmd::Streaming2k3,     cmd::Streaming100Hz,   cmd::Pulling100Hz,
                                  cmd::Ir4Calibration,   cmd::Ir1Calibration,   cmd::Calibration420,
                                  cmd::IrBitCalibration, cmd::UvBitCalibration, cmd::DciCalibration,
@@ -159,7 +160,8 @@ void CTesselDlg::buildButtons(QGridLayout* g) {
     addEntries(message, {{"Yes", cmd::GetMessageErase}, {"No", cmd::GetMessageKeep}});
     addEntries(commands, {{"Erase Message(s)", cmd::EraseMessages},
                           {"Modbus Interface", cmd::ModbusInterface},
-                          {"Monitor Explosions", cmd::MonitorExplosions}});
+                          {"Monitor Explosions", cmd::MonitorExplosions},
+                          {"Sanity Check", cmd::SanityCheck}});
 }
 
 QMenu* CTesselDlg::menu(int button, Entries entries) {
@@ -197,6 +199,7 @@ void CTesselDlg::buildKeys() {
 void CTesselDlg::onCommand(int id) {
     TechConsole& c = *console_;
     switch (id) {
+        case kParameters: MakeParamView(this)->exec(); break;
         case kSetup: {
             Setup setup(true, this);
             setup.exec();
@@ -237,6 +240,7 @@ void CTesselDlg::onCommand(int id) {
         case cmd::GetMessageKeep: c.getMessageText(false); break;
         case cmd::MessageAuto: c.startAutoMessages(); break;
         case cmd::EraseMessages: c.eraseMessages(); break;
+        case cmd::SanityCheck: c.sanityCheck(); break;
         case cmd::ModbusInterface: new CModbus(this); break;
         case cmd::RunScript: runScript(); break;
         case cmd::CommError: c.simulateCommError(1); break;

@@ -30,6 +30,20 @@ enum class ParamType : uint8_t {
     HwVersion,  // one byte: high nibble vHW_io, low nibble vHW_cpu
 };
 
+// Bytes of one element, and the largest value an integer type holds.
+constexpr size_t ParamTypeSize(ParamType t) {
+    switch (t) {
+        case ParamType::U16: return 2;
+        case ParamType::U32:
+        case ParamType::F32: return 4;
+        case ParamType::F64: return 8;
+        default: return 1;
+    }
+}
+constexpr uint32_t ParamTypeMax(ParamType t) {
+    return t == ParamType::U16 ? 0xFFFF : t == ParamType::U32 ? 0xFFFFFFFF : 0xFF;
+}
+
 struct ParamField {
     const char* name;  // the record's own name, also its profile key
     uint16_t offset;
@@ -57,10 +71,12 @@ public:
     ParamKind kind() const { return kind_; }
     std::span<const uint8_t> bytes() const { return bytes_; }
 
-    // Element `i` of a field (0 for scalars) as a double (HwVersion: the byte).
+    // Element `i` of a field (0 for scalars) as a double (HwVersion: the byte);
+    // NaN when `i` or the field lies outside the record.
     double value(const ParamField& field, size_t i = 0) const;
     // Stores a value; false (nothing changed) when `i` is out of range or the
-    // value does not fit the field's type (negative or too big for an integer).
+    // value does not fit the field's type (an integer type takes only whole
+    // numbers 0..ParamTypeMax, a float type only finite values in its range).
     bool setValue(const ParamField& field, size_t i, double value);
     // By name; nullopt / false for an unknown name.
     std::optional<double> value(std::string_view name, size_t i = 0) const;

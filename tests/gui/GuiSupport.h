@@ -46,6 +46,20 @@ inline void resetShell() {
     Keys::set(KeyState{});
 }
 
+// Acts on the next modal window of type W as soon as it is open.
+template <class W>
+void whenOpen(std::function<void(W&)> act) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (auto* window = dynamic_cast<W*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            act(*window);
+        }
+    });
+    timer->start(20);
+}
+
 // Runs `f` on the link worker and waits for it, pumping the interface meanwhile.
 template <class F>
 void onLink(F f) {

@@ -30,20 +30,6 @@ std::vector<std::string> texts(const BoxRecorder& boxes) {
     return all;
 }
 
-// Acts on the next modal window of type W as soon as it is open.
-template <class W>
-void whenOpen(std::function<void(W&)> act) {
-    auto* timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (auto* window = dynamic_cast<W*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            act(*window);
-        }
-    });
-    timer->start(20);
-}
-
 class SetupWindow : public MainWindowLine {
 protected:
     void SetUp() override {

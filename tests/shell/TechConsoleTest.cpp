@@ -7,6 +7,7 @@
 #include <regex>
 
 #include "FakePanel.h"
+#include "config/ParamSession.h"
 #include "protocol/records/MiscControl.h"
 #include "shell/CTesselDlgIds.h"
 #include "shell/CTesselMainIds.h"
@@ -17,6 +18,7 @@
 #include "support/TestLineWire.h"
 #include "util/Keyboard.h"
 #include "util/Log.h"
+#include "util/WholeFile.h"
 
 using namespace techdlg;
 
@@ -106,6 +108,16 @@ TEST_F(TechConsoleSim, ServiceCommandsSendTheirRequestsAndLogTheAnswer) {
     EXPECT_TRUE(logged("Simulation of 2 Comm Errors pending..."));
     EXPECT_TRUE(logged("Simulation2 of 1 Comm Errors pending..."));
     EXPECT_EQ(Wire().simulatedErrors1, 2);
+}
+
+TEST_F(TechConsoleSim, SanityCheckOfTheDetectorAgainstItsOwnRecord) {
+    const auto record = ReadParams();
+    ASSERT_TRUE(record && WriteWholeFile("master.bin", record->bytes()));
+    std::ofstream("SanityCheckInput.ini") << "[SanityCheck]\nszMasterParamBinFile=master.bin\n";
+    openConsole();
+    console->sanityCheck();
+    drain();
+    EXPECT_EQ(panel->questions, Lines{"DoSanityCheck:: Parameters OK!"});
 }
 
 TEST_F(TechConsoleSim, SearchSwitchAndMasterFlag) {

@@ -1,0 +1,24 @@
+#include "app/kit/FolderDialog.h"
+
+#include <QFileDialog>
+#include <mutex>
+
+namespace {
+std::mutex g_mutex;
+std::function<std::string(const std::string&)> g_answerer;
+}  // namespace
+
+void SetFolderDialogAnswerer(std::function<std::string(const std::string&)> answerer) {
+    std::lock_guard lock(g_mutex);
+    g_answerer = std::move(answerer);
+}
+
+std::string SelectFolderDialog(const std::string& title, QWidget* parent) {
+    std::function<std::string(const std::string&)> answerer;
+    {
+        std::lock_guard lock(g_mutex);
+        answerer = g_answerer;
+    }
+    if (answerer) return answerer(title);
+    return QFileDialog::getExistingDirectory(parent, QString::fromStdString(title)).toStdString();
+}
