@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli/CliCommands.h"
+#include "config/ParamGrid.h"
 #include "config/ParamProfile.h"
 #include "config/ParamSession.h"
 #include "protocol/Transport.h"
@@ -97,9 +98,7 @@ int CliSession::paramsBurn(const std::string& file, const std::string& section) 
         if (!refused.empty()) {
             // As the window refuses a value too big for its cell: nothing is sent.
             const ParamRefusal& r = refused.front();
-            panel_.ask("'" + std::string(r.field->name) + "' must be in the range [0.." +
-                           std::to_string(r.maximum) + "]",
-                       "Error", MB_OK | MB_ICONEXCLAMATION);
+            panel_.ask(ParamRangeMessage(r.key, r.maximum), "Error", MB_OK | MB_ICONEXCLAMATION);
             return kCliRefused;
         }
     }
@@ -124,8 +123,10 @@ int CliSession::paramsBurn(const std::string& file, const std::string& section) 
             if (outcome.firstDifference >= 0)
                 err_ << "params burn: the detector holds another record (byte "
                      << outcome.firstDifference << " differs)\n";
-            else
+            else {
                 err_ << "params burn: the record could not be read back\n";
+                return kCliFailed;  // written, but the detector did not answer as asked
+            }
             return kCliUnverified;
     }
     return kCliFailed;

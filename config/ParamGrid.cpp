@@ -5,6 +5,7 @@
 #include <cmath>
 #include <set>
 
+#include "config/ParamSession.h"
 #include "config/ParamViewIds.h"
 
 namespace w = paramwin;
@@ -272,11 +273,13 @@ ParamGridRead ReadParamGrid(const Form& form, ParamRecord& r) {
                 if (!untouched) fail(f.cell + i, Refusal(f));
                 continue;
             }
+            const double stored = untouched ? r.value(f, i) : IsPercentFraction(kind, f) ? *v / 100 : *v;
             if (IsFlag(f) && *v != 0 && *v != 1)
                 fail(f.cell, "Allowed values are '0' and '1'");
-            else if (std::string_view(f.name) == "warnfactor" && (*v < 30 || *v > 90))
+            // The rule the write applies, on the value that will be stored.
+            else if (std::string_view(f.name) == "warnfactor" && !WarnFactorInRange(kind, stored))
                 fail(f.cell, "'WarnFactor' must be in the range [30..90]");
-            else if (!untouched && !r.setValue(f, i, IsPercentFraction(kind, f) ? *v / 100 : *v))
+            else if (!untouched && !r.setValue(f, i, stored))
                 fail(f.cell + i, Refusal(f));
         }
     }

@@ -90,9 +90,7 @@ ParamCheck CheckParamsForWrite(const ParamRecord& r, bool uvirModelSelected) {
     for (const char* flag : {"tier", "is_no_grad"})
         if (const double v = valueOf(r, flag); v != 0 && v != 1)
             return refused("Allowed values are '0' and '1'", cellOf(kind, flag));
-    // Compared as the float it is, so that 0.30 and 0.90 typed as 30 and 90 pass.
-    const auto warn = static_cast<float>(valueOf(r, "warnfactor"));
-    if (!(uvir ? warn >= 30.0f && warn <= 90.0f : warn >= 0.30f && warn <= 0.90f))
+    if (!WarnFactorInRange(kind, valueOf(r, "warnfactor")))
         return refused("'WarnFactor' must be in the range [30..90]", cellOf(kind, "warnfactor"));
     if (ParamCheck hw = checkHardware(r); !hw.ok) return hw;
 
@@ -178,4 +176,11 @@ WriteOutcome WriteParams(Panel& panel, const ParamRecord& working, unsigned long
     panel.ask("Verification failed...", "Error", kErrorBox);
     outcome.result = VerifyFailed;
     return outcome;
+}
+
+bool WarnFactorInRange(ParamKind kind, double stored) {
+    // Compared as the float it is, so that 0.30 and 0.90 typed as 30 and 90
+    // pass; a float's last step (90 shown, 0.90000004 stored) passes too.
+    const double percent = kind == ParamKind::Uvir ? stored : stored * 100;
+    return percent >= 30 - 1e-4 && percent <= 90 + 1e-4;
 }

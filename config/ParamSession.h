@@ -41,6 +41,9 @@ struct ParamCheck {
 // 90..255 or UV/IR `sum_array_size` (251 when the selected detector is a
 // UV/IR model, else 90..255: a record edited for the patch editor), then the
 // benzene check with factor 1.5.
+// The warn factor's range: a percentage 30..90 (IR records store the fraction).
+bool WarnFactorInRange(ParamKind kind, double stored);
+
 ParamCheck CheckParamsForWrite(const ParamRecord& record, bool uvirModelSelected = true);
 
 // "More than 2 minutes have elapsed..." is due: more than 115 000 ms since

@@ -58,10 +58,6 @@ std::optional<uint32_t> Whole(const std::string& text) {
     return v;
 }
 
-// The first three reserved bytes after IRFastAbsThr44: where an IR detector
-// keeps the FOV monitor's initial state.
-constexpr size_t kFovInitialState = 908;
-
 }  // namespace
 
 ParamViewBase::ParamViewBase(ParamKind kind, const char* title, QWidget* parent, ParamHandIn handIn)
@@ -416,7 +412,8 @@ void ParamViewBase::load(const std::string& ini, const std::string& name) {
     showForm(FillParamGrid(shown, context()));
     if (refused.empty()) return;
     box(ParamRangeMessage(refused.front().key, refused.front().maximum), "Error", kErrorBox);
-    focusCell(refused.front().field->cell);
+    // The version byte has two lists: the key says which.
+    focusCell(refused.front().key == "vHW_io" ? w::kHwIo : refused.front().field->cell);
 }
 
 // The thresholds go to the FOV group's cells; the detector gets them with
@@ -429,10 +426,7 @@ void ParamViewBase::editFov() {
     };
     const FovThresholds now{shown(w::kFovEma, "FOV_EMA_Duration"), shown(w::kFovFault, "FOV_Fault_Threshold"),
                             shown(w::kFovNormal, "FOV_Normal_Threshold")};
-    std::optional<FovInitialState> initial;
-    if (const auto bytes = working_.bytes(); kind_ == ParamKind::Ir && bytes.size() >= kFovInitialState + 3)
-        initial = FovInitialState{bytes[kFovInitialState], bytes[kFovInitialState + 1], bytes[kFovInitialState + 2]};
-    const auto chosen = CFOV::Ask(now, initial, this);
+    const auto chosen = CFOV::Ask(now, working_.fovInitialState(), this);
     if (!chosen) return;
     setText(w::kFovEma, std::to_string(chosen->emaDuration));
     setText(w::kFovFault, std::to_string(chosen->fault));

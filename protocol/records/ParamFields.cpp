@@ -3,13 +3,13 @@
 // gaps, covers its record byte by byte in order.
 #include <string_view>
 
-#include "config/ParamViewIds.h"
+#include "protocol/records/ParamCells.h"
 #include "protocol/records/ParamRecord.h"
 
 namespace {
 
 using T = ParamType;
-using namespace paramwin;
+using namespace paramcell;
 
 constexpr ParamField kIr[] = {
     {"sum45", 0, T::F32, 6, 1600, {1e9, 14250000, 855, 214, 43, 7}},
@@ -194,7 +194,7 @@ constexpr bool wellFormed(const ParamField (&fields)[N], int arrayLength) {
             if (i < f.count ? !fits(f, f.defaults[i]) : f.defaults[i] != 0) return false;
         const bool fov = f.cell == kFovEma || f.cell == kFovFault || f.cell == kFovNormal;
         if (!fov && (f.cell < kFirstCell || f.cell + cellsOf(f) - 1 > kLastCell)) return false;
-        if (f.cell + cellsOf(f) > kLoad && f.cell <= kSaveSection) return false;
+        if (f.cell + cellsOf(f) > kFirstButton && f.cell <= kLastButton) return false;
         for (size_t b = a + 1; b < N; ++b) {
             if (std::string_view(f.name) == fields[b].name) return false;
             if (f.cell < fields[b].cell + cellsOf(fields[b]) && fields[b].cell < f.cell + cellsOf(f)) return false;

@@ -87,3 +87,9 @@ bool ParamRecord::setValue(std::string_view name, size_t i, double v) {
 }
 
 uint32_t ParamRecord::ordnum() const { return static_cast<uint32_t>(*value("ordnum")); }
+
+std::optional<std::array<uint8_t, 3>> ParamRecord::fovInitialState() const {
+    constexpr size_t kAt = 908;
+    if (kind_ != ParamKind::Ir || bytes_.size() < kAt + 3) return std::nullopt;
+    return std::array<uint8_t, 3>{bytes_[kAt], bytes_[kAt + 1], bytes_[kAt + 2]};
+}

@@ -4,6 +4,7 @@
 // (name, offset, type, count, grid cell, default) that drives the window's
 // grid, the profile keys, the checks and the patch masks; nobody else knows
 // an offset. Values are read and written through the table.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -84,6 +85,9 @@ public:
 
     // The serial number the record carries.
     uint32_t ordnum() const;
+    // IR records: the FOV monitor's initial state X, Y, Z, kept in the first
+    // three reserved bytes after IRFastAbsThr44 (display only); UV/IR: none.
+    std::optional<std::array<uint8_t, 3>> fovInitialState() const;
 
     bool operator==(const ParamRecord&) const = default;
 
