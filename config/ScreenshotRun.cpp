@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "config/SanityCheck.h"
+#include "util/Profile.h"
 #include "util/WholeFile.h"
 
 namespace fs = std::filesystem;
@@ -44,7 +45,11 @@ std::vector<ShotOutcome> RunScreenshots(const std::vector<unsigned>& addresses, 
         ShotOutcome& out = outcomes.emplace_back();
         out.address = addresses[index];
         const auto shot = shooter.shoot(out.address, folder);
-        if (!shot) continue;
+        if (!shot) {
+            // No check ran: no earlier run's result may stand for this detector.
+            ProfileDeleteSection(outputIni, "SanityCheck" + std::to_string(index));
+            continue;
+        }
         out.serial = shot->record.ordnum();
         out.missing = missingFiles(fs::path(folder) / std::to_string(*out.serial), shot->record);
         out.check = CheckDetectorByType(index, shot->typeByte, shot->record, mastersFolder, outputIni);
