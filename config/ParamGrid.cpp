@@ -82,7 +82,7 @@ constexpr const char* kHardwareCaptions[] = {"Month", "Year", "CPU Version", "I/
 const List kMonths{"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 constexpr int kLastYear = 2100, kLastVersion = 15;
 
-// The sensitivity list of Part 5.1's order, metric and US.
+// The sensitivity lists in the setup dialog's order, metric and US.
 List Sensitivities(ParamKind kind, bool us) {
     if (kind == ParamKind::Uvir) return us ? List{"10", "50", "93"} : List{"3", "15", "28"};
     return us ? List{"10", "50", "100", "150", "216", "300"} : List{"3", "15", "30", "45", "65", "90"};
