@@ -58,44 +58,36 @@ TEST(ParamProfile, RoundTripWithExactKeys) {
 
 TEST(ParamProfile, LoadedKeysChangeOnlyWhatTheyMay) {
     TempFolder dir;
-    struct Case {
-        ParamKind kind;
-        const char* key;
-        const char* text;  // nullptr: the key is missing
-        const char* field;
-        size_t index;
-        double expected;
-        uint32_t refusedMaximum;  // 0: taken, or left without a word
-    };
+    constexpr auto Ir = ParamKind::Ir, Uvir = ParamKind::Uvir;
+    // The key and its text (nullptr: missing); the field and element it sets, to what; the
+    // maximum named by the refusal (0: taken, or left without a word).
+    using Case = std::tuple<ParamKind, const char*, const char*, const char*, size_t, double, uint32_t>;
     const Case cases[] = {
-        {ParamKind::Ir, "sumsize", nullptr, "sumsize", 0, 121, 0},
-        {ParamKind::Ir, "sumsize", "N/A", "sumsize", 0, 121, 0},
-        {ParamKind::Ir, "sumsize", "N/A 90", "sumsize", 0, 121, 0},
-        {ParamKind::Ir, "sumsize", "abc", "sumsize", 0, 121, 0},
-        {ParamKind::Ir, "sumsize", " 90", "sumsize", 0, 90, 0},
-        {ParamKind::Ir, "sumsize", "300", "sumsize", 0, 121, 255},
-        {ParamKind::Ir, "sumsize", "-1", "sumsize", 0, 121, 255},
-        {ParamKind::Ir, "ordnum", "4294967295", "ordnum", 0, 4294967295.0, 0},
-        {ParamKind::Ir, "ordnum", "99999999999999999999999", "ordnum", 0, 0, 4294967295},
-        {ParamKind::Ir, "warnfactor", "0.5", "warnfactor", 0, static_cast<float>(0.5), 0},
-        {ParamKind::Ir, "sum45_2", "-12.5e1", "sum45", 2, -125, 0},
-        {ParamKind::Ir, "vHW_io", "4", "vHW", 0, 0x43, 0},  // CPU list index 2, I/O list index 3
-        {ParamKind::Ir, "vHW_cpu", "16", "vHW", 0, 0x33, 15},
-        {ParamKind::Uvir, "hi_fltr_size", "65536", "hi_fltr_size", 0, 9, 65535},
-        {ParamKind::Uvir, "sumsize", "90", "sum_array_size", 0, 121, 0},  // an IR key
+        {Ir, "sumsize", nullptr, "sumsize", 0, 121, 0},
+        {Ir, "sumsize", "N/A", "sumsize", 0, 121, 0},
+        {Ir, "sumsize", "N/A 90", "sumsize", 0, 121, 0},
+        {Ir, "sumsize", "abc", "sumsize", 0, 121, 0},
+        {Ir, "sumsize", " 90", "sumsize", 0, 90, 0},
+        {Ir, "sumsize", "300", "sumsize", 0, 121, 255},
+        {Ir, "sumsize", "-1", "sumsize", 0, 121, 255},
+        {Ir, "ordnum", "4294967295", "ordnum", 0, 4294967295.0, 0},
+        {Ir, "ordnum", "99999999999999999999999", "ordnum", 0, 0, 4294967295},
+        {Ir, "warnfactor", "0.5", "warnfactor", 0, static_cast<float>(0.5), 0},
+        {Ir, "sum45_2", "-12.5e1", "sum45", 2, -125, 0},
+        {Ir, "vHW_io", "4", "vHW", 0, 0x43, 0},  // CPU list index 2, I/O list index 3
+        {Ir, "vHW_cpu", "16", "vHW", 0, 0x33, 15},
+        {Uvir, "hi_fltr_size", "65536", "hi_fltr_size", 0, 9, 65535},
+        {Uvir, "sumsize", "90", "sum_array_size", 0, 121, 0},  // an IR key
     };
-    for (const Case& c : cases) {
-        if (c.text) {
-            ASSERT_TRUE(ProfileWriteString("load.ini", c.key, c.key, c.text));
-        }
-        ParamRecord r = ParamRecord::Defaults(c.kind);
-        const auto refused = LoadParamSection("load.ini", c.key, r);
-        ParamRecord changedOnlyThere = ParamRecord::Defaults(c.kind);
-        changedOnlyThere.setValue(c.field, c.index, c.expected);
-        EXPECT_EQ(r, changedOnlyThere) << c.key << "=" << (c.text ? c.text : "(missing)");
-        ASSERT_EQ(refused.size(), c.refusedMaximum ? 1u : 0u) << c.key;
-        if (c.refusedMaximum) {
-            EXPECT_EQ(std::tuple(refused[0].key, refused[0].maximum), std::tuple(c.key, c.refusedMaximum));
+    for (const auto& [kind, key, text, field, index, expected, maximum] : cases) {
+        ASSERT_TRUE(!text || ProfileWriteString("load.ini", key, key, text));
+        ParamRecord r = ParamRecord::Defaults(kind), changedOnlyThere = r;
+        const auto refused = LoadParamSection("load.ini", key, r);
+        changedOnlyThere.setValue(field, index, expected);
+        EXPECT_EQ(r, changedOnlyThere) << key << "=" << (text ? text : "(missing)");
+        ASSERT_EQ(refused.size(), maximum ? 1u : 0u) << key;
+        if (maximum) {
+            EXPECT_EQ(std::tuple(refused[0].key, refused[0].maximum), std::tuple(key, maximum));
         }
     }
 }

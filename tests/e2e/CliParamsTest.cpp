@@ -30,12 +30,6 @@ protected:
         SetPumpWait({});
         CliLine::TearDown();
     }
-    std::vector<uint8_t> stored(uint8_t address) {
-        std::vector<uint8_t> r;
-        line->withDetector(address, [&](wsim::Detector& d, int64_t) { r = d.params(); });
-        return r;
-    }
-
     TempFolder folder;
     int64_t jumpMs = 0;
 };
@@ -43,10 +37,10 @@ protected:
 TEST_F(CliParams, ReadAndBurn) {
     ASSERT_EQ(run(kUvir, "params read"), kCliOk) << err.str();
     EXPECT_EQ(out.str().rfind("[uv_param_0]\nsum_first_pass_0=80000.00\n", 0), 0u) << out.str();
+    // The key texts are ParamProfileTest's; here the section and the raw file.
     ASSERT_EQ(run(kIr, "params read ir.bin"), kCliOk) << err.str();
-    for (const char* line : {"[ir4_param_0]\n", "\nsum45_5= 7.00\n", "\nwarnfactor=0.900000\n", "\nvHW_cpu=3\n"})
-        EXPECT_NE(out.str().find(line), std::string::npos) << line;
-    const auto factory = stored(kIr);
+    EXPECT_EQ(out.str().rfind("[ir4_param_0]\nsum45_0=1000000000.00\n", 0), 0u) << out.str();
+    const auto factory = params(kIr);
     EXPECT_EQ(slurp("ir.bin"), std::string(factory.begin(), factory.end()));
     std::ofstream("p.ini") << "[ir4_param_0]\nsumsize=100\n[other]\nsumsize=89\n";
     std::ofstream("short.bin") << slurp("ir.bin").substr(1);
@@ -72,7 +66,7 @@ TEST_F(CliParams, ReadAndBurn) {
         jumpMs = jump;
         EXPECT_EQ(run(address, command, input), status) << err.str();
         EXPECT_NE((out.str() + err.str()).find(printed), std::string::npos) << out.str() << err.str();
-        EXPECT_EQ(stored(address)[793], sumsize);
+        EXPECT_EQ(params(address)[793], sumsize);
     }
 }
 

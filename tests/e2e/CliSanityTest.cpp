@@ -58,7 +58,6 @@ TEST_F(CliSanity, Check) {
     } const cases[] = {
         {1, "params check Masters/MasterParam_I.bin", nullptr, kCliOk, "S/N=21030001\nParameters OK!\n",
          "DoSanityCheck: Parameters OK!", "[Keep]\nk = 1\n[General]\nS/N = 21030001\n"},
-        {2, "params check", "Masters/MasterParam_LB.bin", kCliOk, "S/N=21030002\nParameters OK!\n", "", ""},
         {1, "params check changed.bin", nullptr, kCliRefused,
          "S/N=21030001\nEquateNonCalib=NonCalib:  1\nSanity Check failure.\n",
          "DoSanityCheck() Error: Sanity Check failure. See \"SanityCheckOutput.ini\" for details.",

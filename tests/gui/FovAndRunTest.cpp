@@ -21,15 +21,12 @@ TEST(FovWindow, SlidersOkCancelAndInitialState) {
     // EMA 0 and Normal 9 lie outside their sliders: shown, and returned, clamped.
     const FovThresholds record{0, 16, 9};
     CFOV d(record, FovInitialState{224, 255, 7});
-    EXPECT_EQ(d.templateId(), kTemplate);
-    EXPECT_EQ(d.windowTitle(), "FOV Parameters");
-    struct Row { int slider, value, min, max; std::string shown; };
-    for (const Row& r : {Row{kEmaSlider, kEmaValue, 1, 180, "1"}, Row{kFaultSlider, kFaultValue, 10, 20, "16"},
-                         Row{kNormalSlider, kNormalValue, 2, 8, "8"}}) {
-        auto* slider = d.itemAs<QSlider>(r.slider);
-        EXPECT_EQ(slider->minimum(), r.min);
-        EXPECT_EQ(slider->maximum(), r.max);
-        EXPECT_EQ(d.text(r.value), r.shown);
+    EXPECT_EQ(std::tuple(d.templateId(), d.windowTitle()), std::tuple(kTemplate, "FOV Parameters"));
+    for (const auto& [slider, value, min, max, shown] :
+         {std::tuple(kEmaSlider, kEmaValue, 1, 180, "1"), std::tuple(kFaultSlider, kFaultValue, 10, 20, "16"),
+          std::tuple(kNormalSlider, kNormalValue, 2, 8, "8")}) {
+        const auto* s = d.itemAs<QSlider>(slider);
+        EXPECT_EQ(std::tuple(s->minimum(), s->maximum(), d.text(value)), std::tuple(min, max, shown));
     }
     d.itemAs<QSlider>(kEmaSlider)->setValue(106);
     EXPECT_EQ(d.text(kEmaValue), "106");  // the field follows the slider
@@ -44,8 +41,7 @@ TEST(FovWindow, SlidersOkCancelAndInitialState) {
     d.itemAs<QAbstractButton>(kOk)->click();
     EXPECT_EQ(d.result(), (FovThresholds{106, 16, 8}));
 
-    CFOV cancelled(record, std::nullopt);  // a UV/IR record has no initial state
-    EXPECT_EQ(cancelled.text(kX), "");
+    CFOV cancelled(record, std::nullopt);  // (a UV/IR record's, without initial state: ParamViewTest)
     cancelled.itemAs<QSlider>(kFaultSlider)->setValue(12);
     cancelled.itemAs<QAbstractButton>(kCancel)->click();
     EXPECT_FALSE(cancelled.result());
@@ -60,7 +56,7 @@ struct RunCase {
     const char* control;  // a change to a detector's record first, or ""
     int exitCode;
     std::string lines;
-    std::vector<const char*> files;  // under out/
+    std::vector<const char*> files;  // under out/, of more than 0 bytes
     std::vector<int> totals;         // TotalFailures of SanityCheck0, 1...
     bool blockFirst = false;         // a file where the first detector's folder goes
 };
@@ -82,7 +78,7 @@ TEST_P(ScreenshotRun, SavesEveryDetectorAndChecksIt) {
     if (*c.control) wsim::runControlCommand(*line, c.control, &changed);
     ASSERT_TRUE(changed);
     std::ofstream("Param.ini") << "[DCB]\nszCom=" << line->slavePath() << ":9600,n,8,1\n" << c.network;
-    fs::copy(WEXCON_MASTERS_DIR, "Masters");
+    fs::copy(WEXCON_MASTERS, "Masters");
     if (c.blockFirst) {
         fs::create_directory("out");
         std::ofstream("out/21030001") << "x";
@@ -93,7 +89,7 @@ TEST_P(ScreenshotRun, SavesEveryDetectorAndChecksIt) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), c.lines);
     std::vector<std::string> files;
     for (const auto& f : fs::recursive_directory_iterator("out"))
-        if (f.is_regular_file() && f.file_size() > 0) files.push_back(f.path().string());
+        if (f.is_regular_file() && f.file_size() > 0) files.push_back(f.path().lexically_relative("out").string());
     std::sort(files.begin(), files.end());
     EXPECT_EQ(files, std::vector<std::string>(c.files.begin(), c.files.end()));
     for (size_t i = 0; i < c.totals.size(); ++i)
@@ -101,50 +97,30 @@ TEST_P(ScreenshotRun, SavesEveryDetectorAndChecksIt) {
                   c.totals[i]);
 }
 
-const char* const kIr1[] = {"out/21030001/param.bin", "out/21030001/param.ini", "out/21030001/param.png"};
+const char* const kIr1[] = {"21030001/param.bin", "21030001/param.ini", "21030001/param.png"};
+const std::string kSaved1 = "address 1 S/N 21030001: files saved, check 0\n";
+const char* const kBoth = "[Network]\ndetector0=1\ndetector1=2\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Line, ScreenshotRun,
     ::testing::Values(
-        RunCase{"IrAndUvirPass",
-                {testline::ir(1), testline::uvir(2)},
-                "[Network]\ndetector0=1\ndetector1=2\n",
-                "",
-                0,
-                "address 1 S/N 21030001: files saved, check 0\naddress 2 S/N 21030002: files saved, check 0\n",
-                {kIr1[0], kIr1[1], kIr1[2], "out/21030002/param.bin", "out/21030002/param.ini",
-                 "out/21030002/uv_param.png"},
+        RunCase{"IrAndUvirPass", {testline::ir(1), testline::uvir(2)}, kBoth, "", 0,
+                kSaved1 + "address 2 S/N 21030002: files saved, check 0\n",
+                {kIr1[0], kIr1[1], kIr1[2], "21030002/param.bin", "21030002/param.ini", "21030002/uv_param.png"},
                 {0, 0}},
         // sumsize 90 instead of the master's 121: the equality check fails for the second detector.
-        RunCase{"SecondFailsItsCheck",
-                {testline::ir(1), testline::ir(2)},
-                "[Network]\ndetector0=1\ndetector1=2\n",
-                "param 2 793 5A",
-                1,
-                "address 1 S/N 21030001: files saved, check 0\naddress 2 S/N 21030002: files saved, check -10\n",
-                {kIr1[0], kIr1[1], kIr1[2], "out/21030002/param.bin", "out/21030002/param.ini",
-                 "out/21030002/param.png"},
+        RunCase{"SecondFailsItsCheck", {testline::ir(1), testline::ir(2)}, kBoth, "param 2 793 5A", 1,
+                kSaved1 + "address 2 S/N 21030002: files saved, check -10\n",
+                {kIr1[0], kIr1[1], kIr1[2], "21030002/param.bin", "21030002/param.ini", "21030002/param.png"},
                 {0, 1}},
         // Nothing selected: the current address alone.
-        RunCase{"CurrentAddressAlone",
-                {testline::ir(1), testline::ir(2)},
-                "",
-                "",
-                0,
-                "address 1 S/N 21030001: files saved, check 0\n",
-                {kIr1[0], kIr1[1], kIr1[2]},
-                {0}},
+        RunCase{"CurrentAddressAlone", {testline::ir(1), testline::ir(2)}, "", "", 0, kSaved1,
+                {kIr1[0], kIr1[1], kIr1[2]}, {0}},
         // Each outcome of the line tells its own fault.
-        RunCase{"SilentAddressAndUnwritableFolder",
-                {testline::ir(1)},
-                "[Network]\ndetector0=3\ndetector1=1\n",
-                "",
-                1,
-                "address 3: no parameter record\naddress 1 S/N 21030001: missing param.png param.ini param.bin, "
-                "check 0\n",
-                {"out/21030001"},
-                {-1, 0},
-                true}),
+        RunCase{"SilentAddressAndUnwritableFolder", {testline::ir(1)}, "[Network]\ndetector0=3\ndetector1=1\n", "", 1,
+                "address 3: no parameter record\n"
+                "address 1 S/N 21030001: missing param.png param.ini param.bin, check 0\n",
+                {"21030001"}, {-1, 0}, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -112,7 +112,7 @@ TEST_F(ParamViewLine, PendingValuesUntilAVerifiedWrite) {
     write(view, 3);
     EXPECT_EQ(std::tuple(view.isVisible(), view.result(), boxes.calls.size(), view.reference().ordnum()),
               std::tuple(false, IDOK, 2u, 4242u));
-    line->withDetector(1, [](wsim::Detector& d, int64_t) { EXPECT_EQ(d.params()[804] | d.params()[805] << 8, 4242); });
+    EXPECT_EQ(params(1)[804] | params(1)[805] << 8, 4242);
 }
 
 // Shift opens the file only at its exact size; F5 and F4 through Param.ini

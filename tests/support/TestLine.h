@@ -72,6 +72,12 @@ protected:
     // OpenModbusContext()) with `address` selected; ",echo" on an echoing
     // line. Defined in TestLineWire.h.
     inline void openWire(uint8_t address, unsigned baud = 9600);
+    // The parameter record the detector at `address` keeps in flash.
+    std::vector<uint8_t> params(uint8_t address) {
+        std::vector<uint8_t> b;
+        line->withDetector(address, [&](wsim::Detector& d, int64_t) { b = d.params(); });
+        return b;
+    }
     // Resets the wire when openWire opened it, then stops the line.
     void TearDown() override {
         if (resetWire_) resetWire_();
