@@ -2,10 +2,12 @@
 // read back bit for bit, and every rule a typed value meets, per record type.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <set>
 
 #include "config/ParamGrid.h"
+#include "config/ParamSession.h"
 #include "config/ParamViewIds.h"
 
 namespace {
@@ -58,6 +60,13 @@ TEST(ParamGrid, UntouchedRecordReadsBackBitForBit) {
         EXPECT_TRUE(ReadParamGrid(FillParamGrid(original, {kind}), back).ok);
         EXPECT_TRUE(back == original);
     }
+    // A warn factor a float step above 0.9 shows as 90: the grid and the write
+    // take it alike, so what the window passes is never refused at F3.
+    ParamRecord r = ParamRecord::Defaults(kIr);
+    ASSERT_TRUE(r.setValue("warnfactor", 0, std::nextafter(0.9f, 1.0f)));
+    ParamRecord back = r;
+    EXPECT_TRUE(ReadParamGrid(FillParamGrid(r, {kIr}), back).ok);
+    EXPECT_TRUE(CheckParamsForWrite(back).ok);
 }
 
 // What a typed value may be, on otherwise untouched defaults: the message and
