@@ -40,10 +40,17 @@ protected:
         o.wait = [](unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(std::max(ms / 10, 25u))); };
         console->setScriptOptions(o);
         console->onCommand(techdlg::cmd::RunScript);
-        EXPECT_TRUE(pumpUntil([&] { return !console->script()->running(); }, 300000));
+        // The runner's last line and title reach the window after it has stopped.
+        const auto* list = console->itemAs<QListWidget>(techdlg::kList);
+        EXPECT_TRUE(pumpUntil(
+            [&] {
+                return !console->script()->running() && list->count() > 0 &&
+                       list->item(list->count() - 1)->text() == "Script concluded." &&
+                       s(console->windowTitle()) == "Script Concluded.";
+            },
+            300000));
         SetProcedureWait({});
         Lines lines;
-        const auto* list = console->itemAs<QListWidget>(techdlg::kList);
         for (int i = 0; i < list->count(); ++i) lines.push_back(s(list->item(i)->text()));
         return lines;
     }
