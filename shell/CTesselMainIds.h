@@ -14,6 +14,8 @@ struct StatusRow {
 };
 inline constexpr StatusRow kStatusRows[] = {{"Serial No.:", Serial}, {"Model:", Model}, {"Mode:", Mode},
                                             {"State:", State},       {"4-20 mA:", Analog}, {"Heater:", Heater}};
+// The relay indicators beneath them, in one row.
+inline constexpr StatusRow kRelayRow[] = {{"Accessory", Accessory}, {"Alarm", Alarm}, {"Fault", Fault}};
 }
 
 namespace mainwin {

@@ -107,8 +107,7 @@ void CTesselDlg::buildStatus(QGridLayout* g) {
     }
     g->addWidget(add(ctl::StatusText, field(this)), row++, 0, 1, 4);
     int column = 0;
-    for (const auto& [caption, id] : {std::pair{"Accessory", ctl::Accessory}, {"Alarm", ctl::Alarm}, {"Fault", ctl::Fault}})
-        g->addWidget(add(id, field(this, caption)), row, column++);
+    for (const auto& [caption, id] : ctl::kRelayRow) g->addWidget(add(id, field(this, caption)), row, column++);
     ++row;
     auto* comm = add(ctl::CommState, field(this));
     comm->setAlignment(Qt::AlignCenter);

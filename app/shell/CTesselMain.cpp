@@ -194,8 +194,7 @@ void CTesselMain::buildStatusPanel(QGridLayout* g) {
         l->installEventFilter(this);
     }
     int col = 0;
-    for (const auto& [caption, id] : {std::pair{"Accessory", ctl::Accessory}, {"Alarm", ctl::Alarm}, {"Fault", ctl::Fault}})
-        g->addWidget(add(id, label(this, caption)), row, col++);
+    for (const auto& [caption, id] : ctl::kRelayRow) g->addWidget(add(id, label(this, caption)), row, col++);
     ++row;
     auto* comm = add(ctl::CommState, label(this));
     comm->setAlignment(Qt::AlignCenter);
