@@ -17,6 +17,7 @@
 #include "app/kit/FileOpen.h"
 #include "app/kit/ScriptWindowTable.h"
 #include "app/kit/WindowTable.h"
+#include "app/monitor/FireThresh.h"
 #include "app/network/CNetwork.h"
 #include "app/network/CSetAddr.h"
 #include "app/shell/CBaudrate.h"
@@ -32,7 +33,7 @@ using namespace techdlg;
 namespace {
 
 // Buttons and menu entries whose windows the tool does not have yet.
-constexpr int kLaterButtons[] = {kFireThresholds, kMaint};
+constexpr int kLaterButtons[] = {kMaint};
 constexpr int kLaterEntries[] = {cmd::Streaming2k3,     cmd::Streaming100Hz,   cmd::Pulling100Hz,
                                  cmd::Ir4Calibration,   cmd::Ir1Calibration,   cmd::Calibration420,
                                  cmd::IrBitCalibration, cmd::UvBitCalibration, cmd::DciCalibration,
@@ -199,6 +200,7 @@ void CTesselDlg::onCommand(int id) {
     TechConsole& c = *console_;
     switch (id) {
         case kParameters: MakeParamView(this)->exec(); break;
+        case kFireThresholds: MakeFireThresh(this)->exec(); break;
         case kSetup: {
             Setup setup(true, this);
             setup.exec();

@@ -24,6 +24,7 @@
 #include "app/kit/MessageBox.h"
 #include "app/kit/QtPanel.h"
 #include "app/kit/WindowTable.h"
+#include "app/monitor/FireThresh.h"
 #include "app/network/CNetwork.h"
 #include "app/network/CSelect.h"
 #include "app/shell/CBaudrate.h"
@@ -231,8 +232,8 @@ void CTesselMain::buildPages() {
     addPage(new CSelect(this, std::move(select)));
     addPage(new CNetwork(this));
     addPage(new StatusPage(this));
-    addPage(new Page(this, page::Recording, "Recording: OFF"));
-    addPage(new Page(this, page::UvirThresholds, "UV/IR Fire Thresholds"));
+    addPage(new FireThresh(false, this));
+    addPage(new UVIRFireThresh(false, this));
     auto* setup = new Setup(false, this);
     setup->setOnVerified([this] { showEntry(0, 0); });
     addPage(setup, page::SetupTable);
