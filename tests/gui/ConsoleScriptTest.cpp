@@ -62,7 +62,7 @@ protected:
 TEST_F(ConsoleOnLine, HasTheTicksAndSoaksTheSetupBurn) {
     ASSERT_TRUE(pumpUntil([&] { return console->text(ctl::Address) == "1"; }));
     EXPECT_EQ(window->clock()->period(), 50u);
-    EXPECT_FALSE(console->isEnabled(techdlg::kFireThresholds));
+    EXPECT_TRUE(console->isEnabled(techdlg::kFireThresholds));
 
     // Every burn is verified: only the look for an "Error" box fails, and its
     // two followers are skipped.
