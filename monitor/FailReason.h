@@ -33,16 +33,18 @@ std::optional<std::string> FailReasonText(const LiveRecord& record, const FailIn
 std::optional<FailInputs> ReadFailInputs(unsigned address);
 
 // The analysis as the IR window runs it in extended mode: inputs read at an
-// address's first 'G'/'A' record and kept for the life of the object, the
-// file created on first use and kept open.
+// address's first 'G'/'A' record and kept for the life of the object (a read
+// that failed is tried again at the next 'G'/'A'), the file created on first
+// use and kept open.
+struct FailReasonOptions {
+    std::string path = "FailReason.txt";
+    SinkOpener open;                                              // empty: OpenLineFile
+    std::function<std::optional<FailInputs>(unsigned)> read;  // empty: ReadFailInputs
+};
+
 class FailReasons {
 public:
-    using Reader = std::function<std::optional<FailInputs>(unsigned address)>;
-    struct Options {
-        std::string path = "FailReason.txt";
-        SinkOpener open;  // empty: OpenLineFile
-        Reader read;      // empty: ReadFailInputs
-    };
+    using Options = FailReasonOptions;
     explicit FailReasons(Options options = {});
 
     // Analyses a record in 'G' or 'A' (others are ignored). False when
@@ -53,6 +55,6 @@ public:
 private:
     Options options_;
     std::unique_ptr<LineSink> sink_;
-    std::map<unsigned, std::optional<FailInputs>> inputs_;  // nullopt: read failed, not asked again
+    std::map<unsigned, FailInputs> inputs_;
     std::string errorFile_;
 };

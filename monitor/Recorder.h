@@ -49,9 +49,11 @@ public:
     ~Recorder();
 
     // Stops a running recording, then opens the log of `family` (the current
-    // detector's) and writes its start line and header. False when the log
-    // cannot be created or written: recording stays off, errorFile() names it.
-    bool start(unsigned periodMs, LogFamily family);
+    // detector's, `alternateSensor` naming its columns) and writes its start
+    // line and header. The first period tick comes one period later. False
+    // when the log cannot be created or written: recording stays off,
+    // errorFile() names it.
+    bool start(unsigned periodMs, LogFamily family, bool alternateSensor = false);
     // Separator line to each open log, logs closed. Harmless when off.
     void stop();
 
@@ -95,11 +97,14 @@ private:
         unsigned index = 0;
     };
     std::chrono::system_clock::time_point now() const;
-    bool openLog(LogFamily family);
-    bool writeTo(Log& log, const std::string& text);
+    bool openLog(LogFamily family, bool alternateSensor);
+    bool writeRecord(const LiveRecord& record);
+    bool writeTo(LogFamily family, const std::string& text);
     void fail(const std::string& file);
     void stopLocked();
     void moveRun(const std::vector<uint8_t>& selected);
+    std::tm utc(std::chrono::system_clock::time_point t) const;
+    std::tm local(std::chrono::system_clock::time_point t) const;
 
     RecorderOptions options_;
     mutable std::mutex mutex_;
