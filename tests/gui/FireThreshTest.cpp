@@ -73,7 +73,7 @@ TEST_F(FireThreshOnLine, RecordingPageRecordsAndStops) {
     BoxRecorder boxes;
     FireThresh& page = recordingPage(page::Recording);
     EXPECT_EQ(window->clock()->period(), 50u);
-    EXPECT_NE(window->clock()->target(), PollClock::kMainWindow);
+    EXPECT_NE(window->clock()->target(), 0);
     EXPECT_EQ(page.text(kCaption + 0), "Address");
     EXPECT_FALSE(page.item(kPlay)->isVisible());
 
@@ -90,8 +90,8 @@ TEST_F(FireThreshOnLine, RecordingPageRecordsAndStops) {
     page.onCommand(kStop);
     EXPECT_EQ(s(page.windowTitle()), "Recording: OFF");
     const std::string text = slurp(log);
-    EXPECT_NE(text.find("> Start 'fast' recording\n"), std::string::npos);
-    EXPECT_NE(text.find("roof two Start 'fast' recording\n"), std::string::npos);
+    EXPECT_NE(text.find("<> Start 'fast' recording\n"), std::string::npos);
+    EXPECT_NE(text.find("<roof two> Start 'fast' recording\n"), std::string::npos);
     EXPECT_NE(text.find("\n1\t"), std::string::npos);
     EXPECT_NE(text.find("\n2\t"), std::string::npos);
     EXPECT_EQ(lastLine(log).rfind("========\t", 0), 0u);
@@ -120,7 +120,7 @@ TEST_F(FireThreshOnLine, RecordingPageRecordsAndStops) {
 
     // Leaving the page hands the ticks to the main window at 50 ms.
     window->showEntry(kStatusGroup, 0);
-    EXPECT_TRUE(pumpUntil([&] { return window->clock()->target() == PollClock::kMainWindow; }));
+    EXPECT_TRUE(pumpUntil([&] { return window->clock()->target() == 0; }));
     EXPECT_EQ(window->clock()->period(), 50u);
 }
 
@@ -135,7 +135,7 @@ TEST_F(FireThreshOnLine, ConsoleDialogAndUvirPage) {
         CTesselDlg console(window.get());
         console.show();
         ASSERT_TRUE(console.isEnabled(techdlg::kFireThresholds));
-        ASSERT_TRUE(pumpUntil([&] { return window->clock()->target() != PollClock::kMainWindow; }));
+        ASSERT_TRUE(pumpUntil([&] { return window->clock()->target() != 0; }));
         const PollClock::Target consoleTicks = window->clock()->target();
         bool opened = false;
         whenOpen<UVIRFireThresh>([&](UVIRFireThresh& dialog) {
@@ -160,12 +160,12 @@ TEST_F(FireThreshOnLine, ConsoleDialogAndUvirPage) {
     Book().rebuildList();
     FireThresh& page = recordingPage(page::UvirThresholds);
     answerComment(std::nullopt);
-    page.onCommand(kComment);  // no log open yet: the comment opens it
+    page.onCommand(kComment);  // kept for the start line
+    page.onCommand(kEvery1500);
     ASSERT_EQ(page.recorder()->files().size(), 1u);
     const std::string log = page.recorder()->files()[0];
     EXPECT_EQ(fs::path(log).filename().string().rfind("UVIRLog_Y", 0), 0u);
-    EXPECT_NE(slurp(log).find("- Start"), std::string::npos);
-    page.onCommand(kEvery1500);
+    EXPECT_EQ(slurp(log).rfind("<-> Start recording every 1.5 sec\nAddress\t", 0), 0u);
     EXPECT_TRUE(pumpUntil([&] { return lastLine(log).rfind("1\t", 0) == 0; }, 10000));
 }
 
