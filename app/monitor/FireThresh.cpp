@@ -130,16 +130,21 @@ void FireThresh::hideEvent(QHideEvent* event) {
     Page::hideEvent(event);
 }
 
-void FireThresh::refresh() { takeTicks(); }
+void FireThresh::refresh() {
+    if (isVisible()) takeTicks();
+}
 
-void FireThresh::takeTicks() {
-    if (ticks_ || ownTimer_) return;
-    QPointer<FireThresh> self(this);
-    TickJob job = [poll = poll_, self] {
+// One poll on the link worker; the window shows what it did.
+TickJob FireThresh::tickJob() {
+    return [poll = poll_, self = QPointer<FireThresh>(this)] {
         LiveStep step = poll->tick();
         QMetaObject::invokeMethod(qApp, [self, step] { if (self) self->show(step); }, Qt::QueuedConnection);
     };
-    ticks_ = TakeTicks(job, kTickPeriodMs);
+}
+
+void FireThresh::takeTicks() {
+    if (ticks_ || ownTimer_) return;
+    ticks_ = TakeTicks(tickJob(), kTickPeriodMs);
     if (!ticks_) {
         // No poll clock (a window on its own): it ticks itself.
         ownTimer_ = true;
@@ -162,12 +167,7 @@ void FireThresh::giveTicksBack() {
 
 void FireThresh::onTimer(int id) {
     if (id != kTickTimer) return Page::onTimer(id);
-    if (Shell().busy) return;
-    QPointer<FireThresh> self(this);
-    Shell().link().post([poll = poll_, self] {
-        LiveStep step = poll->tick();
-        QMetaObject::invokeMethod(qApp, [self, step] { if (self) self->show(step); }, Qt::QueuedConnection);
-    });
+    if (!Shell().busy) Shell().link().post(tickJob());
 }
 
 void FireThresh::show(const LiveStep& step) {

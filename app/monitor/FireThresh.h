@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,6 +36,7 @@ protected:
 
 private:
     void build();
+    std::function<void()> tickJob();
     void takeTicks();
     void giveTicksBack();
     void show(const LiveStep& step);
