@@ -77,6 +77,11 @@ const char* CliSession::usage() {
            "                              in SanityCheckInput.ini; writes SanityCheckOutput.ini)\n"
            "  params check-by-type [INDEX] (the check against Masters/ by detector type; writes\n"
            "                              section SanityCheck<INDEX> of ScreenshotOutput.ini)\n"
+           "  live [--addresses A,B,..] [--count N] [--seconds S] [--period MS] [--csv] [--extended]\n"
+           "       [--gradalarm] [--units us] [--record fast|1.5s|minute|15min] [--comment TEXT]\n"
+           "                              (Name=value per live record, Address=N Failed=R per failed\n"
+           "                              poll; --record writes Recordings/, --extended also\n"
+           "                              FailReason.txt; exit 1 no poll answered, 3 a file failed)\n"
            "  run FILE|-                  (the commands above, one per line; each elevate line\n"
            "                              takes the next line of standard input)\n"
            "exit status: 0 done, 1 the detector(s) did not do it, 2 bad command line, port or file,\n"
@@ -112,6 +117,7 @@ int CliSession::run(const std::vector<std::string>& args) {
     if (c == "locate") return locate(args);
     if (c == "elevate") return elevate(args);
     if (c == "setup") return setup(args);
+    if (c == "live") return live(args);
     return usageError("unknown command '" + c + "'");
 }
 

@@ -66,6 +66,8 @@ private:
     int paramsBurn(const std::string& file, const std::string& section);
     // D_PARAM2HOST; nothing (the reason on standard error) without a record.
     std::optional<ParamRecord> readParams();
+    // live [options]: the live data poll, printed and recorded (cli/LiveCommands.cpp).
+    int live(const std::vector<std::string>& args);
     int usageError(const std::string& what);
     nlohmann::ordered_json pollJson(const std::optional<StatusRecord>& answer, int result);
     nlohmann::ordered_json getJson(const std::string& name, unsigned command, const std::vector<uint8_t>& payload,
