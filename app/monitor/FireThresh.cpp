@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
-#include <chrono>
 #include <ctime>
 
 #include "app/kit/Keys.h"
@@ -31,7 +30,10 @@ namespace {
 constexpr int kModes[] = {kFast, kEvery1500, kEveryMinute, kEvery15Minutes};
 constexpr int kReplay[] = {kPlay, kPause, kStepOne, kLive};
 // The most value fields a record shows (the IR line's columns).
-const int kShown = static_cast<int>(LogColumns(LogFamily::Ir, {}).size());
+int ShownColumns() {
+    static const int n = static_cast<int>(LogColumns(LogFamily::Ir, {}).size());
+    return n;
+}
 
 std::string caption(bool dialog, FireThresh::Kind kind) {
     if (kind == FireThresh::Kind::Uvir) return "UV/IR Fire Thresholds";
@@ -80,8 +82,8 @@ FireThresh::~FireThresh() {
 void FireThresh::build() {
     auto* layout = new QVBoxLayout(this);
     auto* values = new QGridLayout;
-    const int rows = (kShown + 2) / 3;
-    for (int i = 0; i < kShown; ++i) {
+    const int shown = ShownColumns(), rows = (shown + 2) / 3;
+    for (int i = 0; i < shown; ++i) {
         values->addWidget(add(kCaption + i, new QLabel(this)), i % rows, 2 * (i / rows));
         auto* value = add(kValue + i, new QLabel(this));
         value->setMinimumWidth(70);
@@ -190,7 +192,7 @@ void FireThresh::showValues(const LiveRecord& record) {
     const std::vector<std::string> columns = LogColumns(family, options, record.alternateSensor());
     const std::vector<std::string> values = LogValues(record, options, LocalNow(), 0);
     shownFamily_ = family;
-    for (int i = 0; i < kShown; ++i) {
+    for (int i = 0; i < ShownColumns(); ++i) {
         const bool used = i < static_cast<int>(columns.size()) && i < static_cast<int>(values.size());
         item(kCaption + i)->setVisible(used);
         item(kValue + i)->setVisible(used);
