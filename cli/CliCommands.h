@@ -66,6 +66,9 @@ private:
     int paramsBurn(const std::string& file, const std::string& section);
     // D_PARAM2HOST; nothing (the reason on standard error) without a record.
     std::optional<ParamRecord> readParams();
+    // maint [--count N] [--channels I,J,K,L,M] [--units us] [--bit]; gauges [--count N] [--units us]
+    int maint(const std::vector<std::string>& args);
+    int gauges(const std::vector<std::string>& args);
     int usageError(const std::string& what);
     nlohmann::ordered_json pollJson(const std::optional<StatusRecord>& answer, int result);
     nlohmann::ordered_json getJson(const std::string& name, unsigned command, const std::vector<uint8_t>& payload,

@@ -187,12 +187,8 @@ void MaintPoll::tick(unsigned long long nowMs) {
         return;
     }
     if (bit_.state() == BitRun::kStartRequested) {
-        PumpWait(50);
-        modbus_flush(Wire().ctx);
         for (int i = 0; i < 4; ++i) panel_->setText(maintwin::kBitResult0 + i, "");
         SendManualBit();
-        PumpWait(50);
-        modbus_flush(Wire().ctx);
         bit_.sent();
         return;
     }
@@ -259,7 +255,14 @@ std::optional<LiveRecord> ReadLiveRecord() {
     return LiveRecord::Decode(frame);
 }
 
-void SendManualBit() { ModbusSet(0, nullptr, Wire().ctx, D_MANUAL_BIT); }
+void SendManualBit() {
+    // Quiet line before and after: the request has no answer to wait for.
+    PumpWait(50);
+    modbus_flush(Wire().ctx);
+    ModbusSet(0, nullptr, Wire().ctx, D_MANUAL_BIT);
+    PumpWait(50);
+    modbus_flush(Wire().ctx);
+}
 
 std::array<size_t, 5>& RememberedChannels() {
     static std::array<size_t, 5> channels = kDefaultChannels;

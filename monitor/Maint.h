@@ -103,7 +103,8 @@ private:
 // The choices persist for the process.
 std::array<size_t, 5>& RememberedChannels();
 
-// The wire: one live record from the current detector, and the BIT request.
+// The wire (link lock held): one live record from the current detector, and
+// the BIT request between two 50 ms pauses.
 std::optional<LiveRecord> ReadLiveRecord();
 void SendManualBit();
 
