@@ -41,6 +41,13 @@ std::array<uint8_t, 3> Rgb(Colour c) {
     }
 }
 
+FieldColours ModeField(char mode) {
+    constexpr std::array<uint8_t, 3> kWhite{255, 255, 255}, kBlack{0, 0, 0};
+    if (mode == 'A' || mode == 'X') return {kWhite, Rgb(Colour::Red)};
+    if (mode == 'W') return {kBlack, {240, 220, 10}};
+    return {kBlack, kWhite};
+}
+
 const char* ColourName(Colour c) { return c == Colour::Red ? "red" : c == Colour::Green ? "green" : "blue"; }
 
 }  // namespace gauge

@@ -34,6 +34,13 @@ double NeedleValue(const Scale& scale, double value);
 std::array<uint8_t, 3> Rgb(Colour c);
 const char* ColourName(Colour c);  // "red", "green", "blue"
 
+// The Status page's mode field: white on red for 'A' and 'X', black on amber
+// for 'W', black on white otherwise.
+struct FieldColours {
+    std::array<uint8_t, 3> text, back;
+};
+FieldColours ModeField(char mode);
+
 // The value the status poll hands the temperature gauge, in the gauge's units.
 inline double GaugeTemperature(double celsius, bool usUnits) { return usUnits ? celsius * 1.8 + 32 : celsius; }
 

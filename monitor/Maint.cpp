@@ -148,7 +148,6 @@ MaintPoll::MaintPoll(std::shared_ptr<Panel> panel, Hooks hooks, std::string bitP
     : panel_(std::move(panel)), hooks_(std::move(hooks)), bit_(std::move(bitPath)) {}
 
 void MaintPoll::requestBit(unsigned long long nowMs) {
-    std::lock_guard lock(LinkLock());
     bit_.request(nowMs);
     panel_->enable(maintwin::kBit, false);
 }
@@ -158,10 +157,7 @@ void MaintPoll::clearResults() {
     panel_->enable(maintwin::kBit, true);
 }
 
-void MaintPoll::close() {
-    std::lock_guard lock(LinkLock());
-    bit_.close();
-}
+void MaintPoll::close() { bit_.close(); }
 
 void MaintPoll::blank() {
     for (int id : {maintwin::kAddress, maintwin::kSerial, maintwin::kModel, maintwin::kModeState, maintwin::kStateText})

@@ -69,7 +69,7 @@ private:
 };
 
 // The window's ticks: back-off, the BIT start, the record request, the
-// fields. Runs on the link worker.
+// fields. Every call runs on the link worker (the BIT run is its alone).
 class MaintPoll {
 public:
     struct Hooks {
@@ -81,9 +81,9 @@ public:
     MaintPoll(std::shared_ptr<Panel> panel, Hooks hooks, std::string bitPath = "bitout.txt");
 
     void tick(unsigned long long nowMs);
-    // The BIT button (interface thread).
+    // The BIT button.
     void requestBit(unsigned long long nowMs);
-    // Timer 10301.
+    // Timer 10301 (any thread).
     void clearResults();
     void close();
 

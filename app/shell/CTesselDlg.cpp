@@ -10,13 +10,13 @@
 #include <QMenu>
 #include <QPushButton>
 
-#include "app/network/CModbus.h"
-
 #include "app/config/ParamView.h"
 #include "app/config/Setup.h"
 #include "app/kit/FileOpen.h"
 #include "app/kit/ScriptWindowTable.h"
 #include "app/kit/WindowTable.h"
+#include "app/monitor/CMaint.h"
+#include "app/network/CModbus.h"
 #include "app/network/CNetwork.h"
 #include "app/network/CSetAddr.h"
 #include "app/shell/CBaudrate.h"
@@ -32,7 +32,7 @@ using namespace techdlg;
 namespace {
 
 // Buttons and menu entries whose windows the tool does not have yet.
-constexpr int kLaterButtons[] = {kFireThresholds, kMaint};
+constexpr int kLaterButtons[] = {kFireThresholds};
 constexpr int kLaterEntries[] = {cmd::Streaming2k3,     cmd::Streaming100Hz,   cmd::Pulling100Hz,
                                  cmd::Ir4Calibration,   cmd::Ir1Calibration,   cmd::Calibration420,
                                  cmd::IrBitCalibration, cmd::UvBitCalibration, cmd::DciCalibration,
@@ -210,6 +210,11 @@ void CTesselDlg::onCommand(int id) {
         case kNetwork: {
             CNetwork network(this, true);
             network.exec();
+            break;
+        }
+        case kMaint: {
+            CMaint maintenance(this, [console = console_] { return console->outputSuspended(); });
+            maintenance.exec();
             break;
         }
         case kSearch: c.setSearch(isChecked(kSearch)); break;

@@ -31,19 +31,6 @@ void Page::showHelp() {
     if (!text.empty()) ShowHelp(text, this);
 }
 
-StatusPage::StatusPage(QWidget* parent) : Page(parent, page::Status, "Status") {
-    auto* form = new QFormLayout(this);
-    form->addRow("Input voltage:", add(page::kVoltage, new QLabel(this)));
-    form->addRow("Temperature:", add(page::kTemperature, new QLabel(this)));
-    form->addRow("4-20 mA:", add(page::kAnalog, new QLabel(this)));
-}
-
-void StatusPage::setGauges(double volts, double temperature, double milliamps) {
-    setText(page::kVoltage, s(QString::number(volts, 'f', 1)));
-    setText(page::kTemperature, s(QString::number(temperature, 'f', 1)));
-    setText(page::kAnalog, s(QString::number(milliamps, 'f', 1)));
-}
-
 std::vector<std::vector<PageEntry>> PageGroups(int v) {
     static const char* const kNetwork[] = {"", "Address List", "Network"};
     static const char* const kSettings[] = {"Harrow Settings", "Manager Settings", "Host Settings"};
