@@ -1,8 +1,6 @@
 #include "app/shell/Pages.h"
 
-#include <QFormLayout>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
