@@ -163,6 +163,8 @@ TEST(Gauges, Classification) {
     EXPECT_EQ(gauge::NeedleValue(volts, 1001.0), 38);
     EXPECT_EQ(gauge::NeedleValue(volts, std::nan("")), 12);
     EXPECT_EQ(gauge::ScaleOf(gauge::Temperature, true).max, 248);
+    EXPECT_EQ(gauge::ModeField('W').back, (std::array<uint8_t, 3>{240, 220, 10}));
+    EXPECT_EQ(gauge::ModeField('X').text, (std::array<uint8_t, 3>{255, 255, 255}));
 }
 
 class MaintSim : public TestLine {};
@@ -180,6 +182,15 @@ TEST_F(MaintSim, ATickShowsTheDetectorAndTheChosenChannels) {
     EXPECT_EQ(refills, 1);
     const std::string qtemp = panel->text(maintwin::kValue0 + 4);
     EXPECT_GT(std::stod(qtemp), 32.0) << qtemp;  // Fahrenheit
+    // A BIT whose log cannot be created says so in an "Error" box naming the file.
+    MaintPoll lost(panel, {}, "missing/bitout.txt");
+    lost.requestBit(100);
+    EXPECT_TRUE(panel->disabled.count(maintwin::kBit));
+    for (int i = 0; i < 5 && lost.bit().running(); ++i) lost.tick(150 + 50 * i);
+    EXPECT_FALSE(lost.bit().running());
+    ASSERT_EQ(panel->questions.size(), 1u);
+    EXPECT_EQ(panel->questions[0].rfind("Error: Cannot write missing/bitout.txt", 0), 0u) << panel->questions[0];
+    EXPECT_FALSE(panel->disabled.count(maintwin::kBit));
     // A silent address blanks the fields from the third failure on.
     SelectSlave(9);
     for (int i = 0; i < 3; ++i) poll.tick(100);
