@@ -38,32 +38,23 @@ protected:
         unsigned idx = 0;
         line->withDetector(1, [&](wsim::Detector& det, int64_t) { idx = det.setup()[wsim::setup::Sensitivity]; });
         const float warn = f32(p, IrWarnFactor);
-        const struct {
-            const char* name;
-            size_t value, threshold;
-            float factor = 1;
-        } tests[] = {
-            {"sum45benz", kSum45, IrSum45Benz},        {"sum45warn", kSum45, IrSum45, warn},
-            {"sum44benz", kSum44, IrSum44Benz},        {"sum44warn", kSum44, IrSum44, warn},
-            {"ratio45to4", kRatios, IrRatio45to4},     {"ratio45to5", kRatios + 4, IrRatio45to5},
-            {"ratio45to5Hyd", kRatios + 4, IrRatio4to5Hyd}, {"ratio44to4", kRatios + 12, IrRatio44to4},
-            {"ratio44to5", kRatios + 16, IrRatio44to5}, {"ratio44to45", kRatios + 20, IrRatio44to45},
-            {"ratio44to45Hyd", kRatios + 20, IrRatio44to45Hyd}, {"cor45to4", kCors, IrCor45to4},
-            {"cor45to5", kCors + 4, IrCor45to5},       {"cor44to4", kCors + 8, IrCor44to4},
-            {"cor44to5", kCors + 12, IrCor44to5},      {"cor44to45", kCors + 16, IrCor44to45},
-            {"cor44to45Hyd", kCors + 16, IrCor44to45Hyd},
+        // Record value against threshold array; the sums also against the warning level.
+        const std::pair<size_t, size_t> tests[] = {
+            {kSum45, IrSum45Benz},         {kSum45, IrSum45},               {kSum44, IrSum44Benz},
+            {kSum44, IrSum44},             {kRatios, IrRatio45to4},         {kRatios + 4, IrRatio45to5},
+            {kRatios + 4, IrRatio4to5Hyd}, {kRatios + 12, IrRatio44to4},    {kRatios + 16, IrRatio44to5},
+            {kRatios + 20, IrRatio44to45}, {kRatios + 20, IrRatio44to45Hyd}, {kCors, IrCor45to4},
+            {kCors + 4, IrCor45to5},       {kCors + 8, IrCor44to4},         {kCors + 12, IrCor44to5},
+            {kCors + 16, IrCor44to45},     {kCors + 16, IrCor44to45Hyd},
         };
-        for (const auto& t : tests) {
-            const float v = f32(d, t.value), limit = f32(p, t.threshold + 4 * idx) * t.factor;
-            if (fire) {
-                EXPECT_GT(v, limit) << t.name;
-            } else if (limit > 0) {
-                EXPECT_LT(v, limit) << t.name;
+        for (auto [value, threshold] : tests) {
+            const float factor = threshold == IrSum45 || threshold == IrSum44 ? warn : 1;
+            const float v = f32(d, value), limit = f32(p, threshold + 4 * idx) * factor;
+            if (fire || limit > 0) {
+                EXPECT_EQ(v > limit, fire) << threshold << ": " << v << " against " << limit;
             }
         }
-        if (fire) {
-            EXPECT_LT(f32(d, kRatios + 4), p[IrRat5Exhaust]) << "no exhaust";
-        }
+        EXPECT_TRUE(!fire || f32(d, kRatios + 4) < p[IrRat5Exhaust]) << "no exhaust";
     }
     // Ratios and differences are those of the sums the record carries.
     static void expectConsistent(const wsim::Bytes& d) {
@@ -81,12 +72,11 @@ TEST_F(SimLive, FireAndWeakFireInTimeAgainstTheDetectorsOwnThresholds) {
     ASSERT_EQ(control("param 1 " + std::to_string(IrRatio44to45 + 8) + " 0000003F"), "ok");   // 0.5
     ASSERT_EQ(control("param 1 " + std::to_string(IrCor45to4 + 8) + " 6666663F"), "ok");      // 0.9
     ASSERT_EQ(control("param 1 " + std::to_string(IrSum45Benz + 8) + " 00409C45"), "ok");     // 5000
-    struct Step {
+    const struct {
         const char* command;  // empty: only the clock moves
         int64_t advanceMs;
         char mode;
-    };
-    const Step steps[] = {
+    } steps[] = {
         {"", 0, 'N'},           {"fire 1", 0, 'G'}, {"", 999, 'G'},   {"", 1, 'W'},   {"", 1'999, 'W'},
         {"", 1, 'A'},  // within 5 s
         {"", 9'999, 'A'},      {"", 1, 'Z'},       {"", 2'999, 'Z'}, {"", 1, 'N'},
@@ -106,8 +96,6 @@ TEST_F(SimLive, FireAndWeakFireInTimeAgainstTheDetectorsOwnThresholds) {
         if (s.mode == 'G' || s.mode == 'W' || s.mode == 'A') expectThresholds(d, !weak);
         if (s.mode == 'N') expectThresholds(d, false);
     }
-    EXPECT_EQ(control("fire 1 strong").rfind("error", 0), 0u);
-    EXPECT_EQ(control("fire 9").rfind("error", 0), 0u);
 
     // UV/IR: the UV sum passes the first-pass threshold and its benzene variant.
     const wsim::Bytes p = params(2);
@@ -122,18 +110,16 @@ TEST_F(SimLive, FireAndWeakFireInTimeAgainstTheDetectorsOwnThresholds) {
 }
 
 TEST_F(SimLive, HeldStatusValuesAndBackToMoving) {
-    struct Case {
+    const struct {
         const char* command;
         bool ok;
         size_t at = 0;  // 0: nothing to read
         float value = 0;
-    };
-    const Case cases[] = {
-        {"set 1 vin 17.5", true, kVin, 17.5f}, {"set 1 temp -40", true, kTemp, -40},
-        {"set 1 ma 21", true, kMa, 210},       {"set 1 ma 0", true, kMa, 0},
-        {"set 1 ma 25.6", false},              {"set 1 volts 3", false},
-        {"set 1 vin", false},                  {"set 1 temp warm", false},
-        {"set 9 vin 24", false},
+    } cases[] = {
+        {"set 1 vin 17.5", true, kVin, 17.5f}, {"set 1 temp -40", true, kTemp, -40}, {"set 1 ma 21", true, kMa, 210},
+        {"set 1 ma 0", true, kMa, 0},          {"set 1 ma 25.6", false},             {"set 1 volts 3", false},
+        {"set 1 vin", false},                  {"set 1 temp warm", false},           {"set 9 vin 24", false},
+        {"fire 1 strong", false},              {"fire 9", false},                    {"bit-mode 1 sometimes", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.command);
@@ -161,11 +147,10 @@ TEST_F(SimLive, HeldStatusValuesAndBackToMoving) {
 }
 
 TEST_F(SimLive, BitModesAndBitSumsRisingWhileTheLampFlashes) {
-    struct Case {
+    const struct {
         const char* mode;
         char at2s, at5s, at10min;
-    };
-    const Case cases[] = {{"normal", 'M', 'E', 'N'}, {"never", 'N', 'N', 'N'}, {"stuck", 'M', 'M', 'M'}};
+    } cases[] = {{"normal", 'M', 'E', 'N'}, {"never", 'N', 'N', 'N'}, {"stuck", 'M', 'M', 'M'}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
         ASSERT_EQ(control(std::string("bit-mode 1 ") + c.mode), "ok");
@@ -181,15 +166,10 @@ TEST_F(SimLive, BitModesAndBitSumsRisingWhileTheLampFlashes) {
         }
         EXPECT_EQ(record(1)[1], c.at2s);
         clock.advance(3'000);
-        const wsim::Bytes e = record(1);
-        EXPECT_EQ(e[1], c.at5s);
-        if (c.at5s == 'E') {
-            EXPECT_FLOAT_EQ(f32(e, kBitSums), 2400) << "held after the lamp";
-        }
+        EXPECT_EQ(record(1)[1], c.at5s);
         clock.advance(600'000);
         EXPECT_EQ(record(1)[1], c.at10min);
         ASSERT_EQ(control("restart 1"), "ok");
         clock.advance(10'000);
     }
-    EXPECT_EQ(control("bit-mode 1 sometimes").rfind("error", 0), 0u);
 }
