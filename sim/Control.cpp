@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <iterator>
+#include <utility>
 #include <sstream>
 #include <vector>
 
@@ -14,6 +17,18 @@ bool parseNumber(const std::string& s, unsigned long max, unsigned long* out) {
         size_t used = 0;
         const unsigned long v = std::stoul(s, &used, 0);
         if (used != s.size() || v > max || s[0] == '-') return false;
+        *out = v;
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool parseFloat(const std::string& s, float* out) {
+    try {
+        size_t used = 0;
+        const float v = std::stof(s, &used);
+        if (used != s.size() || !std::isfinite(v)) return false;
         *out = v;
         return true;
     } catch (...) {
@@ -143,7 +158,8 @@ const char* controlHelp() {
     return "drop N | corrupt N | corrupt-echo N | wrong-address N | short N [KEEP] | delay MS | silent [ADDR] |\n"
            "talk [ADDR] | restart ADDR | hang ADDR [WATCHDOG_MS] | fault ADDR BIT on|off |\n"
            "alarm ADDR | bit ADDR | refuse-setup ADDR [N] | corrupt-setup ADDR [N] | message ADDR TEXT... |\n"
-           "param ADDR [OFFSET HEX] | status";
+           "param ADDR [OFFSET HEX] | fire ADDR [weak] | set ADDR vin|temp|ma VALUE | set ADDR auto |\n"
+           "bit-mode ADDR normal|never|stuck | status";
 }
 
 std::string runControlCommand(Line& line, const std::string& command, bool* ok) {
@@ -235,6 +251,32 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
         while (!message.empty() && std::isspace(static_cast<unsigned char>(message.back()))) message.pop_back();
         if (message.empty()) return fail("message ADDR TEXT...");
         found = line.addMessage(addr, message);
+    } else if (c == "fire") {
+        if (w.size() > 3 || (w.size() == 3 && w[2] != "weak")) return fail("fire ADDR [weak]");
+        found = line.startFire(addr, w.size() == 3);
+    } else if (c == "set") {
+        if (w.size() == 3 && w[2] == "auto") {
+            found = line.releaseValues(addr);
+        } else {
+            // Volts, degrees Celsius, milliamperes; each within what its record field can carry.
+            static const struct { const char* name; Detector::Held which; float lo, hi; } kHeld[] = {
+                {"vin", Detector::Held::Vin, 0, 60}, {"temp", Detector::Held::Temp, -60, 150},
+                {"ma", Detector::Held::Ma, 0, 25.5f}};
+            const auto* h = std::find_if(std::begin(kHeld), std::end(kHeld),
+                                         [&](const auto& k) { return w.size() == 4 && w[2] == k.name; });
+            float value = 0;
+            if (h == std::end(kHeld) || !parseFloat(w[3], &value) || value < h->lo || value > h->hi)
+                return fail("set ADDR vin 0..60 | temp -60..150 | ma 0..25.5 | auto");
+            found = line.holdValue(addr, h->which, value);
+        }
+    } else if (c == "bit-mode") {
+        static const std::pair<const char*, Detector::BitMode> kModes[] = {
+            {"normal", Detector::BitMode::Normal}, {"never", Detector::BitMode::Never},
+            {"stuck", Detector::BitMode::Stuck}};
+        const auto* m = std::find_if(std::begin(kModes), std::end(kModes),
+                                     [&](const auto& k) { return w.size() == 3 && w[2] == k.first; });
+        if (m == std::end(kModes)) return fail("bit-mode ADDR normal|never|stuck");
+        found = line.setBitMode(addr, m->second);
     } else if (c == "fault") {
         if (!num(2, 95, &b) || w.size() < 4 || (w[3] != "on" && w[3] != "off"))
             return fail("fault ADDR BIT on|off");

@@ -1,5 +1,6 @@
 #include "sim/Detector.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -68,6 +69,7 @@ void Detector::resetVolatile(int64_t now) {
     autoBitStart_ = -kNever / 2;
     alarmStart_ = -1;
     alarmLatched_ = false;
+    fireStart_ = -1;
     fmOrigin_ = now;
     bootMs_ = now;
     messages_.clear();
@@ -153,18 +155,19 @@ void Detector::simulateAlarm(int64_t now) {
 
 void Detector::startManualBit(int64_t now, unsigned seconds) {
     update(now);
+    if (bitMode_ == BitMode::Never) return;
     bitStart_ = now;
-    bitMEnd_ = now + int64_t{seconds} * 1000;
-    bitEEnd_ = bitMEnd_ + int64_t{flash_.setup[setup::PostManBit]} * 1000;
+    bitMEnd_ = bitMode_ == BitMode::Stuck ? kNever : now + int64_t{seconds} * 1000;
+    bitEEnd_ = bitMode_ == BitMode::Stuck ? kNever : bitMEnd_ + int64_t{flash_.setup[setup::PostManBit]} * 1000;
     alarmLatched_ = false;
     alarmStart_ = -1;
+    fireStart_ = -1;
 }
 
 LiveValues Detector::live(int64_t now) {
     update(now);
     LiveValues v;
     const auto& s = flash_.setup;
-    const double t = double(now - bootMs_) / 1000.0;
     const bool bitM = bitStart_ >= 0 && now < bitMEnd_;
     const bool bitE = bitStart_ >= 0 && !bitM;
     const bool warn = alarmStart_ >= 0 && now < alarmStart_ + kDelayMs[s[setup::Delay] & 7];
@@ -172,7 +175,8 @@ LiveValues Detector::live(int64_t now) {
     const bool autoBit = now >= autoBitStart_ && now < autoBitStart_ + kAutoBitMs;
     const bool anyFault = faults_[0] || faults_[1] || faults_[2];
 
-    v.mode = bitM ? 'M' : bitE ? 'E' : warn ? 'W' : alarm ? 'A' : alarmLatched_ ? 'L'
+    const char fire = fireMode(now);
+    v.mode = bitM ? 'M' : bitE ? 'E' : fire ? fire : warn ? 'W' : alarm ? 'A' : alarmLatched_ ? 'L'
              : autoBit ? 'B' : anyFault ? 'F' : 'N';
     if (now < startupUntil_)
         v.state = startupState_;
@@ -186,8 +190,7 @@ LiveValues Detector::live(int64_t now) {
             }
     }
 
-    v.temperature = float(24.5 + 1.5 * std::sin(t / 600.0));
-    v.vin = float(24.0 + 0.15 * std::sin(t / 300.0));
+    fillSignals(v, now);
     const bool heater = s[setup::HeaterMode] == 2 ||
                         (s[setup::HeaterMode] == 1 && v.temperature < s[setup::HeaterOnTemp]);
     const bool accessory = (v.mode == 'W' && s[setup::EnableAccessory]) ||
@@ -198,23 +201,6 @@ LiveValues Detector::live(int64_t now) {
                                         (alarmRelay ? 0x20 : 0) | (anyFault ? 0 : 0x40) |
                                         (heater ? 0x80 : 0));
 
-    const double fire = (v.mode == 'A' || v.mode == 'W' || v.mode == 'L') ? 6.0 : 1.0;
-    if (uvir()) {
-        v.sums[0] = float(fire * (12.0 + 3.0 * std::sin(t / 7.0)));
-        v.sums[1] = float(fire * (840.0 + 25.0 * std::sin(t / 13.0)));
-    } else {
-        v.sums[0] = float(fire * (1250.0 + 40.0 * std::sin(t / 11.0)));
-        v.sums[1] = float(980.0 + 30.0 * std::sin(t / 13.0));
-        v.sums[2] = float(1100.0 + 35.0 * std::sin(t / 17.0));
-        v.sums[3] = float(1020.0 + 25.0 * std::sin(t / 19.0));
-    }
-    if (v.mode == 'M' || v.mode == 'E' || v.mode == 'B')
-        for (int i = 0; i < 4; ++i) v.bitSums[i] = v.sums[i] * 4.0f + 2000.0f;
-    for (int i = 0; i < 4; ++i) {
-        v.noise[i] = float(3.0 + i * 0.5 + 0.4 * std::sin(t / (5.0 + i)));
-        v.samples[i] = static_cast<int32_t>((now - bootMs_) / 10);
-    }
-
     const uint8_t* levels = &s[setup::Param420];
     const bool u = uvir();
     size_t level = u ? setup::UvNormal : setup::IrNormal;
@@ -222,6 +208,7 @@ LiveValues Detector::live(int64_t now) {
     else if (v.mode == 'W') level = u ? setup::UvWarning : setup::IrWarning;
     else if (v.mode == 'A' || v.mode == 'L') level = u ? setup::UvAlarm : setup::IrAlarm;
     v.analog = levels[level];
+    if (held_[2]) v.analog = static_cast<uint8_t>(std::lround(std::clamp(*held_[2] * 10.0f, 0.0f, 255.0f)));
 
     if (elevation_) {
         const int64_t left = elevationUntil_ - now;
@@ -241,8 +228,6 @@ Bytes Detector::liveRecord(int64_t now) {
     const bool bitPhase = v.mode == 'B' || v.mode == 'E' || v.mode == 'M';
     if (uvir()) {
         putF32(&d[24], v.sums[1]);
-        putF32(&d[52], 1.0f);      // AdjUV
-        putF32(&d[56], 285.0f);    // high voltage
         if (bitPhase) {
             putF32(&d[36], v.bitSums[0]);
             putF32(&d[40], v.bitSums[1]);
@@ -255,18 +240,10 @@ Bytes Detector::liveRecord(int64_t now) {
         putF32(&d[28], v.sums[2]);
         putF32(&d[32], v.sums[3]);
         for (int i = 0; i < 4; ++i) putF32(&d[36 + 4 * i], v.bitSums[i]);
-        const float s45 = v.sums[0], s5 = v.sums[1], s4 = v.sums[2], s44 = v.sums[3];
-        const float ratios[6] = {s45 / s4, s45 / s5, s4 / s5, s44 / s4, s44 / s5, s44 / s45};
-        for (int i = 0; i < 6; ++i) putF32(&d[52 + 4 * i], ratios[i] / 10.0f);
-        for (int i = 0; i < 6; ++i) putF32(&d[76 + 4 * i], 0.92f - 0.03f * i);  // correlations / 100
-        putF32(&d[100], v.noise[0]);
-        putF32(&d[104], v.noise[1]);
-        putF32(&d[108], v.noise[2] / 100.0f);
-        putF32(&d[112], v.noise[3] / 100.0f);
-        for (int i = 0; i < 4; ++i) putF32(&d[116 + 4 * i], s45 - (i < 2 ? s4 : s5) + 10.0f * i);
     }
+    putChannels(d, v);
     putF32(&d[132], v.temperature);
-    putF32(&d[136], 0.0f);
+    putF32(&d[136], v.tempGradient);
     putF32(&d[140], v.vin);
     d[144] = v.analog;
     d[145] = flash_.setup[setup::LockState];

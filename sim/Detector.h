@@ -61,6 +61,11 @@ struct LiveValues {
     float temperature = 0, vin = 0;
     uint8_t analog = 0;  // tenths of a mA
     uint8_t elevation = 0;
+    // Filled by the live scenario: the carried ratios (value / 10) and
+    // correlations (value / 100) in record order, and the temperature trend.
+    float ratios[6] = {};  // 45to4, 45to5, 4to5, 44to4, 44to5, 44to45
+    float cors[6] = {};    // 45to4, 45to5, 44to4, 44to5, 44to45, 4to5
+    float tempGradient = 0;  // degrees Celsius per minute
 };
 
 // One simulated detector: flash contents that survive a restart, and the
@@ -185,6 +190,32 @@ private:
     int corruptSetups_ = 0;
     std::string notice_;
     unsigned noticeCount_ = 0;
+
+    // ---- Live data scenario (sim/LiveScenario.cpp): a fire, held status values, BIT behaviour ----
+public:
+    enum class BitMode { Normal, Never, Stuck };  // never: a manual BIT is ignored; stuck: 'M' for good
+    enum class Held { Vin, Temp, Ma };
+    // The fire sequence N, G, W, A, Z, N with values above the thresholds of
+    // the detector's own parameter record; a weak fire stays below them: G, then N.
+    void startFire(int64_t now, bool weak);
+    // Holds a status value (volts, degrees Celsius, milliamperes) until released.
+    void holdValue(Held which, float value) { held_[static_cast<int>(which)] = value; }
+    void releaseValues();
+    void setBitMode(BitMode m) { bitMode_ = m; }
+    BitMode bitMode() const { return bitMode_; }
+
+private:
+    char fireMode(int64_t now) const;  // 0 outside a fire
+    // Everything that moves: sums, BIT sums, ratios, correlations, noise,
+    // temperature and supply, from the mode already set in v.
+    void fillSignals(LiveValues& v, int64_t now) const;
+    // The record's ratios, correlations, noise and differences (IR), or the
+    // tube and threshold values (UV/IR).
+    void putChannels(Bytes& d, const LiveValues& v) const;
+    int64_t fireStart_ = -1;
+    bool fireWeak_ = false;
+    std::optional<float> held_[3];
+    BitMode bitMode_ = BitMode::Normal;
 };
 
 }  // namespace wsim

@@ -174,6 +174,22 @@ bool Line::addMessage(uint8_t addr, const std::string& line) {
     return withDetector(addr, [&](Detector& d, int64_t) { d.addMessage(line); });
 }
 
+bool Line::startFire(uint8_t addr, bool weak) {
+    return withDetector(addr, [&](Detector& d, int64_t now) { d.startFire(now, weak); });
+}
+
+bool Line::holdValue(uint8_t addr, Detector::Held which, float value) {
+    return withDetector(addr, [&](Detector& d, int64_t) { d.holdValue(which, value); });
+}
+
+bool Line::releaseValues(uint8_t addr) {
+    return withDetector(addr, [](Detector& d, int64_t) { d.releaseValues(); });
+}
+
+bool Line::setBitMode(uint8_t addr, Detector::BitMode mode) {
+    return withDetector(addr, [&](Detector& d, int64_t) { d.setBitMode(mode); });
+}
+
 unsigned Line::readHostBaud() const {
     termios t{};
     if (::tcgetattr(master_, &t) != 0) return hostBaud_.load();

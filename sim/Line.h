@@ -82,6 +82,11 @@ public:
     bool refuseSetupWrites(uint8_t addr, int n);
     bool corruptSetupReads(uint8_t addr, int n);
     bool addMessage(uint8_t addr, const std::string& line);
+    // Live data: see the Detector methods of the same names.
+    bool startFire(uint8_t addr, bool weak);
+    bool holdValue(uint8_t addr, Detector::Held which, float value);
+    bool releaseValues(uint8_t addr);
+    bool setBitMode(uint8_t addr, Detector::BitMode mode);
     Faults faults();
 
     unsigned hostBaud() const { return hostBaud_.load(); }

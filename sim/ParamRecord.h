@@ -18,6 +18,15 @@ namespace param {
 // IR record.
 constexpr size_t IrTier = 771, IrWarnFactor = 784, IrSumSize = 793, IrOrdnum = 804, IrMonth = 841,
                  IrNoGrad = 925;
+// Per-range float[6] arrays of the IR record that the fire algorithm compares
+// its values with, and the two bytes of its exhaust test.
+constexpr size_t IrSum45 = 0, IrSum45Benz = 24, IrSum44 = 48, IrSum44Benz = 72, IrRatio45to4 = 96,
+                 IrRatio44to4 = 144, IrRatio45to5 = 192, IrRatio44to5 = 240, IrRatio44to45 = 288,
+                 IrRatio44to45Hyd = 336, IrRatio4to5Hyd = 432, IrCor45to4 = 480, IrCor45to5 = 528,
+                 IrCor44to4 = 576, IrCor44to5 = 624, IrCor44to45 = 672, IrCor44to45Hyd = 720,
+                 IrRat5Exhaust = 924, IrMaxRatio44to45 = 940;
+// UV/IR record: sum_first_pass and its benzene variant, double[3].
+constexpr size_t UvSumFirstPass = 0, UvSumFirstPassBenz = 24;
 // UV/IR record.
 constexpr size_t UvWarnFactor = 120, UvMonth = 139, UvOrdnum = 148, UvSumArraySize = 153;
 }  // namespace param

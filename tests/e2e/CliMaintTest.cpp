@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "CliLine.h"
+#include "sim/Control.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -40,7 +41,7 @@ TEST_F(CliMaint, ChannelsAndGauges) {
         EXPECT_EQ(run(kIr, bad), kCliUsage) << bad;
 }
 
-TEST_F(CliMaint, BitToItsEndNotStartedAndNoFile) {
+TEST_F(CliMaint, BitToItsEndNotStartedCutAndNoFile) {
     EXPECT_EQ(run(kIr, "maint --bit"), kCliOk) << err.str();
     EXPECT_NE(out.str().find("Embedded BIT results:\n---------------------------\nbit_vsum45 "), std::string::npos)
         << out.str();
@@ -56,6 +57,17 @@ TEST_F(CliMaint, BitToItsEndNotStartedAndNoFile) {
     EXPECT_NE(err.str().find("did not start within 1000 ms"), std::string::npos) << err.str();
     EXPECT_FALSE(std::filesystem::exists("bitout.txt"));
 
+    // A BIT that never ends: the log stops at 100 records.
+    ASSERT_EQ(wsim::runControlCommand(*line, "bit-mode 1 stuck"), "ok");
+    EXPECT_EQ(run(kIr, "maint --bit"), kCliFailed);
+    EXPECT_NE(err.str().find("cut at 100 records"), std::string::npos) << err.str();
+    std::ifstream cut("bitout.txt");
+    int count = 0;
+    for (std::string l; std::getline(cut, l);) ++count;
+    EXPECT_EQ(count, 101);
+    ASSERT_EQ(wsim::runControlCommand(*line, "bit-mode 1 normal"), "ok");
+
+    std::filesystem::remove("bitout.txt");
     std::filesystem::create_directory("bitout.txt");
     EXPECT_EQ(run(kIr, "maint --bit"), kCliRefused);
     EXPECT_NE(err.str().find("bitout.txt"), std::string::npos);
