@@ -82,6 +82,11 @@ const char* CliSession::usage() {
            "                              (Name=value per live record, Address=N Failed=R per failed\n"
            "                              poll; --record writes Recordings/, --extended also\n"
            "                              FailReason.txt; exit 1 no poll answered, 3 a file failed)\n"
+           "  maint [--count N] [--channels I,J,K,L,M] [--units us] [--bit]\n"
+           "                              (address=A serial=S status=MS name=value per poll, 50 ms\n"
+           "                              apart; --bit: the BIT to its end, bitout.txt and the\n"
+           "                              Embedded BIT results; 1 not started or cut at 100, 3 no file)\n"
+           "  gauges [--count N] [--units us] (vin=TEXT/COLOUR temp=... ma=... per poll, 100 ms apart)\n"
            "  run FILE|-                  (the commands above, one per line; each elevate line\n"
            "                              takes the next line of standard input)\n"
            "exit status: 0 done, 1 the detector(s) did not do it, 2 bad command line, port or file,\n"
@@ -118,6 +123,8 @@ int CliSession::run(const std::vector<std::string>& args) {
     if (c == "elevate") return elevate(args);
     if (c == "setup") return setup(args);
     if (c == "live") return live(args);
+    if (c == "maint") return maint(args);
+    if (c == "gauges") return gauges(args);
     return usageError("unknown command '" + c + "'");
 }
 

@@ -68,6 +68,9 @@ private:
     std::optional<ParamRecord> readParams();
     // live [options]: the live data poll, printed and recorded (cli/LiveCommands.cpp).
     int live(const std::vector<std::string>& args);
+    // maint [--count N] [--channels I,J,K,L,M] [--units us] [--bit]; gauges [--count N] [--units us]
+    int maint(const std::vector<std::string>& args);
+    int gauges(const std::vector<std::string>& args);
     int usageError(const std::string& what);
     nlohmann::ordered_json pollJson(const std::optional<StatusRecord>& answer, int result);
     nlohmann::ordered_json getJson(const std::string& name, unsigned command, const std::vector<uint8_t>& payload,

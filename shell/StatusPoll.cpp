@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "monitor/Gauges.h"
 #include "network/AddressBook.h"
 #include "protocol/Transport.h"
 #include "shell/CTesselMainIds.h"
@@ -174,9 +175,7 @@ void StatusPoll::display(const StatusRecord& s, PollOutcome& out) {
     for (int id : {ctl::Accessory, ctl::Alarm, ctl::Fault, ctl::Heater}) p.enable(id, true);
     p.setText(ctl::Heater, s.heaterOn() ? "ON" : "OFF");
 
-    double t = s.temperature;
-    if (Shell().host.usUnits == 1) t = t * 1.8 + 32 + 0.5;
-    out.gauges = Gauges{s.voltage, t, s.milliamps()};
+    out.gauges = Gauges{s.voltage, gauge::GaugeTemperature(s.temperature, Shell().host.usUnits == 1), s.milliamps()};
 }
 
 void StatusPoll::updatePermissionLine(const StatusRecord& s) {

@@ -228,8 +228,6 @@ Bytes Detector::liveRecord(int64_t now) {
     const bool bitPhase = v.mode == 'B' || v.mode == 'E' || v.mode == 'M';
     if (uvir()) {
         putF32(&d[24], v.sums[1]);
-        putF32(&d[52], 1.0f);      // AdjUV
-        putF32(&d[56], 285.0f);    // high voltage
         if (bitPhase) {
             putF32(&d[36], v.bitSums[0]);
             putF32(&d[40], v.bitSums[1]);
@@ -242,8 +240,8 @@ Bytes Detector::liveRecord(int64_t now) {
         putF32(&d[28], v.sums[2]);
         putF32(&d[32], v.sums[3]);
         for (int i = 0; i < 4; ++i) putF32(&d[36 + 4 * i], v.bitSums[i]);
-        putIrChannels(d, v);
     }
+    putChannels(d, v);
     putF32(&d[132], v.temperature);
     putF32(&d[136], v.tempGradient);
     putF32(&d[140], v.vin);

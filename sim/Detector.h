@@ -209,7 +209,9 @@ private:
     // Everything that moves: sums, BIT sums, ratios, correlations, noise,
     // temperature and supply, from the mode already set in v.
     void fillSignals(LiveValues& v, int64_t now) const;
-    void putIrChannels(Bytes& d, const LiveValues& v) const;
+    // The record's ratios, correlations, noise and differences (IR), or the
+    // tube and threshold values (UV/IR).
+    void putChannels(Bytes& d, const LiveValues& v) const;
     int64_t fireStart_ = -1;
     bool fireWeak_ = false;
     std::optional<float> held_[3];

@@ -181,7 +181,15 @@ void Detector::fillSignals(LiveValues& v, int64_t now) const {
     v.vin = held_[0] ? *held_[0] : float(24.0 + 0.15 * std::sin(t / 300.0) + 0.02 * jitter(now, 41));
 }
 
-void Detector::putIrChannels(Bytes& d, const LiveValues& v) const {
+void Detector::putChannels(Bytes& d, const LiveValues& v) const {
+    if (uvir()) {
+        const unsigned idx = std::min<unsigned>(flash_.setup[setup::Sensitivity], 2);
+        putF32(&d[52], 1.0f);                                  // AdjUV
+        putF32(&d[56], float(285.0 + 0.5 * v.noise[0] / 3));  // tube voltage, with the tube's unrest
+        putF32(&d[84], float(f64At(flash_.params, param::UvSumFirstPass + 8 * idx)));
+        putF32(&d[88], float(f64At(flash_.params, param::UvSumFirstPassBenz + 8 * idx)));
+        return;
+    }
     for (int i = 0; i < 6; ++i) putF32(&d[52 + 4 * i], v.ratios[i]);
     for (int i = 0; i < 6; ++i) putF32(&d[76 + 4 * i], v.cors[i]);
     putF32(&d[100], v.noise[0]);

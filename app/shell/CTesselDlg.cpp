@@ -10,14 +10,14 @@
 #include <QMenu>
 #include <QPushButton>
 
-#include "app/network/CModbus.h"
-
 #include "app/config/ParamView.h"
 #include "app/config/Setup.h"
 #include "app/kit/FileOpen.h"
 #include "app/kit/ScriptWindowTable.h"
 #include "app/kit/WindowTable.h"
 #include "app/monitor/FireThresh.h"
+#include "app/monitor/CMaint.h"
+#include "app/network/CModbus.h"
 #include "app/network/CNetwork.h"
 #include "app/network/CSetAddr.h"
 #include "app/shell/CBaudrate.h"
@@ -32,8 +32,7 @@ using namespace techdlg;
 
 namespace {
 
-// Buttons and menu entries whose windows the tool does not have yet.
-constexpr int kLaterButtons[] = {kMaint};
+// Menu entries whose windows the tool does not have yet.
 constexpr int kLaterEntries[] = {cmd::Streaming2k3,     cmd::Streaming100Hz,   cmd::Pulling100Hz,
                                  cmd::Ir4Calibration,   cmd::Ir1Calibration,   cmd::Calibration420,
                                  cmd::IrBitCalibration, cmd::UvBitCalibration, cmd::DciCalibration,
@@ -62,7 +61,6 @@ CTesselDlg::CTesselDlg(QWidget* parent) : Dialog(parent, kTemplate), console_(st
     grid->addWidget(list, 1, 0, 1, 2);
     buildKeys();
 
-    console_->keepDisabled({std::begin(kLaterButtons), std::end(kLaterButtons)});
     console_->open();
     setChecked(kSuspend, console_->outputSuspended());
     setChecked(kPulse, console_->showPulse());
@@ -134,7 +132,6 @@ void CTesselDlg::buildButtons(QGridLayout* g) {
         ++at;
     }
     for (int id : {kSearch, kSuspend, kPulse}) static_cast<QPushButton*>(item(id))->setCheckable(true);
-    for (int id : kLaterButtons) enable(id, false);
 
     menu(kRecordIr, {{"Streaming 2.3KHz at 921600 baud", cmd::Streaming2k3},
                      {"Streaming 100Hz at 921600 baud", cmd::Streaming100Hz},
@@ -212,6 +209,11 @@ void CTesselDlg::onCommand(int id) {
         case kNetwork: {
             CNetwork network(this, true);
             network.exec();
+            break;
+        }
+        case kMaint: {
+            CMaint maintenance(this, [console = console_] { return console->outputSuspended(); });
+            maintenance.exec();
             break;
         }
         case kSearch: c.setSearch(isChecked(kSearch)); break;

@@ -25,6 +25,7 @@
 #include "app/kit/QtPanel.h"
 #include "app/kit/WindowTable.h"
 #include "app/monitor/FireThresh.h"
+#include "app/monitor/CStatus.h"
 #include "app/network/CNetwork.h"
 #include "app/network/CSelect.h"
 #include "app/shell/CBaudrate.h"
@@ -231,7 +232,7 @@ void CTesselMain::buildPages() {
     select.lastResponder = [this] { return lastResponder_; };
     addPage(new CSelect(this, std::move(select)));
     addPage(new CNetwork(this));
-    addPage(new StatusPage(this));
+    addPage(new CStatus(this));
     addPage(new FireThresh(false, this));
     addPage(new UVIRFireThresh(false, this));
     auto* setup = new Setup(false, this);
@@ -345,9 +346,7 @@ void CTesselMain::pollOutcome(const PollOutcome& o) {
         if (!o.connected && o.failuresSinceGood == 3) setup->clearControls();
     }
     if (auto* modal = dynamic_cast<Setup*>(WindowAt(slot::Setup))) modal->showStatus(o);
-    if (o.gauges && current_ == page::Status)
-        static_cast<StatusPage*>(pages_[page::Status])->setGauges(o.gauges->volts, o.gauges->temperature,
-                                                                  o.gauges->milliamps);
+    if (current_ == page::Status) static_cast<CStatus*>(pages_[page::Status])->showOutcome(o);
     if (o.connected) {
         const bool alarm = o.status->mode == 'A';
         auto* select = static_cast<CSelect*>(pages_[page::Select]);

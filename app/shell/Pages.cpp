@@ -1,8 +1,6 @@
 #include "app/shell/Pages.h"
 
-#include <QFormLayout>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -29,19 +27,6 @@ void Page::showHelp() {
     const int id = focus ? focus->property("controlId").toInt() : 0;
     const std::string text = helpText(id);
     if (!text.empty()) ShowHelp(text, this);
-}
-
-StatusPage::StatusPage(QWidget* parent) : Page(parent, page::Status, "Status") {
-    auto* form = new QFormLayout(this);
-    form->addRow("Input voltage:", add(page::kVoltage, new QLabel(this)));
-    form->addRow("Temperature:", add(page::kTemperature, new QLabel(this)));
-    form->addRow("4-20 mA:", add(page::kAnalog, new QLabel(this)));
-}
-
-void StatusPage::setGauges(double volts, double temperature, double milliamps) {
-    setText(page::kVoltage, s(QString::number(volts, 'f', 1)));
-    setText(page::kTemperature, s(QString::number(temperature, 'f', 1)));
-    setText(page::kAnalog, s(QString::number(milliamps, 'f', 1)));
 }
 
 std::vector<std::vector<PageEntry>> PageGroups(int v) {

@@ -21,13 +21,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 };
 
-// The Status page: three gauges (voltage, temperature, analog output).
-class StatusPage : public Page {
-public:
-    explicit StatusPage(QWidget* parent);
-    void setGauges(double volts, double temperature, double milliamps);
-};
-
 // One entry of a page group: the tab text, the tree text and the page.
 struct PageEntry {
     std::string tab;

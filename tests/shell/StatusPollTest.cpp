@@ -149,7 +149,7 @@ TEST_F(StatusPollScripted, FieldsOfAnAnswerThenTheArrowsSwitch) {
     EXPECT_EQ(panel.indicators[ctl::Accessory], 1);
     EXPECT_EQ(panel.indicators[ctl::Alarm], 0);
     EXPECT_EQ(panel.indicators[ctl::Fault], 1);
-    EXPECT_DOUBLE_EQ(gauges[1], 77.5);  // 25 degrees in US units
+    EXPECT_DOUBLE_EQ(gauges[1], 77.0);  // 25 degrees in US units, exactly
     EXPECT_DOUBLE_EQ(gauges[2], 20.0);
     EXPECT_FALSE(reachedPending);
     EXPECT_EQ(panel.text(ctl::AddressLabel), "Addr 9:");
