@@ -143,7 +143,7 @@ const char* controlHelp() {
     return "drop N | corrupt N | corrupt-echo N | wrong-address N | short N [KEEP] | delay MS | silent [ADDR] |\n"
            "talk [ADDR] | restart ADDR | hang ADDR [WATCHDOG_MS] | fault ADDR BIT on|off |\n"
            "alarm ADDR | bit ADDR | refuse-setup ADDR [N] | corrupt-setup ADDR [N] | message ADDR TEXT... |\n"
-           "param ADDR [OFFSET HEX] | devinfo-corrupt ADDR OFFSET | status";
+           "param ADDR [OFFSET HEX] | devinfo-corrupt ADDR OFFSET [SKIP] | status";
 }
 
 std::string runControlCommand(Line& line, const std::string& command, bool* ok) {
@@ -236,8 +236,11 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
         if (message.empty()) return fail("message ADDR TEXT...");
         found = line.addMessage(addr, message);
     } else if (c == "devinfo-corrupt") {
-        if (!num(2, 107, &b)) return fail("devinfo-corrupt ADDR OFFSET (0..107)");
-        found = line.withDetector(addr, [&](Detector& d, int64_t) { d.corruptNextDevInfo(b); });
+        // SKIP: answers that pass unaltered first (the read before a burn).
+        unsigned long skip = 0;
+        if (!num(2, 107, &b) || (w.size() > 3 && !num(3, 1000, &skip)))
+            return fail("devinfo-corrupt ADDR OFFSET (0..107) [SKIP]");
+        found = line.withDetector(addr, [&](Detector& d, int64_t) { d.corruptNextDevInfo(b, static_cast<unsigned>(skip)); });
     } else if (c == "fault") {
         if (!num(2, 95, &b) || w.size() < 4 || (w[3] != "on" && w[3] != "off"))
             return fail("fault ADDR BIT on|off");

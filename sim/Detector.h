@@ -129,8 +129,11 @@ public:
     // Device information (sim/DevInfo.cpp): the 108-byte record in flash, its
     // read and its checked write, and a fault for the next answer that carries it.
     const Bytes& devInfo() const { return devInfo_; }
-    // The next device-information answer has record byte `offset` altered.
-    void corruptNextDevInfo(size_t offset) { devInfoCorruptAt_ = static_cast<long>(offset); }
+    // The device-information answer after the next `skip` ones has record byte `offset` altered.
+    void corruptNextDevInfo(size_t offset, unsigned skip = 0) {
+        devInfoCorruptAt_ = static_cast<long>(offset);
+        devInfoCorruptSkip_ = skip;
+    }
 
 private:
     Bytes factoryDevInfo() const;
@@ -138,6 +141,7 @@ private:
     std::optional<RecordReply> devInfoWrite(const RecordRequest& req, int64_t now);
     Bytes devInfo_;
     long devInfoCorruptAt_ = -1;
+    unsigned devInfoCorruptSkip_ = 0;
     int64_t devInfoShownUntil_ = 0;  // state 21
 
     bool locked() const { return flash_.setup[setup::LockState] == 1; }

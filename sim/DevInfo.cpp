@@ -51,7 +51,12 @@ Bytes Detector::factoryDevInfo() const {
 std::optional<RecordReply> Detector::devInfoRead(const RecordRequest& req) {
     if (!req.isGet) return std::nullopt;
     RecordReply reply{devInfo_};
-    if (devInfoCorruptAt_ >= 0 && static_cast<size_t>(devInfoCorruptAt_) < kSize) reply.data[static_cast<size_t>(devInfoCorruptAt_)] ^= 0x01;
+    if (devInfoCorruptAt_ < 0) return reply;
+    if (devInfoCorruptSkip_ > 0) {
+        --devInfoCorruptSkip_;
+        return reply;
+    }
+    reply.data[static_cast<size_t>(devInfoCorruptAt_)] ^= 0x01;
     devInfoCorruptAt_ = -1;
     return reply;
 }
