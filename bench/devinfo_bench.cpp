@@ -20,13 +20,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr size_t kGetRequest = 8;    // a record Get without payload: header and CRC
-constexpr size_t kAuthorised = 4;    // an authorised Get carries its code besides
+constexpr size_t kGetRequest = 8;  // a record Get without payload: header and CRC
+constexpr size_t kAuthorised = 4;  // an authorised Get carries its code besides
 constexpr size_t kStatusAnswer = 177;
 constexpr double kGetWaitMs = 100, kWriteWaitMs = 500;
 constexpr double kPausesMs = 10 + 3000 + 500 + 1000;
 
-double wireMs(size_t bytes, unsigned baud) { return static_cast<double>(bytes) * 10.0 * 1000.0 / baud; }
+double wireMs(size_t bytes, unsigned baud) {
+    return static_cast<double>(bytes) * 10.0 * 1000.0 / baud;
+}
 
 void BM_DevInfoBurn(benchmark::State& state) {
     const auto baud = static_cast<unsigned>(state.range(0));
@@ -66,7 +68,13 @@ void BM_DevInfoBurn(benchmark::State& state) {
     state.counters["ratio"] = tookMs / prescribed;
     state.counters["ratio_to_wire"] = tookMs / tight;
 }
-BENCHMARK(BM_DevInfoBurn)->ArgNames({"baud"})->Arg(9600)->Arg(115200)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DevInfoBurn)
+    ->ArgNames({"baud"})
+    ->Arg(9600)
+    ->Arg(115200)
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 

@@ -25,21 +25,29 @@ std::string trimmed(std::string text) {
 
 // The keys a file may set, with their edit; the displays are ignored.
 const std::map<std::string, int>& editKeys() {
-    static const std::map<std::string, int> keys{
-        {"poll_address", w::kPollAddress}, {"tag", w::kTag},     {"long_tag", w::kLongTag},
-        {"descriptor", w::kDescriptor},    {"message", w::kMessage}, {"day", w::kDay},
-        {"month", w::kMonth},              {"year", w::kYear},   {"model", w::kModel},
-        {"preambles", w::kPreambles},      {"manufacturer", w::kManufacturer}};
+    static const std::map<std::string, int> keys{{"poll_address", w::kPollAddress},
+                                                 {"tag", w::kTag},
+                                                 {"long_tag", w::kLongTag},
+                                                 {"descriptor", w::kDescriptor},
+                                                 {"message", w::kMessage},
+                                                 {"day", w::kDay},
+                                                 {"month", w::kMonth},
+                                                 {"year", w::kYear},
+                                                 {"model", w::kModel},
+                                                 {"preambles", w::kPreambles},
+                                                 {"manufacturer", w::kManufacturer}};
     return keys;
 }
 bool ignoredKey(const std::string& key) {
-    return key == "final_assy" || key == "config_change_counter" || key == "device_id" || key == "model_number";
+    return key == "final_assy" || key == "config_change_counter" || key == "device_id" ||
+           key == "model_number";
 }
 
 }  // namespace
 
 int CliSession::devinfo(const std::vector<std::string>& args) {
-    if (Wire().slave < 1 || Wire().slave > 247) return usageError("devinfo needs a detector selected (--address 1..247)");
+    if (Wire().slave < 1 || Wire().slave > 247)
+        return usageError("devinfo needs a detector selected (--address 1..247)");
     if (args.size() == 2 && args[1] == "read") return devinfoRead("");
     if (args.size() == 4 && args[1] == "read" && args[2] == "--bin") return devinfoRead(args[3]);
     if (args.size() == 3 && args[1] == "burn") return devinfoBurn(args[2]);
@@ -51,8 +59,8 @@ bool CliSession::openDevInfo() {
     // window's status poll has made one do.
     const CommandInfo& info = *commandInfo(D_DATA2HOST);
     std::vector<uint8_t> status(info.responseSize);
-    if (ModbusGet(0, D_DATA2HOST, Wire().ctx, status.data(), info.responseSize, info.waitMs, info.timeoutMs) !=
-        static_cast<int>(info.responseSize)) {
+    if (ModbusGet(0, D_DATA2HOST, Wire().ctx, status.data(), info.responseSize, info.waitMs,
+                  info.timeoutMs) != static_cast<int>(info.responseSize)) {
         err_ << "devinfo: no answer from address " << Wire().slave << "\n";
         return false;
     }
@@ -127,7 +135,8 @@ int CliSession::devinfoBurn(const std::string& file) {
         if (it->second == w::kManufacturer) {
             const auto entry = std::find(control.items.begin(), control.items.end(), value);
             if (entry == control.items.end())
-                return usageError(where + "manufacturer is one of 60, 61, 62 or ?? (keeps the code)");
+                return usageError(where +
+                                  "manufacturer is one of 60, 61, 62 or ?? (keeps the code)");
             control.value = static_cast<int>(entry - control.items.begin());
         } else {
             control.text = value;
@@ -138,8 +147,9 @@ int CliSession::devinfoBurn(const std::string& file) {
     const DevInfoRead read = ReadDevInfoForm(form, edited);
     if (!read.ok) {
         if (!read.corrected.empty())
-            err_ << "wexcon-cli: " << file << ": refused characters, shown as '?': "
-                 << read.corrected.begin()->second.text << "\n";
+            err_ << "wexcon-cli: " << file
+                 << ": refused characters, shown as '?': " << read.corrected.begin()->second.text
+                 << "\n";
         else
             panel_.ask(read.message, "Error", read.flags);
         return kCliRefused;
@@ -148,14 +158,15 @@ int CliSession::devinfoBurn(const std::string& file) {
     panel_.askEveryLine(true);
     const DevInfoBurnResult result = BurnDevInfo(panel_, edited);
     panel_.askEveryLine(false);
-    if (panel_.typed() == CliPanel::Typed::TooLong) return usageError("a password has at most 16 characters");
+    if (panel_.typed() == CliPanel::Typed::TooLong)
+        return usageError("a password has at most 16 characters");
     switch (result) {
-    case DevInfoBurnResult::Verified:
-        out_ << "verified\n";
-        return kCliOk;
-    case DevInfoBurnResult::Mismatch:
-        return kCliUnverified;
-    default:
-        return kCliFailed;  // BurnDevInfo has said why on standard error
+        case DevInfoBurnResult::Verified:
+            out_ << "verified\n";
+            return kCliOk;
+        case DevInfoBurnResult::Mismatch:
+            return kCliUnverified;
+        default:
+            return kCliFailed;  // BurnDevInfo has said why on standard error
     }
 }

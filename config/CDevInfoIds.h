@@ -4,8 +4,9 @@ namespace devinfowin {
 constexpr int kTemplate = 233;
 constexpr int kBurn = 3159;
 // Edits.
-constexpr int kPollAddress = 3286, kMessage = 1911, kTag = 3283, kDescriptor = 1910, kLongTag = 3284,
-              kDay = 3291, kMonth = 3290, kYear = 3289, kModel = 3399, kPreambles = 1918;
+constexpr int kPollAddress = 3286, kMessage = 1911, kTag = 3283, kDescriptor = 1910,
+              kLongTag = 3284, kDay = 3291, kMonth = 3290, kYear = 3289, kModel = 3399,
+              kPreambles = 1918;
 // The manufacturer list.
 constexpr int kManufacturer = 3285;
 // Displays.

@@ -31,7 +31,8 @@ constexpr unsigned kMaxPollAddress = 63, kMinPreambles = 5, kMaxPreambles = 20;
 constexpr unsigned kMaxYear = devinfo::YearBase + 255;
 
 void logShort(const char* command, int got, size_t expected) {
-    DebugLog("ModbusGet(%s) returned %d bytes instead of %u", command, got, static_cast<unsigned>(expected));
+    DebugLog("ModbusGet(%s) returned %d bytes instead of %u", command, got,
+             static_cast<unsigned>(expected));
 }
 
 std::string hex(unsigned value, int digits) {
@@ -74,7 +75,8 @@ DevInfoRead fail(int focus, std::string message, unsigned flags = kErrorBox) {
 
 // Tag, descriptor and message: cut to the edit's limit, upper case, every
 // character packed ASCII cannot carry shown as "?" (and nothing burned).
-std::optional<DevInfoRead> readPacked(const Form& form, int id, size_t offset, size_t chars, DevInfoBytes& record) {
+std::optional<DevInfoRead> readPacked(const Form& form, int id, size_t offset, size_t chars,
+                                      DevInfoBytes& record) {
     std::string text = textOf(form, id).substr(0, chars);
     bool replaced = false;
     for (char& c : text) {
@@ -157,7 +159,8 @@ DevInfoOpened OpenDevInfo(Panel& panel) {
     int got = -1;
     for (int attempt = 0; attempt < 3 && got == -1; ++attempt)
         got = ModbusGet(0, D_DEVINFO2HOST, Wire().ctx, answer.data(), kDevInfoAnswerSize, 100, 500);
-    const auto record = got >= static_cast<int>(kDevInfoAnswerSize) ? DecodeDevInfoAnswer(answer) : std::nullopt;
+    const auto record =
+        got >= static_cast<int>(kDevInfoAnswerSize) ? DecodeDevInfoAnswer(answer) : std::nullopt;
     if (!record) {
         panel.enable(w::kBurn, false);
         logShort("D_DEVINFO2HOST", got, kDevInfoAnswerSize);
@@ -178,11 +181,16 @@ DevInfoOpened OpenDevInfo(Panel& panel) {
 
 unsigned DevInfoTextLimit(int control) {
     switch (control) {
-    case w::kTag: return devinfo::TagChars;
-    case w::kLongTag: return devinfo::LongTagChars;
-    case w::kDescriptor: return devinfo::DescriptorChars;
-    case w::kMessage: return devinfo::MessageChars;
-    default: return 0;
+        case w::kTag:
+            return devinfo::TagChars;
+        case w::kLongTag:
+            return devinfo::LongTagChars;
+        case w::kDescriptor:
+            return devinfo::DescriptorChars;
+        case w::kMessage:
+            return devinfo::MessageChars;
+        default:
+            return 0;
     }
 }
 
@@ -240,11 +248,15 @@ DevInfoRead ReadDevInfoForm(const Form& form, DevInfoBytes& record) {
     if (const auto model = hexNumber(textOf(form, w::kModel), 0xFFFF))
         le::put16(record, devinfo::Model, static_cast<uint16_t>(*model));
 
-    if (auto r = readPacked(form, w::kDescriptor, devinfo::Descriptor, devinfo::DescriptorChars, record)) return *r;
-    if (auto r = readPacked(form, w::kMessage, devinfo::Message, devinfo::MessageChars, record)) return *r;
+    if (auto r =
+            readPacked(form, w::kDescriptor, devinfo::Descriptor, devinfo::DescriptorChars, record))
+        return *r;
+    if (auto r = readPacked(form, w::kMessage, devinfo::Message, devinfo::MessageChars, record))
+        return *r;
 
     const auto poll = plainNumber(textOf(form, w::kPollAddress));
-    if (!poll || *poll > kMaxPollAddress) return fail(w::kPollAddress, "Poll Address must be in the range [0..63]");
+    if (!poll || *poll > kMaxPollAddress)
+        return fail(w::kPollAddress, "Poll Address must be in the range [0..63]");
     record[devinfo::PollAddress] = static_cast<uint8_t>(*poll);
     const auto preambles = plainNumber(textOf(form, w::kPreambles));
     if (!preambles || *preambles < kMinPreambles || *preambles > kMaxPreambles)
@@ -252,7 +264,8 @@ DevInfoRead ReadDevInfoForm(const Form& form, DevInfoBytes& record) {
     record[devinfo::Preambles] = static_cast<uint8_t>(*preambles);
 
     const auto year = plainNumber(textOf(form, w::kYear));
-    if (!year || *year < devinfo::YearBase || *year > kMaxYear) return rangeFail(w::kYear, devinfo::YearBase, kMaxYear);
+    if (!year || *year < devinfo::YearBase || *year > kMaxYear)
+        return rangeFail(w::kYear, devinfo::YearBase, kMaxYear);
     const auto month = plainNumber(textOf(form, w::kMonth));
     if (!month || *month < 1 || *month > 12) return rangeFail(w::kMonth, 1, 12);
     const auto day = plainNumber(textOf(form, w::kDay));
@@ -283,10 +296,12 @@ DevInfoBurnResult BurnDevInfo(Panel& panel, const DevInfoBytes& edited) {
     PumpWait(3000);
     std::array<uint8_t, kDevInfoAnswerSize> answer{};
     std::copy(edited.begin(), edited.end(), answer.begin());
-    const int got = ModbusGet(static_cast<unsigned>(kDevInfoSize), D_DEVINFO2DET, Wire().ctx, answer.data(),
-                              kDevInfoAnswerSize, 500, 3000);
+    const int got = ModbusGet(static_cast<unsigned>(kDevInfoSize), D_DEVINFO2DET, Wire().ctx,
+                              answer.data(), kDevInfoAnswerSize, 500, 3000);
     DevInfoBurnResult result = DevInfoBurnResult::Failed;
-    if (const auto stored = got >= static_cast<int>(kDevInfoAnswerSize) ? DecodeDevInfoAnswer(answer) : std::nullopt) {
+    if (const auto stored = got >= static_cast<int>(kDevInfoAnswerSize)
+                                ? DecodeDevInfoAnswer(answer)
+                                : std::nullopt) {
         // The detector counts the write and marks it: its bytes are not the host's to compare.
         DevInfoBytes sent = edited;
         std::copy_n(stored->begin() + devinfo::FirstDetectorOwned, devinfo::DetectorOwnedCount,
@@ -312,22 +327,39 @@ DevInfoBurnResult BurnDevInfo(Panel& panel, const DevInfoBytes& edited) {
 
 std::string DevInfoHelpText(int control) {
     switch (control) {
-    case w::kPollAddress: return "HART Poll Address 0-63";
-    case w::kPreambles: return "Number of Preambles 5-20";
-    case w::kChangeCounter: return "Number of Config Changes";
-    case w::kTag: return "Tag";
-    case w::kLongTag: return "Long Tag";
-    case w::kDescriptor: return "Descriptor";
-    case w::kMessage: return "Message";
-    case w::kDay: return "Date: day (dd)";
-    case w::kMonth: return "Date: month (mm)";
-    case w::kYear: return "Date: year (yyyy)";
-    case w::kFinalAssy: return "Final Assy No.";
-    case w::kManufacturer: return "Manufacturer";
-    case w::kModel: return "Model";
-    case w::kDeviceId: return "Device ID";
-    case w::kModelNumber: return "Model Number";
-    case w::kBurn: return "Burn the Device Info to the detector";
-    default: return "";
+        case w::kPollAddress:
+            return "HART Poll Address 0-63";
+        case w::kPreambles:
+            return "Number of Preambles 5-20";
+        case w::kChangeCounter:
+            return "Number of Config Changes";
+        case w::kTag:
+            return "Tag";
+        case w::kLongTag:
+            return "Long Tag";
+        case w::kDescriptor:
+            return "Descriptor";
+        case w::kMessage:
+            return "Message";
+        case w::kDay:
+            return "Date: day (dd)";
+        case w::kMonth:
+            return "Date: month (mm)";
+        case w::kYear:
+            return "Date: year (yyyy)";
+        case w::kFinalAssy:
+            return "Final Assy No.";
+        case w::kManufacturer:
+            return "Manufacturer";
+        case w::kModel:
+            return "Model";
+        case w::kDeviceId:
+            return "Device ID";
+        case w::kModelNumber:
+            return "Model Number";
+        case w::kBurn:
+            return "Burn the Device Info to the detector";
+        default:
+            return "";
     }
 }

@@ -53,10 +53,10 @@ struct DevInfoRead {
 DevInfoRead ReadDevInfoForm(const Form& form, DevInfoBytes& record);
 
 enum class DevInfoBurnResult {
-    Cancelled,      // no ADMIN password: nothing sent
-    NoSetup,        // the setup read failed: nothing sent
-    Failed,         // no answer, a refusal or a short answer
-    Mismatch,       // the stored record differs from the one sent
+    Cancelled,  // no ADMIN password: nothing sent
+    NoSetup,    // the setup read failed: nothing sent
+    Failed,     // no answer, a refusal or a short answer
+    Mismatch,   // the stored record differs from the one sent
     Verified,
 };
 // Burns `edited` (from ReadDevInfoForm): the setup read for the lock state,

@@ -240,7 +240,8 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
         unsigned long skip = 0;
         if (!num(2, 107, &b) || (w.size() > 3 && !num(3, 1000, &skip)))
             return fail("devinfo-corrupt ADDR OFFSET (0..107) [SKIP]");
-        found = line.withDetector(addr, [&](Detector& d, int64_t) { d.corruptNextDevInfo(b, static_cast<unsigned>(skip)); });
+        found = line.withDetector(addr,
+                                  [&](Detector& d, int64_t) { d.corruptNextDevInfo(b, static_cast<unsigned>(skip)); });
     } else if (c == "fault") {
         if (!num(2, 95, &b) || w.size() < 4 || (w[3] != "on" && w[3] != "off"))
             return fail("fault ADDR BIT on|off");

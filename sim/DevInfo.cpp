@@ -9,9 +9,9 @@ namespace wsim {
 
 namespace {
 constexpr size_t kSize = 108;
-constexpr size_t kPollAddress = 0, kMessage = 2, kTag = 26, kDescriptor = 32, kLongTag = 44, kDay = 76, kMonth = 77,
-                 kYear = 78, kFinalAssy = 79, kCounter = 98, kWritten = 100, kManufacturer = 101, kModel = 103,
-                 kPreambles = 107;
+constexpr size_t kPollAddress = 0, kMessage = 2, kTag = 26, kDescriptor = 32, kLongTag = 44,
+                 kDay = 76, kMonth = 77, kYear = 78, kFinalAssy = 79, kCounter = 98, kWritten = 100,
+                 kManufacturer = 101, kModel = 103, kPreambles = 107;
 constexpr uint8_t kManufacturerCode = 0x60;
 constexpr int kAdmin = 2;
 constexpr int kFlashMs = 250;
@@ -23,7 +23,8 @@ void pack(const std::string& text, size_t chars, uint8_t* out) {
     for (size_t i = 0; i < chars; ++i) {
         const unsigned code = static_cast<unsigned char>(i < text.size() ? text[i] : ' ') & 0x3Fu;
         for (size_t bit = 0; bit < 6; ++bit)
-            if (code & (0x20u >> bit)) out[(i * 6 + bit) / 8] |= static_cast<uint8_t>(0x80u >> ((i * 6 + bit) % 8));
+            if (code & (0x20u >> bit))
+                out[(i * 6 + bit) / 8] |= static_cast<uint8_t>(0x80u >> ((i * 6 + bit) % 8));
     }
 }
 }  // namespace
@@ -41,7 +42,8 @@ Bytes Detector::factoryDevInfo() const {
     r[kDay] = 15;
     r[kMonth] = 3;
     r[kYear] = 124;
-    for (size_t i = 0; i < 3; ++i) r[kFinalAssy + i] = static_cast<uint8_t>(flash_.serial >> (8 * i));
+    for (size_t i = 0; i < 3; ++i)
+        r[kFinalAssy + i] = static_cast<uint8_t>(flash_.serial >> (8 * i));
     r[kManufacturer] = kManufacturerCode;
     putU16(&r[kModel], flash_.model);
     r[kPreambles] = 5;
@@ -70,8 +72,8 @@ std::optional<RecordReply> Detector::devInfoWrite(const RecordRequest& req, int6
     if (!req.authOk) return refuse(3);
     if (!permitted(kAdmin, now)) return refuse(0);
     const uint8_t* p = req.payload;
-    if (req.payloadSize != kSize || p[kPollAddress] > 63 || p[kDay] < 1 || p[kDay] > 31 || p[kMonth] < 1 ||
-        p[kMonth] > 12 || p[kPreambles] < 5 || p[kPreambles] > 20)
+    if (req.payloadSize != kSize || p[kPollAddress] > 63 || p[kDay] < 1 || p[kDay] > 31 ||
+        p[kMonth] < 1 || p[kMonth] > 12 || p[kPreambles] < 5 || p[kPreambles] > 20)
         return refuse(2);
     const uint16_t writes = static_cast<uint16_t>(getU16(&devInfo_[kCounter]) + 1);
     devInfo_.assign(p, p + kSize);

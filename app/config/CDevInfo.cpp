@@ -19,15 +19,18 @@ namespace w = devinfowin;
 
 namespace {
 
-constexpr int kEdits[] = {w::kPollAddress, w::kMessage, w::kTag,   w::kDescriptor, w::kLongTag,
-                          w::kDay,         w::kMonth,   w::kYear,  w::kModel,      w::kPreambles};
-constexpr int kRead[] = {w::kPollAddress, w::kMessage, w::kTag,   w::kDescriptor, w::kLongTag,    w::kDay,
-                         w::kMonth,       w::kYear,    w::kModel, w::kPreambles,  w::kManufacturer};
+constexpr int kEdits[] = {w::kPollAddress, w::kMessage, w::kTag,  w::kDescriptor, w::kLongTag,
+                          w::kDay,         w::kMonth,   w::kYear, w::kModel,      w::kPreambles};
+constexpr int kRead[] = {w::kPollAddress, w::kMessage,   w::kTag,         w::kDescriptor,
+                         w::kLongTag,     w::kDay,       w::kMonth,       w::kYear,
+                         w::kModel,       w::kPreambles, w::kManufacturer};
 
 }  // namespace
 
 CDevInfo::CDevInfo(bool modal, QWidget* parent)
-    : Page(parent, w::kTemplate, "Device Info"), modal_(modal), hint_(panel(), w::kHint, w::kHintTimer) {
+    : Page(parent, w::kTemplate, "Device Info"),
+      modal_(modal),
+      hint_(panel(), w::kHint, w::kHintTimer) {
     build();
 }
 
@@ -44,8 +47,9 @@ void CDevInfo::build() {
         auto* e = new QLineEdit(this);
         if (const unsigned limit = DevInfoTextLimit(id)) {
             e->setMaxLength(static_cast<int>(limit));
-            QObject::connect(e, &QLineEdit::textEdited, this,
-                             [this, e, limit] { hint_.typed(static_cast<unsigned>(e->text().size()), limit); });
+            QObject::connect(e, &QLineEdit::textEdited, this, [this, e, limit] {
+                hint_.typed(static_cast<unsigned>(e->text().size()), limit);
+            });
         }
         return e;
     };

@@ -54,15 +54,16 @@ std::string DevInfoLongTag(const DevInfoBytes& r) {
 
 std::string FinalAssyText(const DevInfoBytes& r) {
     char text[16];
-    std::snprintf(text, sizeof text, "%02X %02X %02X", r[devinfo::FinalAssy], r[devinfo::FinalAssy + 1],
-                  r[devinfo::FinalAssy + 2]);
+    std::snprintf(text, sizeof text, "%02X %02X %02X", r[devinfo::FinalAssy],
+                  r[devinfo::FinalAssy + 1], r[devinfo::FinalAssy + 2]);
     return text;
 }
 
 std::string DeviceIdText(const DevInfoBytes& r, uint32_t serial) {
     char text[20];
     std::snprintf(text, sizeof text, "%02X %02X %02X %02X %02X", r[devinfo::Manufacturer] & 0x3Fu,
-                  DevInfoModel(r) & 0xFFu, ((r[devinfo::DeviceIdPrefix] << 4) | ((serial >> 16) & 0x0Fu)) & 0xFFu,
+                  DevInfoModel(r) & 0xFFu,
+                  ((r[devinfo::DeviceIdPrefix] << 4) | ((serial >> 16) & 0x0Fu)) & 0xFFu,
                   (serial >> 8) & 0xFFu, serial & 0xFFu);
     return text;
 }

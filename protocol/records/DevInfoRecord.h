@@ -16,9 +16,10 @@ constexpr size_t kDevInfoAnswerSize = 125;
 
 // Where the fields start in the record, and the text fields' widths in characters.
 namespace devinfo {
-constexpr size_t PollAddress = 0, Message = 2, Tag = 26, Descriptor = 32, LongTag = 44, Day = 76, Month = 77,
-                 Year = 78, FinalAssy = 79, ChangeCounter = 98, DetectorMark = 100, Manufacturer = 101,
-                 ManufacturerHigh = 102, Model = 103, DeviceIdPrefix = 105, Preambles = 107;
+constexpr size_t PollAddress = 0, Message = 2, Tag = 26, Descriptor = 32, LongTag = 44, Day = 76,
+                 Month = 77, Year = 78, FinalAssy = 79, ChangeCounter = 98, DetectorMark = 100,
+                 Manufacturer = 101, ManufacturerHigh = 102, Model = 103, DeviceIdPrefix = 105,
+                 Preambles = 107;
 constexpr size_t MessageChars = 32, TagChars = 8, DescriptorChars = 16, LongTagChars = 32;
 // The bytes the detector sets on every accepted write (change counter and
 // its mark): a read-back takes them over before it is compared.

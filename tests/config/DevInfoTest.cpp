@@ -93,18 +93,55 @@ TEST_F(DevInfoLine, Burn) {
     const auto tag = [](std::string t) { return [t](Form& f) { f[w::kTag].text = t; }; };
     const Case cases[] = {
         {"unlocked, no prompt", kOpenAt, tag("abc"), {}, {}, R::Verified, {}, 0},
-        {"locked, wrong then right", kLockedAt, tag("abc"), {"wrong", "apass"}, {}, R::Verified, {}, 2},
-        {"locked, cancelled", kLockedAt, tag("abc"), {}, {}, R::Cancelled,
-         {"Error: ADMIN Password not entered.\r\nBurn canceled..."}, 1},
-        {"altered answer", kOpenAt, tag("abc"), {}, [&] { wsim::runControlCommand(*line, "devinfo-corrupt 4 30"); },
-         R::Mismatch, {"Error: Burn failed..."}, 0},
-        {"no setup", kOpenAt, tag("abc"), {}, [&] { line->setSilent(true); }, R::NoSetup,
-         {"Error: Burn failed..."}, 0},
+        {"locked, wrong then right",
+         kLockedAt,
+         tag("abc"),
+         {"wrong", "apass"},
+         {},
+         R::Verified,
+         {},
+         2},
+        {"locked, cancelled",
+         kLockedAt,
+         tag("abc"),
+         {},
+         {},
+         R::Cancelled,
+         {"Error: ADMIN Password not entered.\r\nBurn canceled..."},
+         1},
+        {"altered answer",
+         kOpenAt,
+         tag("abc"),
+         {},
+         [&] { wsim::runControlCommand(*line, "devinfo-corrupt 4 30"); },
+         R::Mismatch,
+         {"Error: Burn failed..."},
+         0},
+        {"no setup",
+         kOpenAt,
+         tag("abc"),
+         {},
+         [&] { line->setSilent(true); },
+         R::NoSetup,
+         {"Error: Burn failed..."},
+         0},
         {"tag a~b", kOpenAt, tag("a~b"), {}, {}, std::nullopt, {}, 0},
-        {"poll address 64", kOpenAt, [](Form& f) { f[w::kPollAddress].text = "64"; }, {}, {}, std::nullopt,
-         {"Error: Poll Address must be in the range [0..63]"}, 0},
-        {"year 2156", kOpenAt, [](Form& f) { f[w::kYear].text = "2156"; }, {}, {}, std::nullopt,
-         {"Error: Range: 1900 .. 2155"}, 0},
+        {"poll address 64",
+         kOpenAt,
+         [](Form& f) { f[w::kPollAddress].text = "64"; },
+         {},
+         {},
+         std::nullopt,
+         {"Error: Poll Address must be in the range [0..63]"},
+         0},
+        {"year 2156",
+         kOpenAt,
+         [](Form& f) { f[w::kYear].text = "2156"; },
+         {},
+         {},
+         std::nullopt,
+         {"Error: Range: 1900 .. 2155"},
+         0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -160,10 +197,12 @@ TEST(DevInfoForm, CutsAndKeeps) {
     DevInfoBytes r = s.record;
     ASSERT_TRUE(ReadDevInfoForm(f, r).ok);
     EXPECT_EQ(UnpackAscii(std::span(r).subspan(devinfo::Tag, 6)), "ABCDEFGH");
-    EXPECT_EQ(std::tuple(r[devinfo::Manufacturer], r[devinfo::Model]), std::tuple(uint8_t{0x44}, uint8_t{0x90}));
+    EXPECT_EQ(std::tuple(r[devinfo::Manufacturer], r[devinfo::Model]),
+              std::tuple(uint8_t{0x44}, uint8_t{0x90}));
     f[w::kTag].text = "a~b";
     const DevInfoRead bad = ReadDevInfoForm(f, r);
-    EXPECT_EQ(std::tuple(bad.ok, bad.focus, bad.corrected.at(w::kTag).text), std::tuple(false, w::kTag, std::string("A?B")));
+    EXPECT_EQ(std::tuple(bad.ok, bad.focus, bad.corrected.at(w::kTag).text),
+              std::tuple(false, w::kTag, std::string("A?B")));
 }
 
 }  // namespace

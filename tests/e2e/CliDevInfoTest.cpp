@@ -36,11 +36,14 @@ protected:
 TEST_F(CliDevInfo, ReadPrintsEveryKeyInOrder) {
     ASSERT_EQ(run(kIr, "devinfo read --bin d.bin"), kCliOk) << err.str();
     const uint32_t serial = 21'030'001;
-    EXPECT_EQ(out.str(),
-              "poll_address=0\ntag=FD-1\nlong_tag=Flame detector at address 1\ndescriptor=IR FLAME DET\n"
-              "message=WEXCON FLAME DETECTOR\nday=15\nmonth=3\nyear=2024\nfinal_assy=71 E4 40\n"
-              "config_change_counter=0\nmanufacturer=60\nmodel=0590\npreambles=5\ndevice_id=20 90 00 E4 71\n"
-              "model_number=" + std::to_string(serial) + "\n");
+    EXPECT_EQ(
+        out.str(),
+        "poll_address=0\ntag=FD-1\nlong_tag=Flame detector at address 1\ndescriptor=IR FLAME DET\n"
+        "message=WEXCON FLAME DETECTOR\nday=15\nmonth=3\nyear=2024\nfinal_assy=71 E4 40\n"
+        "config_change_counter=0\nmanufacturer=60\nmodel=0590\npreambles=5\ndevice_id=20 90 00 E4 "
+        "71\n"
+        "model_number=" +
+            std::to_string(serial) + "\n");
     std::ifstream bin("d.bin", std::ios::binary);
     EXPECT_EQ(std::vector<uint8_t>(std::istreambuf_iterator<char>(bin), {}), stored(kIr));
 }
@@ -54,11 +57,13 @@ TEST_F(CliDevInfo, BurnExitStatuses) {
         int status;
         const char* shown;  // in the output or on standard error
     } const cases[] = {
-        {"# comment\ntag=abc\nmanufacturer=??\nfinal_assy=00 00 00\n", kIr, "", nullptr, kCliOk, "verified\n"},
+        {"# comment\ntag=abc\nmanufacturer=??\nfinal_assy=00 00 00\n", kIr, "", nullptr, kCliOk,
+         "verified\n"},
         {"tag=abc\n", kLocked, "wrong\nadmin17\n", nullptr, kCliOk, "verified\n"},
         {"tag=abc\n", kLocked, "wrong\n", nullptr, kCliFailed, "ADMIN Password not entered."},
         {"tag=abc\nyear 2024\n", kIr, "", nullptr, kCliUsage, "f.txt:2: not a key=value line"},
-        {"tag=ABCDEFGHI\n", kIr, "", nullptr, kCliRefused, "f.txt:1: tag is limited to 8 characters"},
+        {"tag=ABCDEFGHI\n", kIr, "", nullptr, kCliRefused,
+         "f.txt:1: tag is limited to 8 characters"},
         {"year=2156\n", kIr, "", nullptr, kCliRefused, "Range: 1900 .. 2155"},
         {"tag=abc\n", kIr, "", "devinfo-corrupt 1 30 1", kCliUnverified, "Burn failed..."},
     };
@@ -68,7 +73,8 @@ TEST_F(CliDevInfo, BurnExitStatuses) {
         if (c.control) wsim::runControlCommand(*line, c.control);
         const auto before = stored(c.address);
         EXPECT_EQ(run(c.address, "devinfo burn f.txt", c.input), c.status) << err.str();
-        EXPECT_NE((out.str() + err.str()).find(c.shown), std::string::npos) << out.str() << err.str();
+        EXPECT_NE((out.str() + err.str()).find(c.shown), std::string::npos)
+            << out.str() << err.str();
         const bool sent = c.status == kCliOk || c.status == kCliUnverified;
         EXPECT_EQ(stored(c.address) != before, sent);
     }

@@ -20,8 +20,10 @@ TEST_F(MainWindowLine, DeviceInfoPageBurns) {
     ASSERT_NE(page, nullptr);
     window->showEntry(3, 1);
     ASSERT_EQ(window->currentPage(), page::DeviceInfo);
-    ASSERT_TRUE(pumpUntil([&] { return page->text(w::kTag) == "FD-1    " && page->isEnabled(w::kBurn); }));
-    EXPECT_EQ(std::tuple(page->text(w::kDeviceId), page->text(w::kDeviceRev)), std::tuple("20 90 00 E4 71", "1"));
+    ASSERT_TRUE(
+        pumpUntil([&] { return page->text(w::kTag) == "FD-1    " && page->isEnabled(w::kBurn); }));
+    EXPECT_EQ(std::tuple(page->text(w::kDeviceId), page->text(w::kDeviceRev)),
+              std::tuple("20 90 00 E4 71", "1"));
     page->grab().save(QString::fromStdString((buildFolder / "device-info.png").string()));
 
     BoxRecorder boxes;
