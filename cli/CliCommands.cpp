@@ -67,6 +67,11 @@ const char* CliSession::usage() {
            "  setup burn FILE             (FILE: NAME=VALUE lines or 72 record bytes; prints verified\n"
            "                              or No changes made; locked detector: the ADMIN password\n"
            "                              from standard input)\n"
+           "  devinfo read [--bin FILE]   (key=value per device-information field; FILE: the 108\n"
+           "                              record bytes)\n"
+           "  devinfo burn FILE           (FILE: key=value lines as devinfo read prints them; a key left\n"
+           "                              out keeps the value read; prints verified; locked detector:\n"
+           "                              the ADMIN password from standard input, one try per line)\n"
            "  params read [FILE]          (key=value per parameter as Param.ini holds them; FILE: the\n"
            "                              raw record)\n"
            "  params burn FILE [--section NAME] (FILE: a raw record of the detector's size (.bin) or a\n"
@@ -125,6 +130,7 @@ int CliSession::run(const std::vector<std::string>& args) {
     if (c == "live") return live(args);
     if (c == "maint") return maint(args);
     if (c == "gauges") return gauges(args);
+    if (c == "devinfo") return devinfo(args);
     return usageError("unknown command '" + c + "'");
 }
 

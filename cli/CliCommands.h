@@ -58,6 +58,13 @@ private:
     // The setup dialog's opening read, after a status request; nothing (the
     // reason on standard error) when the detector did not give its record.
     std::optional<SetupState> openSetup();
+    // devinfo read [--bin FILE], devinfo burn FILE
+    int devinfo(const std::vector<std::string>& args);
+    int devinfoRead(const std::string& binFile);
+    int devinfoBurn(const std::string& file);
+    // The device-information window's opening read, after a status request;
+    // false (the reason on standard error) without a record.
+    bool openDevInfo();
     // params check [MASTER], params check-by-type [INDEX]
     int paramsCheck(const std::vector<std::string>& args);
     // params read [FILE], params burn FILE [--section NAME]

@@ -57,7 +57,7 @@ void CliPanel::skipLine() {
 }
 
 std::optional<std::string> CliPanel::askText(const std::string& prompt, const std::string& caption, bool secret) {
-    if (typed_ != Typed::NotAsked) return std::nullopt;
+    if (typed_ != Typed::NotAsked && !(everyLine_ && typed_ == Typed::Given)) return std::nullopt;
     if (&in_ == &std::cin && ::isatty(STDIN_FILENO)) err_ << caption << ": " << prompt << " " << std::flush;
     std::string line;
     typed_ = Typed::Cancelled;

@@ -20,6 +20,9 @@ public:
     void newCommand() { typed_ = Typed::NotAsked; }
     // What became of this command's question.
     Typed typed() const { return typed_; }
+    // A command that asks again after a refused password: each question takes
+    // the next line (end of input is Cancel).
+    void askEveryLine(bool on) { everyLine_ = on; }
     // Reads and drops one line, so that later commands take the lines meant for them.
     void skipLine();
 
@@ -46,6 +49,7 @@ private:
     std::istream& in_;
     std::ostream& err_;
     Typed typed_ = Typed::NotAsked;
+    bool everyLine_ = false;
     std::map<int, std::string> texts_;
     std::map<int, int> checks_;
 };

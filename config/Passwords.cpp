@@ -33,9 +33,9 @@ FieldHint::FieldHint(std::shared_ptr<Panel> panel, int hintId, int timerId,
       timerId_(timerId),
       now_(nowMs ? std::move(nowMs) : std::function<unsigned long long()>(TickMs)) {}
 
-void FieldHint::typed(unsigned used) {
+void FieldHint::typed(unsigned used, unsigned limit) {
     last_ = now_();
-    panel_->setText(hintId_, FieldLimitHint(kPasswordLimit, used));
+    panel_->setText(hintId_, FieldLimitHint(limit, used));
     panel_->setTimer(timerId_, 100, false);
 }
 

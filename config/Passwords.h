@@ -23,8 +23,8 @@ class FieldHint {
 public:
     FieldHint(std::shared_ptr<Panel> panel, int hintId, int timerId,
               std::function<unsigned long long()> nowMs = {});
-    // A keystroke (or the focus) in an edit now holding `used` characters.
-    void typed(unsigned used);
+    // A keystroke (or the focus) in an edit now holding `used` of `limit` characters.
+    void typed(unsigned used, unsigned limit = kPasswordLimit);
     void onTimer();
 
 private:

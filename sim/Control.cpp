@@ -159,7 +159,7 @@ const char* controlHelp() {
            "talk [ADDR] | restart ADDR | hang ADDR [WATCHDOG_MS] | fault ADDR BIT on|off |\n"
            "alarm ADDR | bit ADDR | refuse-setup ADDR [N] | corrupt-setup ADDR [N] | message ADDR TEXT... |\n"
            "param ADDR [OFFSET HEX] | fire ADDR [weak] | set ADDR vin|temp|ma VALUE | set ADDR auto |\n"
-           "bit-mode ADDR normal|never|stuck | status";
+           "bit-mode ADDR normal|never|stuck | devinfo-corrupt ADDR OFFSET [SKIP] | status";
 }
 
 std::string runControlCommand(Line& line, const std::string& command, bool* ok) {
@@ -277,6 +277,13 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
                                      [&](const auto& k) { return w.size() == 3 && w[2] == k.first; });
         if (m == std::end(kModes)) return fail("bit-mode ADDR normal|never|stuck");
         found = line.setBitMode(addr, m->second);
+    } else if (c == "devinfo-corrupt") {
+        // SKIP: answers that pass unaltered first (the read before a burn).
+        unsigned long skip = 0;
+        if (!num(2, 107, &b) || (w.size() > 3 && !num(3, 1000, &skip)))
+            return fail("devinfo-corrupt ADDR OFFSET (0..107) [SKIP]");
+        found = line.withDetector(addr,
+                                  [&](Detector& d, int64_t) { d.corruptNextDevInfo(b, static_cast<unsigned>(skip)); });
     } else if (c == "fault") {
         if (!num(2, 95, &b) || w.size() < 4 || (w[3] != "on" && w[3] != "off"))
             return fail("fault ADDR BIT on|off");

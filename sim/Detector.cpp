@@ -43,6 +43,7 @@ Detector::Detector(const DetectorConfig& cfg, int64_t now) {
     flash_.version = defaultVersion(uvir(), flash_.model);
     flash_.altSensor = cfg.altSensor;
     flash_.params = factoryParams(uvir(), flash_.serial);
+    devInfo_ = factoryDevInfo();
     flash_.workSince = now;
     resetVolatile(now);
     deafUntil_ = startupUntil_ = 0;  // already running when the line starts
@@ -182,6 +183,8 @@ LiveValues Detector::live(int64_t now) {
         v.state = startupState_;
     else if (now < setupShownUntil_)
         v.state = 20;
+    else if (now < devInfoShownUntil_)
+        v.state = 21;
     else if (anyFault) {
         for (unsigned b = 0; b < 96; ++b)
             if (faults_[b / 32] & (1u << (b % 32))) {

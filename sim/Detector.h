@@ -29,7 +29,7 @@ inline uint32_t serialOf(const DetectorConfig& cfg) { return cfg.serial ? cfg.se
 namespace cmd {
 constexpr uint8_t DataShort = 116, ManualBit = 117, SetupToDet = 118, SetupToHost = 119,
                   Data = 120, ParamToDet = 121, ParamToHost = 122, VerInfo = 125, SimulateAlarm = 130, SwitchBaud = 140,
-                  Elevate = 148, Misc = 156;
+                  Elevate = 148, Misc = 156, DevInfoToHost = 162, DevInfoToDet = 163;
 }
 
 // A record frame already delimited and CRC-checked by the line.
@@ -131,7 +131,24 @@ public:
     // Seconds of operation counted since the last erase that did not keep them.
     uint32_t operatingSeconds(int64_t now) const { return static_cast<uint32_t>((now - flash_.workSince) / 1000); }
 
+    // Device information (sim/DevInfo.cpp): the 108-byte record in flash, its
+    // read and its checked write, and a fault for the next answer that carries it.
+    const Bytes& devInfo() const { return devInfo_; }
+    // The device-information answer after the next `skip` ones has record byte `offset` altered.
+    void corruptNextDevInfo(size_t offset, unsigned skip = 0) {
+        devInfoCorruptAt_ = static_cast<long>(offset);
+        devInfoCorruptSkip_ = skip;
+    }
+
 private:
+    Bytes factoryDevInfo() const;
+    std::optional<RecordReply> devInfoRead(const RecordRequest& req);
+    std::optional<RecordReply> devInfoWrite(const RecordRequest& req, int64_t now);
+    Bytes devInfo_;
+    long devInfoCorruptAt_ = -1;
+    unsigned devInfoCorruptSkip_ = 0;
+    int64_t devInfoShownUntil_ = 0;  // state 21
+
     bool locked() const { return flash_.setup[setup::LockState] == 1; }
     bool permitted(int needLevel, int64_t now);
     bool inAlarm(int64_t now) const;

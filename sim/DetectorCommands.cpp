@@ -37,7 +37,9 @@ std::optional<RecordReply> Detector::handleRecord(const RecordRequest& req, int6
     // gets and the authorised set group are checked. The setup and parameter
     // writes check it themselves, to say why they refused.
     const bool needsAuth = isAuthorisedId(req.id) && (req.isGet || req.id == 118 || req.id == 121);
-    if (needsAuth && !req.authOk && req.id != cmd::SetupToDet && req.id != cmd::ParamToDet) return std::nullopt;
+    if (needsAuth && !req.authOk && req.id != cmd::SetupToDet && req.id != cmd::ParamToDet &&
+        req.id != cmd::DevInfoToDet)
+        return std::nullopt;
 
     const uint8_t* p = req.payload;
     const size_t n = req.payloadSize;
@@ -84,6 +86,10 @@ std::optional<RecordReply> Detector::handleRecord(const RecordRequest& req, int6
     }
     case cmd::Misc:
         return misc(req, now);
+    case cmd::DevInfoToHost:
+        return devInfoRead(req);
+    case cmd::DevInfoToDet:
+        return devInfoWrite(req, now);
     case cmd::ManualBit:
         // A fill block or a running alarm is not a BIT request; a latched
         // alarm is exactly what a manual BIT clears.

@@ -19,6 +19,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "app/config/CDevInfo.h"
 #include "app/config/Setup.h"
 #include "app/kit/Keys.h"
 #include "app/kit/MessageBox.h"
@@ -241,7 +242,11 @@ void CTesselMain::buildPages() {
     addPage(new CSettings(CSettings::PageForm, this));
     addPage(new Page(this, page::Misc, "Misc"));
     addPage(new Page(this, page::Version, "VantorD Version Info"));
-    if (Shell().host.textVariant != 0) addPage(new Page(this, page::DeviceInfo, "Device Info"));
+    if (Shell().host.textVariant != 0) {
+        auto* devInfo = new CDevInfo(false, this);
+        devInfo->setOnVerified([this] { showEntry(0, 0); });
+        addPage(devInfo);
+    }
     addPage(new Page(this, page::Logfile, "Logfile"));
     addPage(new Page(this, page::Trend, ""));
     showGroup(0);
@@ -438,6 +443,7 @@ void CTesselMain::keyPressEvent(QKeyEvent* event) {
     // Enter belongs to the pages; it never closes the main window.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         if (current_ == page::SetupTable) static_cast<Setup*>(pages_[page::SetupTable])->apply();
+        if (current_ == page::DeviceInfo) static_cast<CDevInfo*>(pages_[page::DeviceInfo])->burn();
         return;
     }
     if (event->key() == Qt::Key_F1) {

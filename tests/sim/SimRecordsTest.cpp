@@ -280,3 +280,50 @@ TEST_F(SimRecords, MessagesOnCommandAndLogErases) {
     sendSet(recordSet(1, 156, {4}));
     EXPECT_EQ(seconds(), 0u) << "erase flash clears it too";
 }
+
+// A device-information write: refused as a setup write is, else stored with
+// the change counter one up and byte 100 set, and state 21 shown.
+TEST_F(SimRecords, DevInfoWriteAcceptedOrRefused) {
+    startWithHost({lockedIr(17), ir(1)});
+    struct Case {
+        const char* what;
+        uint8_t addr;
+        Bytes elevate;
+        bool goodCode;
+        int patchByte;
+        uint8_t patchValue;
+        size_t size;
+        uint8_t status;  // of a refusal
+    };
+    const Case cases[] = {
+        {"not elevated", 17, {}, true, -1, 0, 18, 0},
+        {"bad authorisation code", 17, elevation(2, "apass"), false, -1, 0, 18, 3},
+        {"poll address 64", 17, elevation(2, "apass"), true, 0, 64, 18, 2},
+        {"month 13", 1, {}, true, 77, 13, 18, 2},
+        {"preambles 21", 1, {}, true, 107, 21, 18, 2},
+        {"admin", 17, elevation(2, "apass"), true, 26, 0x55, 125, 0},
+        {"unlocked", 1, {}, true, 1, 0x77, 125, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        host.exchange(recordGet(c.addr, 148, elevation(0, "")), 18);
+        if (!c.elevate.empty()) {
+            ASSERT_EQ(host.exchange(recordGet(c.addr, 148, c.elevate), 18).size(), 18u);
+        }
+        const Bytes read = host.exchange(recordGet(c.addr, 162), 125);
+        ASSERT_EQ(read.size(), 125u);
+        Bytes rec(read.begin() + 15, read.begin() + 123);
+        if (c.patchByte >= 0) rec[c.patchByte] = c.patchValue;
+        const uint32_t nonce = freshNonce(c.addr);
+        const Bytes r = host.exchange(authorisedGet(c.addr, 163, rec, c.goodCode ? nonce : nonce + 1), c.size);
+        ASSERT_EQ(r.size(), c.size);
+        if (c.size == 18) {
+            EXPECT_EQ(r[15], c.status);
+            continue;
+        }
+        EXPECT_EQ(r[15 + 98] | r[15 + 99] << 8, (rec[98] | rec[99] << 8) + 1);
+        rec[98] = r[15 + 98], rec[99] = r[15 + 99], rec[100] = 1;
+        EXPECT_EQ(Bytes(r.begin() + 15, r.begin() + 123), rec);
+        EXPECT_EQ(host.exchange(dataRequest(c.addr), 177)[15], 21) << "DevInfo updated";
+    }
+}
