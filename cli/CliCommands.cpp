@@ -77,6 +77,10 @@ const char* CliSession::usage() {
            "                              in SanityCheckInput.ini; writes SanityCheckOutput.ini)\n"
            "  params check-by-type [INDEX] (the check against Masters/ by detector type; writes\n"
            "                              section SanityCheck<INDEX> of ScreenshotOutput.ini)\n"
+           "  flash dump [FILE]           (per flash area its label and its bytes as the Internal\n"
+           "                              Flash Dump window shows them; FILE gets the same)\n"
+           "  version                     (the detector's version text or N / A, an empty line,\n"
+           "                              the program's own; exit 1 with N / A)\n"
            "  run FILE|-                  (the commands above, one per line; each elevate line\n"
            "                              takes the next line of standard input)\n"
            "exit status: 0 done, 1 the detector(s) did not do it, 2 bad command line, port or file,\n"
@@ -112,6 +116,8 @@ int CliSession::run(const std::vector<std::string>& args) {
     if (c == "locate") return locate(args);
     if (c == "elevate") return elevate(args);
     if (c == "setup") return setup(args);
+    if (c == "flash") return flash(args);
+    if (c == "version") return version(args);
     return usageError("unknown command '" + c + "'");
 }
 

@@ -143,7 +143,7 @@ const char* controlHelp() {
     return "drop N | corrupt N | corrupt-echo N | wrong-address N | short N [KEEP] | delay MS | silent [ADDR] |\n"
            "talk [ADDR] | restart ADDR | hang ADDR [WATCHDOG_MS] | fault ADDR BIT on|off |\n"
            "alarm ADDR | bit ADDR | refuse-setup ADDR [N] | corrupt-setup ADDR [N] | message ADDR TEXT... |\n"
-           "param ADDR [OFFSET HEX] | status";
+           "param ADDR [OFFSET HEX] | flash-silent ADDR HEXADDR | version ADDR TEXT... | status";
 }
 
 std::string runControlCommand(Line& line, const std::string& command, bool* ok) {
@@ -223,7 +223,12 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
             found = line.withDetector(addr, [&](Detector& d, int64_t) { fits = d.patchParams(b, bytes); });
             if (found && !fits) return fail("the bytes run past the record");
         }
-    } else if (c == "message") {
+    } else if (c == "flash-silent") {
+        unsigned long at = 0;
+        if (w.size() < 3 || !parseNumber(w[2].rfind("0x", 0) == 0 ? w[2] : "0x" + w[2], 0xFFFFFFFFul, &at))
+            return fail("flash-silent ADDR HEXADDR");
+        found = line.withDetector(addr, [&](Detector& d, int64_t) { d.silenceFlashAddress(static_cast<uint32_t>(at)); });
+    } else if (c == "message" || c == "version") {
         // The text as typed, separators included: everything after the address.
         size_t at = 0;
         for (int word = 0; word < 2; ++word) {
@@ -233,8 +238,11 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
         at = text.find_first_not_of(" \t\r\n", at);
         std::string message = at == std::string::npos ? "" : command.substr(at);
         while (!message.empty() && std::isspace(static_cast<unsigned char>(message.back()))) message.pop_back();
-        if (message.empty()) return fail("message ADDR TEXT...");
-        found = line.addMessage(addr, message);
+        if (message.empty()) return fail(c + " ADDR TEXT...");
+        if (c == "version")
+            found = line.withDetector(addr, [&](Detector& d, int64_t) { d.setVersionText(message); });
+        else
+            found = line.addMessage(addr, message);
     } else if (c == "fault") {
         if (!num(2, 95, &b) || w.size() < 4 || (w[3] != "on" && w[3] != "off"))
             return fail("fault ADDR BIT on|off");

@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "app/config/Setup.h"
+#include "app/util/CVersionInfo.h"
 #include "app/kit/Keys.h"
 #include "app/kit/MessageBox.h"
 #include "app/kit/QtPanel.h"
@@ -238,7 +239,7 @@ void CTesselMain::buildPages() {
     addPage(setup, page::SetupTable);
     addPage(new CSettings(CSettings::PageForm, this));
     addPage(new Page(this, page::Misc, "Misc"));
-    addPage(new Page(this, page::Version, "VantorD Version Info"));
+    addPage(new CVersionInfo(this));
     if (Shell().host.textVariant != 0) addPage(new Page(this, page::DeviceInfo, "Device Info"));
     addPage(new Page(this, page::Logfile, "Logfile"));
     addPage(new Page(this, page::Trend, ""));
