@@ -92,6 +92,10 @@ const char* CliSession::usage() {
            "                              apart; --bit: the BIT to its end, bitout.txt and the\n"
            "                              Embedded BIT results; 1 not started or cut at 100, 3 no file)\n"
            "  gauges [--count N] [--units us] (vin=TEXT/COLOUR temp=... ma=... per poll, 100 ms apart)\n"
+           "  flash dump [FILE]           (per flash area its label and its bytes as the Internal\n"
+           "                              Flash Dump window shows them; FILE gets the same)\n"
+           "  version                     (the detector's version text or N / A, an empty line,\n"
+           "                              the program's own; exit 1 with N / A)\n"
            "  run FILE|-                  (the commands above, one per line; each elevate line\n"
            "                              takes the next line of standard input)\n"
            "exit status: 0 done, 1 the detector(s) did not do it, 2 bad command line, port or file,\n"
@@ -131,6 +135,8 @@ int CliSession::run(const std::vector<std::string>& args) {
     if (c == "maint") return maint(args);
     if (c == "gauges") return gauges(args);
     if (c == "devinfo") return devinfo(args);
+    if (c == "flash") return flash(args);
+    if (c == "version") return version(args);
     return usageError("unknown command '" + c + "'");
 }
 

@@ -53,6 +53,10 @@ private:
     int locate(const std::vector<std::string>& args);
     int elevate(const std::vector<std::string>& args);
     int setup(const std::vector<std::string>& args);
+    // flash dump [FILE], version (cli/FlashCommands.cpp).
+    int flash(const std::vector<std::string>& args);
+    int version(const std::vector<std::string>& args);
+    void learnNonce();
     int setupRead(const std::string& outFile);
     int setupBurn(const std::string& file);
     // The setup dialog's opening read, after a status request; nothing (the

@@ -159,7 +159,8 @@ const char* controlHelp() {
            "talk [ADDR] | restart ADDR | hang ADDR [WATCHDOG_MS] | fault ADDR BIT on|off |\n"
            "alarm ADDR | bit ADDR | refuse-setup ADDR [N] | corrupt-setup ADDR [N] | message ADDR TEXT... |\n"
            "param ADDR [OFFSET HEX] | fire ADDR [weak] | set ADDR vin|temp|ma VALUE | set ADDR auto |\n"
-           "bit-mode ADDR normal|never|stuck | devinfo-corrupt ADDR OFFSET [SKIP] | status";
+           "bit-mode ADDR normal|never|stuck | devinfo-corrupt ADDR OFFSET [SKIP] | flash-silent ADDR HEXADDR |\n"
+           "version ADDR TEXT... | status";
 }
 
 std::string runControlCommand(Line& line, const std::string& command, bool* ok) {
@@ -239,7 +240,12 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
             found = line.withDetector(addr, [&](Detector& d, int64_t) { fits = d.patchParams(b, bytes); });
             if (found && !fits) return fail("the bytes run past the record");
         }
-    } else if (c == "message") {
+    } else if (c == "flash-silent") {
+        unsigned long at = 0;
+        if (w.size() < 3 || !parseNumber(w[2].rfind("0x", 0) == 0 ? w[2] : "0x" + w[2], 0xFFFFFFFFul, &at))
+            return fail("flash-silent ADDR HEXADDR");
+        found = line.withDetector(addr, [&](Detector& d, int64_t) { d.silenceFlashAddress(static_cast<uint32_t>(at)); });
+    } else if (c == "message" || c == "version") {
         // The text as typed, separators included: everything after the address.
         size_t at = 0;
         for (int word = 0; word < 2; ++word) {
@@ -249,8 +255,11 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
         at = text.find_first_not_of(" \t\r\n", at);
         std::string message = at == std::string::npos ? "" : command.substr(at);
         while (!message.empty() && std::isspace(static_cast<unsigned char>(message.back()))) message.pop_back();
-        if (message.empty()) return fail("message ADDR TEXT...");
-        found = line.addMessage(addr, message);
+        if (message.empty()) return fail(c + " ADDR TEXT...");
+        if (c == "version")
+            found = line.withDetector(addr, [&](Detector& d, int64_t) { d.setVersionText(message); });
+        else
+            found = line.addMessage(addr, message);
     } else if (c == "fire") {
         if (w.size() > 3 || (w.size() == 3 && w[2] != "weak")) return fail("fire ADDR [weak]");
         found = line.startFire(addr, w.size() == 3);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "sim/Bytes.h"
 #include "sim/SetupRecord.h"
@@ -28,7 +29,7 @@ inline uint32_t serialOf(const DetectorConfig& cfg) { return cfg.serial ? cfg.se
 // Command ids of the record protocol.
 namespace cmd {
 constexpr uint8_t DataShort = 116, ManualBit = 117, SetupToDet = 118, SetupToHost = 119,
-                  Data = 120, ParamToDet = 121, ParamToHost = 122, VerInfo = 125, SimulateAlarm = 130, SwitchBaud = 140,
+                  Data = 120, ParamToDet = 121, ParamToHost = 122, ReadFlash = 123, VerInfo = 125, SimulateAlarm = 130, SwitchBaud = 140,
                   Elevate = 148, Misc = 156, DevInfoToHost = 162, DevInfoToDet = 163;
 }
 
@@ -139,6 +140,12 @@ public:
         devInfoCorruptAt_ = static_cast<long>(offset);
         devInfoCorruptSkip_ = skip;
     }
+    // Program flash (D_READ_FLASH): the bytes of the flash map from `address`,
+    // and addresses whose reads go unanswered, as a failing flash would leave them.
+    Bytes flashBytes(uint32_t address, uint32_t length) const;
+    void silenceFlashAddress(uint32_t address) { silentFlash_.push_back(address); }
+    // The firmware's version text (D_VERINFO2HOST); 256 characters fill the answer without a zero.
+    void setVersionText(std::string text) { flash_.version = std::move(text); }
 
 private:
     Bytes factoryDevInfo() const;
@@ -158,6 +165,7 @@ private:
     std::optional<RecordReply> elevate(const RecordRequest& req, int64_t now);
     std::optional<RecordReply> misc(const RecordRequest& req, int64_t now);
     void paramWrite(const RecordRequest& req, int64_t now);
+    std::optional<RecordReply> readFlash(const RecordRequest& req) const;
     void notice(const std::string& why);
     void switchBaud(const RecordRequest& req, int64_t now);
     void resetVolatile(int64_t now);
@@ -233,6 +241,8 @@ private:
     bool fireWeak_ = false;
     std::optional<float> held_[3];
     BitMode bitMode_ = BitMode::Normal;
+    // Flash reads: addresses left unanswered (control command flash-silent).
+    std::vector<uint32_t> silentFlash_;
 };
 
 }  // namespace wsim

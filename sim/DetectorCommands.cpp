@@ -81,9 +81,11 @@ std::optional<RecordReply> Detector::handleRecord(const RecordRequest& req, int6
     case cmd::VerInfo: {
         if (!req.isGet) return std::nullopt;
         Bytes d(256, 0);
-        std::copy_n(flash_.version.begin(), std::min<size_t>(flash_.version.size(), 255), d.begin());
+        std::copy_n(flash_.version.begin(), std::min<size_t>(flash_.version.size(), d.size()), d.begin());
         return RecordReply{d};
     }
+    case cmd::ReadFlash:
+        return req.isGet ? readFlash(req) : std::nullopt;
     case cmd::Misc:
         return misc(req, now);
     case cmd::DevInfoToHost:

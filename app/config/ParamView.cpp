@@ -20,6 +20,7 @@
 
 #include "app/config/CFOV.h"
 #include "app/kit/FolderDialog.h"
+#include "app/kit/Screenshot.h"
 #include "app/kit/Keys.h"
 #include "app/kit/MessageBox.h"
 #include "app/kit/WindowTable.h"
@@ -435,7 +436,7 @@ void ParamViewBase::editFov() {
 
 bool ParamViewBase::saveScreenshot() {
     const std::string unattended = UnattendedOutputFolder();
-    const bool quiet = !unattended.empty(), script = Shell().scriptRunning;
+    const bool quiet = !unattended.empty();
     const uint32_t serial = Whole(text(w::kSerial)).value_or(0xFFFFFFFF);
     if (!quiet && serial == 0xFFFFFFFF) {
         box(kBadSerial, "Error", kErrorBox);
@@ -450,22 +451,15 @@ bool ParamViewBase::saveScreenshot() {
     }
     // The fill may have just changed the captions: their sizes first.
     if (layout()) layout()->activate();
-    const QPixmap picture = grab();
-    std::string base = quiet    ? unattended
-                       : script ? ProfileGetString(kParamIni, "general", "szSaveFolder", "")
-                                : SelectFolderDialog("Select Path to Save Screenshot", this);
-    if (script && base.empty()) base = ".";
-    if (base.empty()) return false;
-    const std::string folder = base + "/" + std::to_string(serial);
-    const char* png = kind_ == ParamKind::Ir ? "param.png" : "uv_param.png";
-    QSaveFile file(q(folder + "/" + png));
-    if (!QDir().mkpath(q(folder)) || !file.open(QIODevice::WriteOnly) || !picture.save(&file, "PNG") ||
-        !file.commit()) {
-        DebugLog("Screenshot \"%u\\%s\" not saved", serial, png);
-        return false;
-    }
-    DebugLog("Screenshot \"%u\\%s\"", serial, png);
-    if (!script && !quiet) box(folder + "/" + png, "Screenshot saved to:", MB_OK | MB_ICONINFORMATION);
+    PictureTarget target;
+    target.name = kind_ == ParamKind::Ir ? "param" : "uv_param";
+    target.serial = serial;
+    target.serialFormat = "%u";
+    target.unattendedFolder = unattended;
+    target.showFile = true;
+    const SavedPicture saved = SaveWindowPicture(this, target);
+    if (saved.outcome != SavedPicture::Saved) return false;
+    const std::string& folder = saved.folder;
     return WriteParamSection(folder + "/param.ini", section(0), working_) &&
            WriteWholeFile(folder + "/param.bin", working_.bytes());
 }

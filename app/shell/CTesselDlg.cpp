@@ -11,6 +11,8 @@
 #include <QPushButton>
 
 #include "app/config/ParamView.h"
+#include "app/firmware/CDumpFlash1.h"
+#include "app/util/CVersionInfo.h"
 #include "app/config/Setup.h"
 #include "app/kit/FileOpen.h"
 #include "app/kit/ScriptWindowTable.h"
@@ -36,8 +38,8 @@ namespace {
 constexpr int kLaterEntries[] = {cmd::Streaming2k3,     cmd::Streaming100Hz,   cmd::Pulling100Hz,
                                  cmd::Ir4Calibration,   cmd::Ir1Calibration,   cmd::Calibration420,
                                  cmd::IrBitCalibration, cmd::UvBitCalibration, cmd::DciCalibration,
-                                 cmd::ShowVersion,      cmd::StartFmTest,      cmd::UpdateFirmware,
-                                 cmd::FlashDump,        cmd::ParameterTemplate, cmd::MonitorExplosions};
+                                 cmd::StartFmTest,      cmd::UpdateFirmware,
+                                 cmd::ParameterTemplate, cmd::MonitorExplosions};
 
 QLabel* field(QWidget* parent, const QString& text = {}) {
     auto* l = new QLabel(text, parent);
@@ -232,6 +234,16 @@ void CTesselDlg::onCommand(int id) {
         case cmd::EraseLogfileNo: c.eraseLogfile(false); break;
         case cmd::EraseLogfileYes: c.eraseLogfile(true); break;
         case cmd::EraseFlash: c.eraseFlash(); break;
+        case cmd::ShowVersion: {
+            CVersionInfo version(this, true);
+            version.exec();
+            break;
+        }
+        case cmd::FlashDump: {
+            CDumpFlash1 dump(this);
+            dump.exec();
+            break;
+        }
         case cmd::MakeHang: c.hangDetector(); break;
         case cmd::Restart: c.restartDetector(); break;
         case cmd::Playback:

@@ -21,6 +21,7 @@
 
 #include "app/config/CDevInfo.h"
 #include "app/config/Setup.h"
+#include "app/util/CVersionInfo.h"
 #include "app/kit/Keys.h"
 #include "app/kit/MessageBox.h"
 #include "app/kit/QtPanel.h"
@@ -241,7 +242,7 @@ void CTesselMain::buildPages() {
     addPage(setup, page::SetupTable);
     addPage(new CSettings(CSettings::PageForm, this));
     addPage(new Page(this, page::Misc, "Misc"));
-    addPage(new Page(this, page::Version, "VantorD Version Info"));
+    addPage(new CVersionInfo(this));
     if (Shell().host.textVariant != 0) {
         auto* devInfo = new CDevInfo(false, this);
         devInfo->setOnVerified([this] { showEntry(0, 0); });

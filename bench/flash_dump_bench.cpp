@@ -1,0 +1,54 @@
+// The flash dump against a wexcon-sim process paced at the line speed, set
+// against what its six reads prescribe: each request's 10 ms wait and every
+// frame's time on the wire (10 bits a byte). Target: ratio at most 1.05.
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "SimLink.h"
+#include "firmware/FlashDump.h"
+#include "protocol/Commands.h"
+#include "shell/FakePanel.h"
+#include "wire/Frame.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr double kWaitMs = 10;
+constexpr size_t kRequest = 8 + 8;  // a record Get's header and CRC, with address and count
+
+double wireMs(size_t bytes, unsigned baud) { return static_cast<double>(bytes) * 10.0 * 1000.0 / baud; }
+
+void BM_FlashDump(benchmark::State& state) {
+    const auto baud = static_cast<unsigned>(state.range(0));
+    SimProcess sim({"--detector", "1:ir"});
+    if (!sim.ready() || !OpenSimLink(sim, baud) || !SelectSlave(1)) {
+        state.SkipWithError("cannot set up the line");
+        return;
+    }
+    // The key of the first authorised read, as the poll leaves it.
+    std::vector<uint8_t> status(commandInfo(D_DATA2HOST)->responseSize);
+    ModbusGet(0, D_DATA2HOST, Wire().ctx, status.data(), static_cast<unsigned>(status.size()), 10, 1000);
+    double totalMs = 0;
+    for (auto _ : state) {
+        FakePanel panel;
+        const auto t0 = Clock::now();
+        const FlashDump dump = RunFlashDump(panel);
+        totalMs += std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+        if (dump.failedArea >= 0) state.SkipWithError("an area failed");
+    }
+    ResetWire();
+
+    double model = 0;
+    for (const FlashArea& a : kFlashAreas) model += kWaitMs + wireMs(kRequest + kFrameOverhead + a.bytes, baud);
+    const double tookMs = totalMs / static_cast<double>(state.iterations());
+    state.counters["took_ms"] = tookMs;
+    state.counters["model_ms"] = model;
+    state.counters["ratio"] = tookMs / model;
+}
+BENCHMARK(BM_FlashDump)->ArgName("baud")->Arg(9600)->Arg(115200)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
