@@ -12,6 +12,7 @@
 
 #include "app/network/CModbus.h"
 
+#include "app/config/CUpdateParam.h"
 #include "app/config/ParamView.h"
 #include "app/config/Setup.h"
 #include "app/kit/FileOpen.h"
@@ -37,7 +38,7 @@ constexpr int kLaterEntries[] = {cmd::Streaming2k3,     cmd::Streaming100Hz,   c
                                  cmd::Ir4Calibration,   cmd::Ir1Calibration,   cmd::Calibration420,
                                  cmd::IrBitCalibration, cmd::UvBitCalibration, cmd::DciCalibration,
                                  cmd::ShowVersion,      cmd::StartFmTest,      cmd::UpdateFirmware,
-                                 cmd::FlashDump,        cmd::ParameterTemplate, cmd::MonitorExplosions};
+                                 cmd::FlashDump,        cmd::MonitorExplosions};
 
 QLabel* field(QWidget* parent, const QString& text = {}) {
     auto* l = new QLabel(text, parent);
@@ -228,6 +229,11 @@ void CTesselDlg::onCommand(int id) {
         case cmd::EraseLogfileNo: c.eraseLogfile(false); break;
         case cmd::EraseLogfileYes: c.eraseLogfile(true); break;
         case cmd::EraseFlash: c.eraseFlash(); break;
+        case cmd::ParameterTemplate: {
+            CUpdateParam editor(this);
+            editor.exec();
+            break;
+        }
         case cmd::MakeHang: c.hangDetector(); break;
         case cmd::Restart: c.restartDetector(); break;
         case cmd::Playback:

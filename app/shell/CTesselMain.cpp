@@ -19,6 +19,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "app/config/CMisc.h"
 #include "app/config/Setup.h"
 #include "app/kit/Keys.h"
 #include "app/kit/MessageBox.h"
@@ -237,7 +238,8 @@ void CTesselMain::buildPages() {
     setup->setOnVerified([this] { showEntry(0, 0); });
     addPage(setup, page::SetupTable);
     addPage(new CSettings(CSettings::PageForm, this));
-    addPage(new Page(this, page::Misc, "Misc"));
+    // The version picture of the summary: wired to the version page once it exists.
+    addPage(new CMisc(this, {}, [this] { return poll_ && poll_->permission() == 1; }));
     addPage(new Page(this, page::Version, "VantorD Version Info"));
     if (Shell().host.textVariant != 0) addPage(new Page(this, page::DeviceInfo, "Device Info"));
     addPage(new Page(this, page::Logfile, "Logfile"));
