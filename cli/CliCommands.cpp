@@ -96,6 +96,15 @@ const char* CliSession::usage() {
            "                              Flash Dump window shows them; FILE gets the same)\n"
            "  version                     (the detector's version text or N / A, an empty line,\n"
            "                              the program's own; exit 1 with N / A)\n"
+           "  patch make (--default ir|uvir | --from FILE.bin | --edit FILE.upm) --select NAME[=VALUE]...\n"
+           "              [--out FILE]    (writes IR3.upm / UVIR.upm or FILE; no --port needed)\n"
+           "  patch show FILE             (IR3 patch or UVIR patch, then NAME=VALUE per marked field;\n"
+           "                              no --port needed)\n"
+           "  patch apply FILE            (Parameters Update; locked detector: the ADMIN password\n"
+           "                              from standard input)\n"
+           "  hang [--admin], reset [--admin] (D_MISC_CONTROL 1 or 2; locked detector: the MAINT\n"
+           "                              (or ADMIN) password from standard input)\n"
+           "  summary [DIR]               (param.bin, setup.bin, DevInfo.bin into DIR/Summary/<serial>/)\n"
            "  run FILE|-                  (the commands above, one per line; each elevate line\n"
            "                              takes the next line of standard input)\n"
            "exit status: 0 done, 1 the detector(s) did not do it, 2 bad command line, port or file,\n"
@@ -137,6 +146,9 @@ int CliSession::run(const std::vector<std::string>& args) {
     if (c == "devinfo") return devinfo(args);
     if (c == "flash") return flash(args);
     if (c == "version") return version(args);
+    if (c == "patch") return patch(args);
+    if (c == "hang" || c == "reset") return miscCommand(args);
+    if (c == "summary") return summary(args);
     return usageError("unknown command '" + c + "'");
 }
 

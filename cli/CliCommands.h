@@ -82,6 +82,13 @@ private:
     // maint [--count N] [--channels I,J,K,L,M] [--units us] [--bit]; gauges [--count N] [--units us]
     int maint(const std::vector<std::string>& args);
     int gauges(const std::vector<std::string>& args);
+    // patch make/show/apply, hang|reset [--admin], summary [DIR]
+    int patch(const std::vector<std::string>& args);
+    int patchMake(const std::vector<std::string>& args);
+    int miscCommand(const std::vector<std::string>& args);
+    int summary(const std::vector<std::string>& args);
+    // One status request: the lock state and the model; nothing (the reason on standard error) without an answer.
+    std::optional<StatusRecord> statusOnce();
     int usageError(const std::string& what);
     nlohmann::ordered_json pollJson(const std::optional<StatusRecord>& answer, int result);
     nlohmann::ordered_json getJson(const std::string& name, unsigned command, const std::vector<uint8_t>& payload,

@@ -60,6 +60,11 @@ int main(int argc, char** argv) {
         }
     }
     if (i >= args.size()) return usage("no command");
+    // Patches are files only: making and showing one needs no detector.
+    if (args[i] == "patch" && i + 1 < args.size() && (args[i + 1] == "make" || args[i + 1] == "show")) {
+        CliSession session(std::cout, std::cerr);
+        return session.run(std::vector<std::string>(args.begin() + static_cast<long>(i), args.end()));
+    }
     if (port.empty()) return usage("--port is required");
     std::vector<std::string> command(args.begin() + static_cast<long>(i), args.end());
 

@@ -42,6 +42,13 @@ public:
     virtual int ask(const std::string& text, const std::string& caption, unsigned flags) = 0;
     // A line typed by the user (a password when `secret`); nullopt on Cancel.
     virtual std::optional<std::string> askText(const std::string& prompt, const std::string& caption, bool secret) = 0;
+    // A password with the "Maint" / "Admin" choice (Maint preselected); *admin
+    // tells the choice. A panel without the choice asks as askText, Maint.
+    virtual std::optional<std::string> askPasswordLevel(const std::string& prompt, const std::string& caption,
+                                                        bool* admin) {
+        *admin = false;
+        return askText(prompt, caption, true);
+    }
     // "Detector Permissions": the two passwords, each typed twice, stored into
     // the fields only when the user confirms (true). A panel that cannot ask
     // answers false, as a Cancel.

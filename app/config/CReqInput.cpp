@@ -71,4 +71,16 @@ std::optional<std::string> CReqInput::Ask(const std::string& prompt, const std::
     return dialog.entered();
 }
 
-void CReqInput::InstallAsPrompt() { SetTextPrompt(&CReqInput::Ask); }
+std::optional<std::string> CReqInput::AskLevel(const std::string& prompt, const std::string& title, bool* admin,
+                                               QWidget* parent) {
+    CReqInput dialog(title, prompt, true, true, parent);
+    dialog.exec();
+    *admin = dialog.confirmed() && dialog.admin();
+    if (!dialog.confirmed()) return std::nullopt;
+    return dialog.entered();
+}
+
+void CReqInput::InstallAsPrompt() {
+    SetTextPrompt(&CReqInput::Ask);
+    SetLevelPrompt(&CReqInput::AskLevel);
+}

@@ -23,7 +23,10 @@ public:
     // Opens the window and waits: the text, or nullopt on Cancel.
     static std::optional<std::string> Ask(const std::string& prompt, const std::string& title,
                                           bool masked, QWidget* parent);
-    // Makes every panel's askText open this window.
+    // With the level choice: the text and *admin, or nullopt on Cancel.
+    static std::optional<std::string> AskLevel(const std::string& prompt, const std::string& title, bool* admin,
+                                               QWidget* parent);
+    // Makes every panel's askText and askPasswordLevel open this window.
     static void InstallAsPrompt();
 
 protected:

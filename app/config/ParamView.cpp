@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
@@ -21,6 +22,7 @@
 #include "app/config/CFOV.h"
 #include "app/kit/FolderDialog.h"
 #include "app/kit/Screenshot.h"
+#include "app/kit/Help.h"
 #include "app/kit/Keys.h"
 #include "app/kit/MessageBox.h"
 #include "app/kit/WindowTable.h"
@@ -156,6 +158,7 @@ void ParamViewBase::build() {
     buttons->addWidget(addButton(w::kSave, "F5 - Save Parameters to Ini"));
     buttons->addWidget(section(w::kSaveSection));
     buttons->addStretch();
+    if (handIn_.mask) buttons->addWidget(addButton(w::kSelectFields, "Select fields to update"));
     buttons->addWidget(addButton(w::kWrite, "F3 - Save Parameters to Detector"));
     buttons->addWidget(addButton(w::kScreenshot, "F2 - Save Screenshot"));
     top->addLayout(buttons);
@@ -217,6 +220,11 @@ void ParamViewBase::opened(std::optional<ParamRecord> record) {
     if (handIn_.manbit > 0) handIn("manbit", handIn_.manbit, pendingBit_);
     if (handIn_.uvbitThr > 0 && kind_ == ParamKind::Uvir) handIn("UVBIT_Thr", handIn_.uvbitThr, pendingBit_);
     if (handIn_.amplify44 > 0 && kind_ == ParamKind::Ir) handIn("amplify44", handIn_.amplify44, pendingAmplify_);
+    if (handIn_.mask) {
+        const auto marked = MarkedElements(kind_, *handIn_.mask);
+        for (const auto& [cell, e] : selectableCells())
+            if (std::find(marked.begin(), marked.end(), e) != marked.end()) mark(selected_, cell, true);
+    }
     reference_ = working_;
     readAt_ = now();
     filled_ = true;
@@ -239,7 +247,15 @@ unsigned long long ParamViewBase::now() const { return nowMs_ ? nowMs_() : TickM
 
 void ParamViewBase::onCommand(int id) {
     switch (id) {
-        case w::kWrite: write(); break;
+        case w::kWrite:
+            if (!handIn_.mask) {
+                write();
+                break;
+            }
+            if (selecting_) toggleSelecting();
+            finishSelection();
+            break;
+        case w::kSelectFields: toggleSelecting(); break;
         case w::kSave: save(); break;
         case w::kScreenshot:
             // A script saves the picture itself.
@@ -293,7 +309,73 @@ void ParamViewBase::mark(std::vector<int>& set, int id, bool on) {
     else if (!contains(set))
         set.push_back(id);
     if (QWidget* cell = item(id))
-        cell->setStyleSheet(contains(failing_) ? "background: #FF9090;" : contains(pending_) ? "background: #FFFF80;" : "");
+        cell->setStyleSheet(contains(failing_)    ? "background: #FF9090;"
+                            : contains(pending_)  ? "background: #FFFF80;"
+                            : contains(selected_) ? "background: #90C0FF;"
+                                                  : "");
+}
+
+bool ParamViewBase::selected(int control) const {
+    return std::find(selected_.begin(), selected_.end(), control) != selected_.end();
+}
+
+std::vector<std::pair<int, ParamElement>> ParamViewBase::selectableCells() const {
+    std::vector<std::pair<int, ParamElement>> cells;
+    for (const ParamElement& e : ParamElements(kind_))
+        if (e.field->cell && item(e.field->cell + static_cast<int>(e.index)))
+            cells.emplace_back(e.field->cell + static_cast<int>(e.index), e);
+    return cells;
+}
+
+void ParamViewBase::selectCell(int control, bool on) {
+    for (const auto& [cell, e] : selectableCells())
+        if (cell == control) mark(selected_, cell, on);
+}
+
+void ParamViewBase::toggleSelecting() {
+    selecting_ = !selecting_;
+    setText(w::kSelectFields, selecting_ ? "End Selection" : "Select fields to update");
+    // Clicks go to the selection, not into the cells, while selecting.
+    for (const auto& [cell, e] : selectableCells()) {
+        if (selecting_)
+            item(cell)->installEventFilter(this);
+        else
+            item(cell)->removeEventFilter(this);
+    }
+    if (selecting_)
+        ShowHelpBeside(
+            "\r\n   Click fields to be selected.\r\n\r\n   Shift-Click fields to deselect.\r\n\r\n   Click \"End "
+            "Selection\" to exit mode.\r\n",
+            item(w::kSelectFields));
+}
+
+bool ParamViewBase::eventFilter(QObject* watched, QEvent* event) {
+    if (selecting_ && event->type() == QEvent::MouseButtonPress) {
+        for (const auto& [cell, e] : selectableCells())
+            if (item(cell) == watched) selectCell(cell, !(static_cast<QMouseEvent*>(event)->modifiers() & Qt::ShiftModifier));
+        return true;
+    }
+    return Dialog::eventFilter(watched, event);
+}
+
+void ParamViewBase::finishSelection() {
+    if (!filled_) return;
+    ParamRecord edited = working_;
+    if (!readGrid(edited, true)) {
+        box("UPM file wasn't created...", "Note:", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    if (const ParamCheck check = CheckParamsForWrite(edited, false); !check.ok) {
+        box(check.message, check.caption, kErrorBox);
+        focusCell(check.cell);
+        return;
+    }
+    std::vector<ParamElement> marked;
+    for (const auto& [cell, e] : selectableCells())
+        if (selected(cell)) marked.push_back(e);
+    *handIn_.record = edited;
+    *handIn_.mask = PatchMask(kind_, marked);
+    closeNow(IDOK);
 }
 
 bool ParamViewBase::marked(int control) const {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/kit/Dialog.h"
+#include "config/ParamFiles.h"
 #include "config/ParamGrid.h"
 #include "config/ParamSession.h"
 
@@ -17,6 +18,10 @@ struct ParamHandIn {
     double autobit = 0, manbit = 0;  // new BIT values, or 0
     int amplify44 = 0;               // IR: a new amplify44, or 0
     int uvbitThr = 0;                // UV/IR: a new UVBIT_Thr, or 0
+    // Field-selection mode (the patch editor): the mask whose marks are
+    // selected when the window opens; on OK `record` holds the checked values
+    // and this the mask of the selected fields. Nothing is sent.
+    std::vector<uint8_t>* mask = nullptr;
 };
 
 // The parameter views, "Parameters" (IR, template 131) and "UVIR Parameters
@@ -51,12 +56,17 @@ public:
     void setOnFilled(std::function<void()> hook) { onFilled_ = std::move(hook); }
     // A cell drawn highlighted: a pending value or a failing benzene pair.
     bool marked(int control) const;
+    // Field-selection mode: a cell's field is selected (drawn highlighted).
+    bool selected(int control) const;
+    // A click on a cell while selecting ("Select fields to update"); `on` false: Shift held.
+    void selectCell(int control, bool on);
     // The clock of the 2-minute rule (tests); empty: the tick count.
     void setClock(std::function<unsigned long long()> nowMs) { nowMs_ = std::move(nowMs); }
 
 protected:
     ParamViewBase(ParamKind kind, const char* title, QWidget* parent, ParamHandIn handIn);
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void build();
@@ -70,6 +80,11 @@ private:
     void editFov();
     bool readGrid(ParamRecord& into, bool tell);
     void focusCell(int id);
+    void toggleSelecting();
+    // F3 in field-selection mode: check, hand the record and the mask back, close with OK.
+    void finishSelection();
+    // The grid control of each element of the record's table.
+    std::vector<std::pair<int, ParamElement>> selectableCells() const;
     // Pending values and failing benzene pairs are drawn in their colours.
     void mark(std::vector<int>& set, int id, bool on);
     int box(const std::string& text, const std::string& caption, unsigned flags);
@@ -85,7 +100,8 @@ private:
     unsigned long long readAt_ = 0;
     bool opened_ = false, filled_ = false, writing_ = false, shotSaved_ = false;
     bool pendingSerial_ = false, pendingBit_ = false, pendingAmplify_ = false;
-    std::vector<int> pending_, failing_;
+    std::vector<int> pending_, failing_, selected_;
+    bool selecting_ = false;
     std::vector<CellPair> toMark_;
     std::function<void()> onFilled_;
     std::function<unsigned long long()> nowMs_;

@@ -146,6 +146,20 @@ std::optional<std::string> QtPanel::askText(const std::string& prompt, const std
         [prompt, caption, secret](Dialog& w) { return AskTextPrompt(prompt, caption, secret, &w); }, std::nullopt);
 }
 
+std::optional<std::string> QtPanel::askPasswordLevel(const std::string& prompt, const std::string& caption,
+                                                     bool* admin) {
+    using Answer = std::pair<std::optional<std::string>, bool>;
+    const Answer a = request<Answer>(
+        [prompt, caption](Dialog& w) {
+            bool chosen = false;
+            auto text = AskLevelPrompt(prompt, caption, &chosen, &w);
+            return Answer{std::move(text), chosen};
+        },
+        Answer{std::nullopt, false});
+    *admin = a.second;
+    return a.first;
+}
+
 namespace {
 // Copies of passwords do not outlive their use.
 void wipe(std::pair<std::vector<uint8_t>, std::vector<uint8_t>>& fields) {

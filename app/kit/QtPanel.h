@@ -33,6 +33,8 @@ public:
     void close(int result, unsigned afterMs) override;
     int ask(const std::string& text, const std::string& caption, unsigned flags) override;
     std::optional<std::string> askText(const std::string& prompt, const std::string& caption, bool secret) override;
+    std::optional<std::string> askPasswordLevel(const std::string& prompt, const std::string& caption,
+                                                bool* admin) override;
     bool askPasswords(std::span<uint8_t> maint, std::span<uint8_t> admin) override;
 
 private:

@@ -7,7 +7,17 @@
 namespace {
 // Set and used on the interface thread only.
 TextPrompt g_prompt;
+LevelPrompt g_levelPrompt;
 }  // namespace
+
+void SetLevelPrompt(LevelPrompt prompt) { g_levelPrompt = std::move(prompt); }
+
+std::optional<std::string> AskLevelPrompt(const std::string& prompt, const std::string& caption, bool* admin,
+                                          QWidget* parent) {
+    if (g_levelPrompt) return g_levelPrompt(prompt, caption, admin, parent);
+    *admin = false;
+    return AskTextPrompt(prompt, caption, true, parent);
+}
 
 void SetTextPrompt(TextPrompt prompt) { g_prompt = std::move(prompt); }
 

@@ -10,10 +10,10 @@
 #include <QMenu>
 #include <QPushButton>
 
+#include "app/config/CUpdateParam.h"
 #include "app/config/ParamView.h"
-#include "app/firmware/CDumpFlash1.h"
-#include "app/util/CVersionInfo.h"
 #include "app/config/Setup.h"
+#include "app/firmware/CDumpFlash1.h"
 #include "app/kit/FileOpen.h"
 #include "app/kit/ScriptWindowTable.h"
 #include "app/kit/WindowTable.h"
@@ -23,6 +23,7 @@
 #include "app/network/CNetwork.h"
 #include "app/network/CSetAddr.h"
 #include "app/shell/CBaudrate.h"
+#include "app/util/CVersionInfo.h"
 #include "network/CSetAddrIds.h"
 #include "shell/CTesselDlgIds.h"
 #include "shell/CTesselMainIds.h"
@@ -38,8 +39,7 @@ namespace {
 constexpr int kLaterEntries[] = {cmd::Streaming2k3,     cmd::Streaming100Hz,   cmd::Pulling100Hz,
                                  cmd::Ir4Calibration,   cmd::Ir1Calibration,   cmd::Calibration420,
                                  cmd::IrBitCalibration, cmd::UvBitCalibration, cmd::DciCalibration,
-                                 cmd::StartFmTest,      cmd::UpdateFirmware,
-                                 cmd::ParameterTemplate, cmd::MonitorExplosions};
+                                 cmd::StartFmTest,      cmd::UpdateFirmware,       cmd::MonitorExplosions};
 
 QLabel* field(QWidget* parent, const QString& text = {}) {
     auto* l = new QLabel(text, parent);
@@ -242,6 +242,11 @@ void CTesselDlg::onCommand(int id) {
         case cmd::FlashDump: {
             CDumpFlash1 dump(this);
             dump.exec();
+            break;
+        }
+        case cmd::ParameterTemplate: {
+            CUpdateParam editor(this);
+            editor.exec();
             break;
         }
         case cmd::MakeHang: c.hangDetector(); break;

@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "app/config/CDevInfo.h"
+#include "app/config/CMisc.h"
 #include "app/config/Setup.h"
 #include "app/util/CVersionInfo.h"
 #include "app/kit/Keys.h"
@@ -241,8 +242,11 @@ void CTesselMain::buildPages() {
     setup->setOnVerified([this] { showEntry(0, 0); });
     addPage(setup, page::SetupTable);
     addPage(new CSettings(CSettings::PageForm, this));
-    addPage(new Page(this, page::Misc, "Misc"));
-    addPage(new CVersionInfo(this));
+    auto* version = new CVersionInfo(this);
+    // The summary's Version.png: the version page, refreshed for the detector summarised.
+    addPage(new CMisc(this, [version](const std::string& png) { version->refreshAndSave(png); },
+                      [this] { return poll_ && poll_->permission() == 1; }));
+    addPage(version);
     if (Shell().host.textVariant != 0) {
         auto* devInfo = new CDevInfo(false, this);
         devInfo->setOnVerified([this] { showEntry(0, 0); });
