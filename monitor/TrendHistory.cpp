@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "monitor/CGraphIds.h"
+#include "util/Panel.h"
 #include "util/Profile.h"
 #include "util/WholeFile.h"
 
@@ -45,6 +46,22 @@ std::optional<Refusal> CheckSettings(const Settings& s) {
         return Refusal{"Duration must be larger than 10 x the sampling rate...", 0};
     if (s.samples() > kMaxSamples) return Refusal{"Duration must be at most 2678400 x the sampling rate...", 0};
     return std::nullopt;
+}
+
+TimeFrameStep ResetTimeFrame(Panel& panel, const Settings& current, const Settings& proposed, int* focus) {
+    if (const auto refusal = CheckSettings(proposed)) {
+        panel.ask(refusal->text, "Error", MB_OK | MB_ICONEXCLAMATION);
+        if (focus) *focus = refusal->field;
+        return TimeFrameStep::Stay;
+    }
+    const std::string choice =
+        "\r\n\r\nClick 'OK' to proceed\r\nClick 'Cancel' to continue with the current durarion and frequency";
+    if (proposed == current &&
+        panel.ask("No change to duration or frequency..." + choice, "Warning", MB_OKCANCEL | MB_ICONINFORMATION) != IDOK)
+        return TimeFrameStep::Keep;
+    if (panel.ask("All trend history will be lost..." + choice, "Resetting", MB_OKCANCEL | MB_ICONINFORMATION) != IDOK)
+        return TimeFrameStep::Keep;
+    return TimeFrameStep::Apply;
 }
 
 Settings LoadSettings(const std::string& iniFile, bool* wroteBack) {

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+class Panel;
+
 namespace trend {
 
 // Thirty-one days at one sample a second: more would not fit the page's use.
@@ -36,6 +38,13 @@ struct Refusal {
 };
 // The dialog's rules in order; nothing when the settings may be applied.
 std::optional<Refusal> CheckSettings(const Settings& s);
+
+// "Reset" in the time-frame dialog: the rules, then the two questions, each
+// through `panel`. Stay: a refusal was shown (its field, if any, in *focus);
+// Keep: the user kept the current settings; Apply: `proposed` replaces them,
+// and the history is lost.
+enum class TimeFrameStep { Stay, Keep, Apply };
+TimeFrameStep ResetTimeFrame(Panel& panel, const Settings& current, const Settings& proposed, int* focus);
 
 // The four keys of `iniFile`, clamped as the page reads them; settings that
 // break the dialog's rules give way to the defaults. Either way what is used

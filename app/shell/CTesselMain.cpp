@@ -24,6 +24,7 @@
 #include "app/kit/MessageBox.h"
 #include "app/kit/QtPanel.h"
 #include "app/kit/WindowTable.h"
+#include "app/monitor/CGraph.h"
 #include "app/network/CNetwork.h"
 #include "app/network/CSelect.h"
 #include "app/shell/CBaudrate.h"
@@ -241,7 +242,7 @@ void CTesselMain::buildPages() {
     addPage(new Page(this, page::Version, "VantorD Version Info"));
     if (Shell().host.textVariant != 0) addPage(new Page(this, page::DeviceInfo, "Device Info"));
     addPage(new Page(this, page::Logfile, "Logfile"));
-    addPage(new Page(this, page::Trend, ""));
+    addPage(new CGraph(this));
     showGroup(0);
 }
 
@@ -336,6 +337,9 @@ void CTesselMain::pollOutcome(const PollOutcome& o) {
         if (current_ == page::Logfile && clock_) clock_->setTarget(PollClock::kMainWindow);
     }
     if (o.picture) setPicture(o.picture);
+    if (o.status)
+        static_cast<CGraph*>(pages_[page::Trend])->addSample(o.status->voltage, o.status->temperature,
+                                                             static_cast<float>(o.status->milliamps()));
     if (current_ == page::SetupTable) {
         auto* setup = static_cast<Setup*>(pages_[page::SetupTable]);
         if (o.connected && o.failedBefore) setTimer(kReloadSetupTimer, 3000, true);
