@@ -77,6 +77,10 @@ const char* CliSession::usage() {
            "                              in SanityCheckInput.ini; writes SanityCheckOutput.ini)\n"
            "  params check-by-type [INDEX] (the check against Masters/ by detector type; writes\n"
            "                              section SanityCheck<INDEX> of ScreenshotOutput.ini)\n"
+           "  trend --seconds S [--export FILE] [--csv FILE] (status polls 100 ms apart into the\n"
+           "                              trend history of Param.ini's \"Trend\" keys, then its export,\n"
+           "                              default TrendLog.txt, and with --csv the same with commas;\n"
+           "                              3 when a file could not be written)\n"
            "  run FILE|-                  (the commands above, one per line; each elevate line\n"
            "                              takes the next line of standard input)\n"
            "exit status: 0 done, 1 the detector(s) did not do it, 2 bad command line, port or file,\n"
@@ -112,6 +116,7 @@ int CliSession::run(const std::vector<std::string>& args) {
     if (c == "locate") return locate(args);
     if (c == "elevate") return elevate(args);
     if (c == "setup") return setup(args);
+    if (c == "trend") return trend(args);
     return usageError("unknown command '" + c + "'");
 }
 

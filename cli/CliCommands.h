@@ -66,6 +66,8 @@ private:
     int paramsBurn(const std::string& file, const std::string& section);
     // D_PARAM2HOST; nothing (the reason on standard error) without a record.
     std::optional<ParamRecord> readParams();
+    // trend --seconds S [--export FILE] [--csv FILE]
+    int trend(const std::vector<std::string>& args);
     int usageError(const std::string& what);
     nlohmann::ordered_json pollJson(const std::optional<StatusRecord>& answer, int result);
     nlohmann::ordered_json getJson(const std::string& name, unsigned command, const std::vector<uint8_t>& payload,
