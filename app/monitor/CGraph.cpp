@@ -188,9 +188,11 @@ CGraph::CGraph(QWidget* parent, const std::string& iniFile, trend::TrendHistory:
     moves->addWidget(addButton(kExport, "Export / View"));
     layout->addLayout(moves);
     auto* fields = new QHBoxLayout;
-    fields->addWidget(add(kSampleField, new QLabel("Sample #: ", this)));
-    fields->addWidget(add(kDateField, new QLabel("Date: ", this)), 1);
-    fields->addWidget(add(kValueField, new QLabel("Vin", this)));
+    for (int id : {kSampleField, kDateField, kValueField}) {
+        auto* label = add(id, new QLabel(this));
+        label->setMinimumWidth(id == kDateField ? 220 : 150);
+        fields->addWidget(label, id == kDateField ? 1 : 0);
+    }
     layout->addLayout(fields);
 
     menu_ = new QMenu(this);
@@ -205,6 +207,7 @@ CGraph::CGraph(QWidget* parent, const std::string& iniFile, trend::TrendHistory:
         if (!path.isEmpty()) savePng(s(path));
     });
 
+    readOut(std::nullopt);
     bool wrote = false;
     const trend::Settings loaded = trend::LoadSettings(iniFile_, &wrote);
     if (!wrote) DebugLog("Trend: %s not written", iniFile_.c_str());
