@@ -115,9 +115,10 @@ void TrendHistory::apply(const Settings& s) {
     settings_ = CheckSettings(s) ? Settings{} : s;
     n_ = settings_.samples();
     period_ = settings_.periodSeconds();
-    vin_.assign(n_, 0.f);
-    temp_.assign(n_, 0.f);
-    ma_.assign(n_, 0.f);
+    for (int a = 0; a < 3; ++a) {
+        data_[a].assign(n_, 0.f);
+        blocks_[a].assign((n_ + kBlock - 1) / kBlock, Column{});
+    }
     write_ = 0;
     zoomed_ = false;
     sampleNow_ = true;
@@ -128,9 +129,15 @@ bool TrendHistory::add(float vin, float temp, float ma) {
     // A clock set back counts as time passed, or sampling would stop for as long.
     const bool due = sampleNow_ || now < lastStored_ || static_cast<uint64_t>(now - lastStored_) >= period_;
     if (!due) return false;
-    vin_[write_] = vin;
-    temp_[write_] = temp;
-    ma_[write_] = ma;
+    const float values[3] = {vin, temp, ma};
+    const uint64_t block = write_ / kBlock, from = block * kBlock, to = std::min(from + kBlock, n_);
+    for (int a = 0; a < 3; ++a) {
+        data_[a][write_] = values[a];
+        // The slot may have held the block's extreme: the block is measured afresh.
+        const auto [low, high] = std::minmax_element(data_[a].begin() + static_cast<ptrdiff_t>(from),
+                                                     data_[a].begin() + static_cast<ptrdiff_t>(to));
+        blocks_[a][block] = {*low, *high};
+    }
     write_ = (write_ + 1) % n_;
     lastStored_ = now;
     sampleNow_ = false;
@@ -139,7 +146,7 @@ bool TrendHistory::add(float vin, float temp, float ma) {
 
 Sample TrendHistory::at(uint64_t i) const {
     const uint64_t k = (write_ + i) % n_;
-    return {vin_[k], temp_[k], ma_[k]};
+    return {data_[0][k], data_[1][k], data_[2][k]};
 }
 
 float TrendHistory::value(uint64_t i, Axis axis) const {
@@ -162,7 +169,7 @@ uint64_t TrendHistory::shownStart() const { return zoomed_ ? zoomRing_ : write_;
 
 Sample TrendHistory::shown(uint64_t j) const {
     const uint64_t k = (shownStart() + j) % n_;
-    return {vin_[k], temp_[k], ma_[k]};
+    return {data_[0][k], data_[1][k], data_[2][k]};
 }
 
 Move TrendHistory::zoomTo(int64_t a, int64_t b) {
@@ -224,19 +231,38 @@ std::vector<Column> TrendHistory::decimate(Axis axis, unsigned columns) const {
     const uint64_t count = shownSamples();
     const uint64_t out = std::min<uint64_t>(count, std::max(columns, 1u));
     std::vector<Column> result(out);
-    const std::vector<float>& data = axis == Axis::Vin ? vin_ : axis == Axis::Temp ? temp_ : ma_;
+    const int a = static_cast<int>(axis);
+    const uint64_t start = shownStart();
     for (uint64_t c = 0; c < out; ++c) {
         const uint64_t begin = c * count / out, end = (c + 1) * count / out;
-        uint64_t k = (shownStart() + begin) % n_;
-        float low = data[k], high = data[k];
-        for (uint64_t j = begin + 1; j < end; ++j) {
-            if (++k == n_) k = 0;
-            low = std::min(low, data[k]);
-            high = std::max(high, data[k]);
+        float low = data_[a][(start + begin) % n_], high = low;
+        // The column's samples lie in at most two runs of the ring.
+        for (uint64_t j = begin; j < end;) {
+            const uint64_t k = (start + j) % n_, run = std::min(end - j, n_ - k);
+            scan(a, k, run, low, high);
+            j += run;
         }
         result[c] = {low, high};
     }
     return result;
+}
+
+void TrendHistory::scan(int a, uint64_t k, uint64_t run, float& low, float& high) const {
+    const uint64_t end = k + run;
+    auto take = [&](float lo, float hi) {
+        low = std::min(low, lo);
+        high = std::max(high, hi);
+    };
+    while (k < end) {
+        if (k % kBlock == 0 && k + kBlock <= end) {
+            const Column& b = blocks_[a][k / kBlock];
+            take(b.low, b.high);
+            k += kBlock;
+        } else {
+            take(data_[a][k], data_[a][k]);
+            ++k;
+        }
+    }
 }
 
 std::string TrendHistory::exportText(bool fahrenheit, bool csv) const {

@@ -5,6 +5,7 @@
 // views with their pan and zoom rules, and the exports. No window here: the
 // page draws what this holds and shows the texts it returns.
 #include <cstdint>
+#include <array>
 #include <ctime>
 #include <functional>
 #include <optional>
@@ -130,7 +131,12 @@ private:
     Clock clock_;
     Settings settings_;
     uint64_t n_ = 0, period_ = 1;
-    std::vector<float> vin_, temp_, ma_;
+    // Per axis: the samples, and the range of each block of kBlock samples,
+    // so that a redraw of a long history reads the blocks, not every sample.
+    static constexpr uint64_t kBlock = 1024;
+    std::vector<float> data_[3];
+    std::vector<Column> blocks_[3];
+    void scan(int axis, uint64_t k, uint64_t run, float& low, float& high) const;
     uint64_t write_ = 0;
     std::time_t lastStored_ = 0;
     bool sampleNow_ = true;

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "monitor/CGraphIds.h"
+#include "shell/FakePanel.h"
 #include "util/Profile.h"
 
 using namespace trend;
@@ -50,6 +51,33 @@ TEST(TrendSettings, SamplesAndTheDialogsRules) {
         EXPECT_EQ(refusal ? refusal->text : "", r.refusal ? r.refusal : "") << r.s.duration;
     }
     EXPECT_EQ(CheckSettings({0, 1, 1, 1})->field, graphwin::kDuration);
+}
+
+TEST(TrendSettings, TheTimeFramesResetAsksBeforeTheHistoryIsLost) {
+    const Settings current{1, 1, 1, 1};
+    struct Row {
+        Settings proposed;
+        std::vector<int> answers;
+        TimeFrameStep step;
+        std::vector<std::string> asked;  // captions
+        int focus;
+    } rows[] = {
+        {{0, 1, 1, 1}, {}, TimeFrameStep::Stay, {"Error"}, graphwin::kDuration},
+        {{1, 0, 10, 0}, {}, TimeFrameStep::Stay, {"Error"}, 0},
+        {{1, 1, 1, 1}, {IDCANCEL}, TimeFrameStep::Keep, {"Warning"}, -1},
+        {{1, 1, 1, 1}, {IDOK, IDOK}, TimeFrameStep::Apply, {"Warning", "Resetting"}, -1},
+        {{2, 1, 1, 1}, {IDCANCEL}, TimeFrameStep::Keep, {"Resetting"}, -1},
+        {{2, 1, 1, 1}, {IDOK}, TimeFrameStep::Apply, {"Resetting"}, -1},
+    };
+    for (const auto& r : rows) {
+        FakePanel panel;
+        panel.answers.assign(r.answers.begin(), r.answers.end());
+        int focus = -1;
+        EXPECT_EQ(ResetTimeFrame(panel, current, r.proposed, &focus), r.step);
+        EXPECT_EQ(focus, r.focus);
+        ASSERT_EQ(panel.questions.size(), r.asked.size());
+        for (size_t i = 0; i < r.asked.size(); ++i) EXPECT_EQ(panel.questions[i].rfind(r.asked[i] + ": ", 0), 0u);
+    }
 }
 
 TEST(TrendSettings, ParamIniIsCheckedAndWrittenBack) {
