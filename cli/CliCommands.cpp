@@ -105,6 +105,10 @@ const char* CliSession::usage() {
            "  hang [--admin], reset [--admin] (D_MISC_CONTROL 1 or 2; locked detector: the MAINT\n"
            "                              (or ADMIN) password from standard input)\n"
            "  summary [DIR]               (param.bin, setup.bin, DevInfo.bin into DIR/Summary/<serial>/)\n"
+           "  trend --seconds S [--export FILE] [--csv FILE] (status polls 100 ms apart into the\n"
+           "                              trend history of Param.ini's \"Trend\" keys, then its export,\n"
+           "                              default TrendLog.txt, and with --csv the same with commas;\n"
+           "                              3 when a file could not be written)\n"
            "  run FILE|-                  (the commands above, one per line; each elevate line\n"
            "                              takes the next line of standard input)\n"
            "exit status: 0 done, 1 the detector(s) did not do it, 2 bad command line, port or file,\n"
@@ -149,6 +153,7 @@ int CliSession::run(const std::vector<std::string>& args) {
     if (c == "patch") return patch(args);
     if (c == "hang" || c == "reset") return miscCommand(args);
     if (c == "summary") return summary(args);
+    if (c == "trend") return trend(args);
     return usageError("unknown command '" + c + "'");
 }
 

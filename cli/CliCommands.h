@@ -89,6 +89,8 @@ private:
     int summary(const std::vector<std::string>& args);
     // One status request: the lock state and the model; nothing (the reason on standard error) without an answer.
     std::optional<StatusRecord> statusOnce();
+    // trend --seconds S [--export FILE] [--csv FILE]
+    int trend(const std::vector<std::string>& args);
     int usageError(const std::string& what);
     nlohmann::ordered_json pollJson(const std::optional<StatusRecord>& answer, int result);
     nlohmann::ordered_json getJson(const std::string& name, unsigned command, const std::vector<uint8_t>& payload,

@@ -29,6 +29,7 @@
 #include "app/kit/WindowTable.h"
 #include "app/monitor/FireThresh.h"
 #include "app/monitor/CStatus.h"
+#include "app/monitor/CGraph.h"
 #include "app/network/CNetwork.h"
 #include "app/network/CSelect.h"
 #include "app/shell/CBaudrate.h"
@@ -253,7 +254,7 @@ void CTesselMain::buildPages() {
         addPage(devInfo);
     }
     addPage(new Page(this, page::Logfile, "Logfile"));
-    addPage(new Page(this, page::Trend, ""));
+    addPage(new CGraph(this));
     showGroup(0);
 }
 
@@ -348,6 +349,9 @@ void CTesselMain::pollOutcome(const PollOutcome& o) {
         if (current_ == page::Logfile && clock_) clock_->setTarget(PollClock::kMainWindow);
     }
     if (o.picture) setPicture(o.picture);
+    if (o.status)
+        static_cast<CGraph*>(pages_[page::Trend])->addSample(o.status->voltage, o.status->temperature,
+                                                             static_cast<float>(o.status->milliamps()));
     if (current_ == page::SetupTable) {
         auto* setup = static_cast<Setup*>(pages_[page::SetupTable]);
         if (o.connected && o.failedBefore) setTimer(kReloadSetupTimer, 3000, true);
