@@ -97,13 +97,6 @@ std::string ParseLive(const std::vector<std::string>& args, LiveArgs& a) {
     return "";
 }
 
-std::tm LocalNow() {
-    const std::time_t t = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&t, &local);
-    return local;
-}
-
 }  // namespace
 
 int CliSession::live(const std::vector<std::string>& args) {
@@ -169,7 +162,7 @@ int CliSession::live(const std::vector<std::string>& args) {
         failedFile = !step.errorFile.empty() ? step.errorFile : recorder ? recorder->errorFile() : "";
         if (!failedFile.empty()) break;
     }
-    if (recorder) recorder->stop();
+    if (recorder && !recorder->stop() && failedFile.empty()) failedFile = recorder->errorFile();
     if (!failedFile.empty()) {
         err_ << "wexcon-cli: '" << failedFile << "' could not be created or written\n";
         return kCliRefused;

@@ -62,7 +62,11 @@ int CliSession::patch(const std::vector<std::string>& args) {
         if (!status) return kCliFailed;
         panel_.newCommand();
         const std::string file = args[2];
-        switch (UpdateParameters(panel_, status->locked(), [&file] { return file; })) {
+        // A refused password is asked again: one try per line, end of input is Cancel.
+        panel_.askEveryLine(true);
+        const UpdateResult result = UpdateParameters(panel_, status->locked(), [&file] { return file; });
+        panel_.askEveryLine(false);
+        switch (result) {
             case UpdateResult::Updated: out_ << "Updated parameters compare.\r\nParameter update success!\n"; return kCliOk;
             case UpdateResult::FileRefused: return kCliUsage;
             case UpdateResult::Differs: return kCliUnverified;
@@ -141,7 +145,9 @@ int CliSession::miscCommand(const std::vector<std::string>& args) {
     if (!status) return kCliFailed;
     const MiscCommand command = args[0] == "hang" ? MiscCommand::Hang : MiscCommand::Reset;
     panel_.newCommand();
+    panel_.askEveryLine(true);
     const MiscOutcome o = RunMiscCommand(panel_, status->locked(), command, MiscStep(command, false, admin ? 2 : 1));
+    panel_.askEveryLine(false);
     if (!o.elevated) return kCliFailed;
     const unsigned sub = static_cast<unsigned>(command);
     if (o.result == 18)

@@ -172,21 +172,22 @@ std::string DownloadSummary(Panel& panel, const std::string& base) {
     struct Out {
         const char* name;
         std::span<const uint8_t> bytes;
+        bool secret;  // the setup record carries the passwords
     };
-    const Out files[] = {{"param.bin", std::span(*params).subspan(kHeaderSize, ParamSize(kind))},
-                         {"setup.bin", std::span(*setup).subspan(kHeaderSize, kSetupRecordSize)},
-                         {"DevInfo.bin", std::span(*devInfo).subspan(kHeaderSize, kDevInfoRecordSize)}};
+    const Out files[] = {{"param.bin", std::span(*params).subspan(kHeaderSize, ParamSize(kind)), false},
+                         {"setup.bin", std::span(*setup).subspan(kHeaderSize, kSetupRecordSize), true},
+                         {"DevInfo.bin", std::span(*devInfo).subspan(kHeaderSize, kDevInfoRecordSize), false}};
     // A summary is never half old, half new: what was there comes back when a
     // later file cannot be written.
     std::vector<std::optional<std::vector<uint8_t>>> before;
     for (const Out& f : files) before.push_back(ReadWholeFile((folder / f.name).string(), 1 << 16));
     for (size_t i = 0; i < std::size(files); ++i) {
         const std::string path = (folder / files[i].name).string();
-        if (WriteWholeFile(path, files[i].bytes)) continue;
+        if (WriteWholeFile(path, files[i].bytes, files[i].secret)) continue;
         for (size_t j = 0; j < i; ++j) {
             const std::string earlier = (folder / files[j].name).string();
             if (before[j])
-                WriteWholeFile(earlier, *before[j]);
+                WriteWholeFile(earlier, *before[j], files[j].secret);
             else
                 fs::remove(earlier, ec);
         }

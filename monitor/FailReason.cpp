@@ -146,7 +146,8 @@ FailReasons::FailReasons(Options options) : options_(std::move(options)) {
 }
 
 bool FailReasons::analyse(const LiveRecord& record, bool gradAlarm) {
-    if (!Analysed(record.mode()) || !errorFile_.empty()) return errorFile_.empty();
+    // A file that failed was reported once; the analysis stays off after it.
+    if (!Analysed(record.mode()) || !errorFile_.empty()) return true;
     auto known = inputs_.find(record.address());
     if (known == inputs_.end()) {
         auto read = options_.read(record.address());

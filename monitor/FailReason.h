@@ -47,8 +47,9 @@ public:
     using Options = FailReasonOptions;
     explicit FailReasons(Options options = {});
 
-    // Analyses a record in 'G' or 'A' (others are ignored). False when
-    // FailReason.txt cannot be created or written; errorFile() names it.
+    // Analyses a record in 'G' or 'A' (others are ignored). False once, when
+    // FailReason.txt cannot be created or written (errorFile() names it);
+    // the analysis stays off after that.
     bool analyse(const LiveRecord& record, bool gradAlarm);
     const std::string& errorFile() const { return errorFile_; }
 

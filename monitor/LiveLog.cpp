@@ -193,3 +193,10 @@ bool ExtendedLogSetting(const std::string& iniPath) {
 bool SetExtendedLogSetting(bool on, const std::string& iniPath) {
     return ProfileWriteInt(iniPath, kAppSection, "fExtendedLog", on ? 1 : 0);
 }
+
+std::tm LocalNow() {
+    const std::time_t t = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&t, &local);
+    return local;
+}

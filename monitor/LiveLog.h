@@ -44,6 +44,9 @@ std::string SeparatorLine(LogFamily family, const LogOptions& options);
 std::vector<std::string> LogValues(const LiveRecord& record, const LogOptions& options,
                                    const std::tm& localTime, unsigned index);
 // The values joined by tabs, ending "\n".
+// The wall clock as the log lines show it (local time).
+std::tm LocalNow();
+
 std::string LogLine(const LiveRecord& record, const LogOptions& options, const std::tm& localTime,
                      unsigned index);
 

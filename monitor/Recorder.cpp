@@ -43,21 +43,28 @@ bool Recorder::start(unsigned periodMs, LogFamily family, bool alternateSensor) 
     nextPeriod_ = t + std::chrono::milliseconds(periodMs);
     nextTypeRefresh_ = t + kTypeRefresh;
     periodMs_ = periodMs;
+    alternateSensor_ = alternateSensor;
     on_ = true;
     return openLog(family, alternateSensor);
 }
 
-void Recorder::stop() {
+bool Recorder::stop() {
     std::lock_guard lock(mutex_);
-    stopLocked();
+    return stopLocked();
 }
 
-void Recorder::stopLocked() {
-    for (auto& [family, log] : logs_) log.sink->write(SeparatorLine(family, options_.log));
+bool Recorder::stopLocked() {
+    bool written = true;
+    for (auto& [family, log] : logs_)
+        if (!log.sink->write(SeparatorLine(family, options_.log))) {
+            written = false;
+            if (errorFile_.empty()) errorFile_ = log.sink->name();
+        }
     logs_.clear();
     on_ = false;
     periodMs_ = 0;
     toTake_ = 0;
+    return written;
 }
 
 bool Recorder::on() const {
@@ -168,7 +175,7 @@ bool Recorder::insertComment(const std::string& comment, LogFamily current) {
     std::lock_guard lock(mutex_);
     comment_ = comment;
     if (!on_) return true;
-    if (!logs_.count(current)) return openLog(current, false);
+    if (!logs_.count(current)) return openLog(current, alternateSensor_);
     std::vector<LogFamily> open;
     for (const auto& entry : logs_) open.push_back(entry.first);
     for (LogFamily family : open)

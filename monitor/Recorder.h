@@ -54,8 +54,9 @@ public:
     // when the log cannot be created or written: recording stays off,
     // errorFile() names it.
     bool start(unsigned periodMs, LogFamily family, bool alternateSensor = false);
-    // Separator line to each open log, logs closed. Harmless when off.
-    void stop();
+    // Separator line to each open log, logs closed. Harmless when off. False
+    // when a separator could not be written; errorFile() names that log.
+    bool stop();
 
     bool on() const;
     unsigned periodMs() const;
@@ -101,7 +102,7 @@ private:
     bool writeRecord(const LiveRecord& record);
     bool writeTo(LogFamily family, const std::string& text);
     void fail(const std::string& file);
-    void stopLocked();
+    bool stopLocked();
     void moveRun(const std::vector<uint8_t>& selected);
     std::tm utc(std::chrono::system_clock::time_point t) const;
     std::tm local(std::chrono::system_clock::time_point t) const;
@@ -110,6 +111,7 @@ private:
     mutable std::mutex mutex_;
     bool on_ = false;
     unsigned periodMs_ = 0;
+    bool alternateSensor_ = false;  // the channel names of the detector recorded at Start
     std::string comment_;
     std::string errorFile_;
     std::vector<std::string> files_;

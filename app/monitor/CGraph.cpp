@@ -196,8 +196,8 @@ CGraph::CGraph(QWidget* parent, const std::string& iniFile, trend::TrendHistory:
     layout->addLayout(fields);
 
     menu_ = new QMenu(this);
-    connect(menu_->addAction("With Notepad"), &QAction::triggered, this, [this] { openLog(false); });
-    connect(menu_->addAction("With Excel"), &QAction::triggered, this, [this] { openLog(true); });
+    connect(menu_->addAction("With Notepad"), &QAction::triggered, this, [this] { openLog(); });
+    connect(menu_->addAction("With Excel"), &QAction::triggered, this, [this] { openLog(); });
     connect(menu_->addAction("As CSV..."), &QAction::triggered, this, [this] {
         const QString path = QFileDialog::getSaveFileName(this, "Export as CSV", "TrendLog.csv", "CSV (*.csv)");
         if (!path.isEmpty()) saveCsv(s(path));
@@ -333,9 +333,10 @@ void CGraph::exportView() {
     menu_->popup(button->mapToGlobal(QPoint(0, button->height())));
 }
 
-void CGraph::openLog(bool spreadsheet) {
+void CGraph::openLog() {
     const QString path = QDir::current().absoluteFilePath(kLogName);
-    DebugLog("OpeTrendLog> %s %s", spreadsheet ? "spreadsheet" : "text viewer", s(path).c_str());
+    // The desktop's viewer for the file stands in for the program the command line named.
+    DebugLog("OpeTrendLog> %s", s(path).c_str());
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
         MessageBox("Failed opening \"TrendLog.txt\"...", "Error", MB_OK | MB_ICONEXCLAMATION, this);
 }
@@ -352,8 +353,10 @@ bool CGraph::savePng(const std::string& path) {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
+    const bool encoded = grab().save(&buffer, "PNG");
+    // Only now does the array hold the picture: saving may have moved it.
     const auto* bytes = reinterpret_cast<const uint8_t*>(png.constData());
-    if (!grab().save(&buffer, "PNG") || !WriteWholeFile(path, std::span(bytes, static_cast<size_t>(png.size())))) {
+    if (!encoded || !WriteWholeFile(path, std::span(bytes, static_cast<size_t>(png.size())))) {
         MessageBox("Failed opening \"" + path + "\" for writing...", "Error", MB_OK | MB_ICONEXCLAMATION, this);
         return false;
     }

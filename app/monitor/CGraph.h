@@ -49,7 +49,7 @@ private:
     void viewChanged();
     void afterMove(trend::Move m);
     void exportView();
-    void openLog(bool spreadsheet);
+    void openLog();
     int64_t positionAt(int x) const;
 
     std::string iniFile_;

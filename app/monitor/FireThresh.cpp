@@ -48,13 +48,6 @@ std::vector<uint8_t> Selection() {
     return list;
 }
 
-std::tm LocalNow() {
-    const std::time_t t = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&t, &local);
-    return local;
-}
-
 }  // namespace
 
 FireThresh::FireThresh(bool dialog, QWidget* parent, Kind kind)
@@ -263,12 +256,12 @@ void FireThresh::startRecording(int modeButton, unsigned periodMs) {
     if (selectionEmpty()) return showRecording();
     modeButton_ = modeButton;
     std::shared_ptr<Recorder> recorder = freshRecorder();
-    if (!recorder->start(periodMs, family())) return recordingFailed(recorder->errorFile());
+    if (!recorder->start(periodMs, family(), Shell().detector.alternateSensor)) return recordingFailed(recorder->errorFile());
     showRecording();
 }
 
 void FireThresh::stopRecording() {
-    if (recorder_) recorder_->stop();
+    if (recorder_ && !recorder_->stop()) return recordingFailed(recorder_->errorFile());
     showRecording();
 }
 

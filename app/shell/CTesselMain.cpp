@@ -37,6 +37,7 @@
 #include "app/shell/CSettings.h"
 #include "app/shell/CTesselDlg.h"
 #include "app/util/CDebugLog.h"
+#include "config/CDevInfoIds.h"
 #include "config/SetupIds.h"
 #include "link/CommDriver.h"
 #include "network/AddressBook.h"
@@ -359,6 +360,8 @@ void CTesselMain::pollOutcome(const PollOutcome& o) {
         if (!o.connected && o.failures > 3) setup->enable(setupwin::kApply, false);
         if (!o.connected && o.failuresSinceGood == 3) setup->clearControls();
     }
+    if (current_ == page::DeviceInfo && !o.connected && o.failures > 3)
+        static_cast<CDevInfo*>(pages_[page::DeviceInfo])->enable(devinfowin::kBurn, false);
     if (auto* modal = dynamic_cast<Setup*>(WindowAt(slot::Setup))) modal->showStatus(o);
     if (current_ == page::Status) static_cast<CStatus*>(pages_[page::Status])->showOutcome(o);
     if (o.connected) {

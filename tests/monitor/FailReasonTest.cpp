@@ -103,6 +103,7 @@ TEST(FailReason, FileReadsOncePerAddressAndStopsOnAFullDisk) {
     FailReasons full(o);
     EXPECT_FALSE(full.analyse(warn, false));
     EXPECT_EQ(full.errorFile(), "/dev/full");
+    EXPECT_TRUE(full.analyse(warn, false));  // one box, not one a tick
     std::filesystem::remove_all(dir);
 }
 
