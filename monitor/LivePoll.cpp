@@ -5,7 +5,10 @@
 
 #include "protocol/Commands.h"
 #include "protocol/Transport.h"
+#include "shell/ShellState.h"
+#include "util/Keyboard.h"
 #include "util/Log.h"
+#include "util/PumpWait.h"
 
 namespace {
 
@@ -15,7 +18,10 @@ int RequestLive(unsigned address, std::array<uint8_t, live::kSize>& frame) {
     if (!SelectSlave(address)) return -1;
     DebugLog("modbus_set_slave(%u)", address);
     frame.fill(0xFF);
-    return ModbusGetShort(live::kSize, frame.data(), D_DATA2HOST, 0);
+    const unsigned long long t0 = TickMs();
+    const int got = ModbusGetShort(live::kSize, frame.data(), D_DATA2HOST, 0);
+    if (CurrentKeys().ctrl) ProtocolLog("ModbusGet(D_DATA2HOST) elapsed %u", static_cast<unsigned>(TickMs() - t0));
+    return got;
 }
 
 }  // namespace
@@ -142,9 +148,12 @@ LiveStep LivePoll::poll(const std::vector<uint8_t>& selected) {
     if (recorder && recorder->on()) {
         if (recorder->typeRefreshDue()) {
             step.typeRefresh = true;
+            // The record just read carries the model code: the type is read again from it.
             if (options_.readType) options_.readType(step.address);
+            else Shell().detector.uvirModel = step.record->uvirModel();
         } else {
             step.recorded = recorder->offer(*step.record, selected);
+            if (step.recorded.written) Shell().detector.uvirModel = step.record->uvirModel();
             if (step.recorded.failed && step.errorFile.empty()) step.errorFile = recorder->errorFile();
         }
     }

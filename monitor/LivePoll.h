@@ -49,7 +49,7 @@ public:
         // (250 ms); empty: sleeps.
         std::function<void(unsigned ms)> wait;
         // The detector type read that takes a record's place every 15 minutes
-        // of a recording; empty: none.
+        // of a recording; empty: the UV/IR model flag from that tick's record.
         std::function<void(unsigned address)> readType;
     };
 

@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <cstdio>
+#include <mutex>
+#include <utility>
 
 #include "monitor/CMaintIds.h"
 #include "protocol/Commands.h"
@@ -167,6 +169,14 @@ void MaintPoll::blank() {
 
 void MaintPoll::tick(unsigned long long nowMs) {
     if (inTick_ || (hooks_.outputSuspended && hooks_.outputSuspended()) || CurrentKeys().shift) return;
+    exchange(nowMs);
+    // The box waits for the user: not while the link is held.
+    if (std::exchange(logFailed_, false))
+        panel_->ask("Cannot write " + bit_.path() + ":\r\n\r\nthe BIT log is stopped.", "Error",
+                    MB_OK | MB_ICONERROR);
+}
+
+void MaintPoll::exchange(unsigned long long nowMs) {
     std::lock_guard lock(LinkLock());
     inTick_ = true;
     struct Leave {
@@ -218,8 +228,7 @@ void MaintPoll::show(const LiveRecord& r, unsigned long long nowMs) {
             for (const std::string& l : SummaryLines(bit_.resultSums())) DebugLog("%s", l.c_str());
             p.setTimer(maintwin::kClearTimer, 8000, true);
         }
-        if (step == BitRun::Step::FileFailed)
-            p.ask("Cannot write " + bit_.path() + ":\r\n\r\nthe BIT log is stopped.", "Error", MB_OK | MB_ICONERROR);
+        if (step == BitRun::Step::FileFailed) logFailed_ = true;
         if (!bit_.running()) p.enable(maintwin::kBit, r.mode() != 'A');
     }
 
@@ -229,7 +238,7 @@ void MaintPoll::show(const LiveRecord& r, unsigned long long nowMs) {
         if (hooks_.refill) hooks_.refill(v);
     }
     const bool us = hooks_.usUnits && hooks_.usUnits();
-    const auto& chosen = RememberedChannels();
+    const auto chosen = RememberedChannels();
     for (int i = 0; i < maintwin::kChannels; ++i)
         p.setText(maintwin::kValue0 + i, Shown(ChannelValue(r, chosen[static_cast<size_t>(i)], v, us)));
 }
@@ -260,9 +269,24 @@ void SendManualBit() {
     modbus_flush(Wire().ctx);
 }
 
-std::array<size_t, 5>& RememberedChannels() {
-    static std::array<size_t, 5> channels = kDefaultChannels;
-    return channels;
+namespace {
+std::mutex g_channelsMutex;
+std::array<size_t, 5> g_channels = kDefaultChannels;
+}  // namespace
+
+std::array<size_t, 5> RememberedChannels() {
+    std::lock_guard lock(g_channelsMutex);
+    return g_channels;
+}
+
+void RememberChannel(size_t selector, size_t channel) {
+    std::lock_guard lock(g_channelsMutex);
+    if (selector < g_channels.size() && channel < live::kChannels) g_channels[selector] = channel;
+}
+
+void RememberDefaultChannels() {
+    std::lock_guard lock(g_channelsMutex);
+    g_channels = kDefaultChannels;
 }
 
 }  // namespace maint

@@ -90,18 +90,23 @@ public:
     const BitRun& bit() const { return bit_; }
 
 private:
+    void exchange(unsigned long long nowMs);  // the tick's part that holds the link
     void show(const LiveRecord& r, unsigned long long nowMs);
     void blank();
     std::shared_ptr<Panel> panel_;
     Hooks hooks_;
     BitRun bit_;
     bool inTick_ = false;
+    bool logFailed_ = false;  // told once the link is free again
     int failures_ = 0, backOff_ = 0;
     std::optional<Variant> variant_;
 };
 
-// The choices persist for the process.
-std::array<size_t, 5>& RememberedChannels();
+// The choices persist for the process; the window sets them, the poll on the
+// link worker reads them.
+std::array<size_t, 5> RememberedChannels();
+void RememberChannel(size_t selector, size_t channel);
+void RememberDefaultChannels();
 
 // The wire (link lock held): one live record from the current detector, and
 // the BIT request between two 50 ms pauses.

@@ -86,16 +86,15 @@ void CMisc::onCommand(int id) {
             break;
         case kParamsDownload:
             busy(true);
-            RunProcedure(panel(), [self](Panel& p) {
+            RunProcedure(panel(), [self, save = savePicture_](Panel& p) {
                 const std::string folder = DownloadSummary(p, ".");
-                QMetaObject::invokeMethod(
-                    qApp,
-                    [self, folder] {
-                        if (!self) return;
-                        self->busy(false);
-                        if (!folder.empty() && self->savePicture_) self->savePicture_(folder + "/Version.png");
-                    },
-                    Qt::QueuedConnection);
+                // The version page reads its text here, on the link, and saves its picture where it lives.
+                if (!folder.empty() && save && !save(folder + "/Version.png"))
+                    p.ask("Failed creating \"" + folder + "/Version.png\".\r\nCollation of summary aborted", "Error",
+                          MB_OK | MB_ICONEXCLAMATION);
+                else if (!folder.empty() && !Shell().scriptRunning)
+                    p.ask(folder, "Settings summary saved to:", MB_OK | MB_ICONINFORMATION);
+                QMetaObject::invokeMethod(qApp, [self] { if (self) self->busy(false); }, Qt::QueuedConnection);
             });
             break;
         default: Page::onCommand(id);

@@ -10,7 +10,7 @@
 // Download. The operations run on the link worker (config/MiscOps).
 class CMisc : public Page {
 public:
-    using SavePicture = std::function<void(const std::string& pngPath)>;
+    using SavePicture = std::function<bool(const std::string& pngPath)>;
     // `saveVersionPicture`: the version page pictured to exactly that path
     // (the summary's Version.png); `locked`: the last status said Locked.
     CMisc(QWidget* parent, SavePicture saveVersionPicture, std::function<bool()> locked = {});

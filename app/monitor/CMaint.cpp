@@ -70,7 +70,7 @@ CMaint::CMaint(QWidget* parent, std::function<bool()> outputSuspended) : Dialog(
     fill(openingVariant());
     for (int i = 0; i < kChannels; ++i)
         QObject::connect(selectors_[static_cast<size_t>(i)], &QComboBox::currentIndexChanged, this, [i](int index) {
-            if (index >= 0) maint::RememberedChannels()[static_cast<size_t>(i)] = static_cast<size_t>(index);
+            if (index >= 0) maint::RememberChannel(static_cast<size_t>(i), static_cast<size_t>(index));
         });
 
     QPointer<CMaint> self(this);
@@ -105,7 +105,7 @@ void CMaint::done(int result) {
 
 void CMaint::fill(maint::Variant v) {
     const auto& names = maint::ChannelNames(v);
-    const auto& chosen = maint::RememberedChannels();
+    const auto chosen = maint::RememberedChannels();
     for (size_t i = 0; i < selectors_.size(); ++i) {
         QComboBox* c = selectors_[i];
         const QSignalBlocker block(c);
@@ -122,7 +122,7 @@ void CMaint::onCommand(int id) {
             Shell().link().post([poll = poll_, now = TickMs()] { poll->requestBit(now); });
             break;
         case kRevert:
-            maint::RememberedChannels() = maint::kDefaultChannels;
+            maint::RememberDefaultChannels();
             for (size_t i = 0; i < selectors_.size(); ++i)
                 selectors_[i]->setCurrentIndex(static_cast<int>(maint::kDefaultChannels[i]));
             break;

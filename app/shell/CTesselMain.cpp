@@ -246,7 +246,7 @@ void CTesselMain::buildPages() {
     addPage(new CSettings(CSettings::PageForm, this));
     auto* version = new CVersionInfo(this);
     // The summary's Version.png: the version page, refreshed for the detector summarised.
-    addPage(new CMisc(this, [version](const std::string& png) { version->refreshAndSave(png); },
+    addPage(new CMisc(this, [version](const std::string& png) { return version->refreshAndSave(png); },
                       [this] { return poll_ && poll_->permission() == 1; }));
     addPage(version);
     if (Shell().host.textVariant != 0) {

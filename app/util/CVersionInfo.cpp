@@ -68,21 +68,22 @@ void CVersionInfo::refresh() {
     });
 }
 
-void CVersionInfo::refreshAndSave(const std::string& pngPath) {
+bool CVersionInfo::refreshAndSave(const std::string& pngPath) {
     setWindowTitle(q(ProgramName() + " Version Info"));
     if (QThread::currentThread() != thread()) {
         // Inside a procedure on the link worker: read here, show and save where the window lives.
         const std::string text = ReadDetectorVersion();
+        bool saved = false;
         QMetaObject::invokeMethod(
             this,
             [&] {
                 showTexts(text);
                 PictureTarget t;
                 t.summaryPath = pngPath;
-                SaveWindowPicture(this, t);
+                saved = SaveWindowPicture(this, t).outcome == SavedPicture::Saved;
             },
             Qt::BlockingQueuedConnection);
-        return;
+        return saved;
     }
     setText(kDetectorText, kNoVersion);
     auto text = std::make_shared<std::string>(kNoVersion);
@@ -96,7 +97,7 @@ void CVersionInfo::refreshAndSave(const std::string& pngPath) {
     showTexts(*text);
     PictureTarget t;
     t.summaryPath = pngPath;
-    SaveWindowPicture(this, t);
+    return SaveWindowPicture(this, t).outcome == SavedPicture::Saved;
 }
 
 bool CVersionInfo::savePicture() {

@@ -16,7 +16,7 @@ public:
 
     void refresh() override;
     // Refreshes, then saves the page's picture to exactly `pngPath`, without a box.
-    void refreshAndSave(const std::string& pngPath);
+    bool refreshAndSave(const std::string& pngPath);
     // The page's picture "version" for the current detector (the shared picture routine).
     bool savePicture();
 
