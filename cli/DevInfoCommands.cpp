@@ -8,6 +8,7 @@
 #include "cli/CliCommands.h"
 #include "config/CDevInfoIds.h"
 #include "config/DevInfo.h"
+#include "firmware/FlashDump.h"
 #include "protocol/Transport.h"
 #include "util/WholeFile.h"
 
@@ -37,6 +38,12 @@ const std::map<std::string, int>& editKeys() {
                                                  {"preambles", w::kPreambles},
                                                  {"manufacturer", w::kManufacturer}};
     return keys;
+}
+// The manufacturer as `devinfo read` prints it, so that its output burns back unchanged.
+std::string manufacturerText(uint8_t code) {
+    char text[4];
+    std::snprintf(text, sizeof text, "%02X", code);
+    return text;
 }
 bool ignoredKey(const std::string& key) {
     return key == "final_assy" || key == "config_change_counter" || key == "device_id" ||
@@ -74,9 +81,8 @@ int CliSession::devinfoRead(const std::string& binFile) {
     if (!openDevInfo()) return kCliFailed;
     const DevInfoState state = DevInfoNow();
     const Form form = FillDevInfoForm(state);
-    const auto shown = [&form](int id) { return trimmed(form.at(id).text); };
-    char manufacturer[4];
-    std::snprintf(manufacturer, sizeof manufacturer, "%02X", state.record[devinfo::Manufacturer]);
+    // The long tag is raw bytes: a terminal gets none of its control bytes.
+    const auto shown = [&form](int id) { return PrintableText(trimmed(form.at(id).text)); };
     const std::pair<const char*, std::string> lines[] = {
         {"poll_address", shown(w::kPollAddress)},
         {"tag", shown(w::kTag)},
@@ -88,7 +94,7 @@ int CliSession::devinfoRead(const std::string& binFile) {
         {"year", shown(w::kYear)},
         {"final_assy", shown(w::kFinalAssy)},
         {"config_change_counter", shown(w::kChangeCounter)},
-        {"manufacturer", manufacturer},
+        {"manufacturer", manufacturerText(state.record[devinfo::Manufacturer])},
         {"model", shown(w::kModel)},
         {"preambles", shown(w::kPreambles)},
         {"device_id", shown(w::kDeviceId)},
@@ -109,6 +115,7 @@ int CliSession::devinfoBurn(const std::string& file) {
 
     // Every line is checked before anything else is sent.
     const std::string text(bytes->begin(), bytes->end());
+    std::map<int, size_t> lineOf;  // the control a line set: the window's checks name that line
     size_t lineNumber = 0;
     for (size_t at = 0; at <= text.size();) {
         size_t end = text.find('\n', at);
@@ -128,15 +135,20 @@ int CliSession::devinfoBurn(const std::string& file) {
         const auto it = editKeys().find(key);
         if (it == editKeys().end()) return usageError(where + "unknown key '" + key + "'");
         ControlState& control = form[it->second];
+        lineOf[it->second] = lineNumber;
         if (const unsigned limit = DevInfoTextLimit(it->second); limit && value.size() > limit) {
             err_ << "wexcon-cli: " << where << key << " is limited to " << limit << " characters\n";
             return kCliRefused;
         }
         if (it->second == w::kManufacturer) {
-            const auto entry = std::find(control.items.begin(), control.items.end(), value);
+            // The code read, even one not in the list, is kept as "??" keeps it.
+            const std::string wanted = value == manufacturerText(state.record[devinfo::Manufacturer])
+                                            ? std::string(kUnknownManufacturer)
+                                            : value;
+            const auto entry = std::find(control.items.begin(), control.items.end(), wanted);
             if (entry == control.items.end())
                 return usageError(where +
-                                  "manufacturer is one of 60, 61, 62 or ?? (keeps the code)");
+                                  "manufacturer is one of 60, 61, 62, the code read or ?? (keeps it)");
             control.value = static_cast<int>(entry - control.items.begin());
         } else {
             control.text = value;
@@ -146,12 +158,12 @@ int CliSession::devinfoBurn(const std::string& file) {
     DevInfoBytes edited = state.record;
     const DevInfoRead read = ReadDevInfoForm(form, edited);
     if (!read.ok) {
+        const auto line = lineOf.find(read.focus);
+        if (line != lineOf.end()) err_ << file << ":" << line->second << ": ";
         if (!read.corrected.empty())
-            err_ << "wexcon-cli: " << file
-                 << ": refused characters, shown as '?': " << read.corrected.begin()->second.text
-                 << "\n";
+            err_ << "refused characters, shown as '?': " << read.corrected.begin()->second.text << "\n";
         else
-            panel_.ask(read.message, "Error", read.flags);
+            err_ << read.message << "\n";
         return kCliRefused;
     }
 

@@ -42,7 +42,11 @@ int CliSession::flash(const std::vector<std::string>& args) {
     for (size_t i = 0; i < dump.areas.size(); ++i) {
         text << kFlashAreas[i].label << "\n";
         auto shown = FlashAreaTexts(i, dump.areas[i]);
-        if (i == 0) shown[0] = PrintableText(shown[0]);
+        if (i == 0) {
+            // The product number's line stays when empty: its two hex lines follow it.
+            shown[0] = PrintableText(shown[0]);
+            if (shown[0].empty()) text << "\n";
+        }
         for (const std::string& field : shown) putLines(text, field);
     }
     out_ << text.str();

@@ -58,16 +58,21 @@ int CliSession::patch(const std::vector<std::string>& args) {
         return kCliOk;
     }
     if (args.size() == 3 && args[1] == "apply") {
+        const std::string file = args[2];
+        // A file no detector could take sends nothing; its type is checked against the detector's later.
+        if (const FileRead<Patch> read = ReadPatchForUpdate(file); !read.value) {
+            panel_.ask(read.error, "Error", MB_OK | MB_ICONEXCLAMATION);
+            return kCliUsage;
+        }
         const auto status = statusOnce();
         if (!status) return kCliFailed;
         panel_.newCommand();
-        const std::string file = args[2];
         // A refused password is asked again: one try per line, end of input is Cancel.
         panel_.askEveryLine(true);
         const UpdateResult result = UpdateParameters(panel_, status->locked(), [&file] { return file; });
         panel_.askEveryLine(false);
         switch (result) {
-            case UpdateResult::Updated: out_ << "Updated parameters compare.\r\nParameter update success!\n"; return kCliOk;
+            case UpdateResult::Updated: out_ << "Updated parameters compare.\nParameter update success!\n"; return kCliOk;
             case UpdateResult::FileRefused: return kCliUsage;
             case UpdateResult::Differs: return kCliUnverified;
             default: return kCliFailed;
@@ -153,7 +158,7 @@ int CliSession::miscCommand(const std::vector<std::string>& args) {
     if (o.result == 18)
         out_ << "D_MISC_CONTROL(" << sub << ") returned " << o.status << "\n";
     else
-        out_ << "D_MISC_CONTROL(" << sub << ") returned " << static_cast<unsigned>(o.result) << " - not 18\n";
+        err_ << "D_MISC_CONTROL(" << sub << ") returned " << static_cast<unsigned>(o.result) << " - not 18\n";
     return o.acknowledged() ? kCliOk : kCliFailed;
 }
 

@@ -155,11 +155,12 @@ FileRead<Patch> ReadPatchForEdit(const std::string& path) {
     return {std::nullopt, withPath("File \"%s\" is neither an IR3 nor a UVIR parameter upm-file...", path)};
 }
 
-FileRead<Patch> ReadPatchForUpdate(const std::string& path, ParamKind kind) {
+FileRead<Patch> ReadPatchForUpdate(const std::string& path, std::optional<ParamKind> kind) {
     if (!canOpen(path)) return {std::nullopt, withPath("Failed opening \"%s\"...", path)};
     const auto bytes = ReadWholeFile(path, kReadLimit);
-    if (!bytes || bytes->size() != PatchSize(kind)) return {std::nullopt, withPath("File \"%s\" has incorrect size...", path)};
-    auto patch = DecodePatch(*bytes);
+    auto patch = bytes ? DecodePatch(*bytes) : std::nullopt;
+    if (!patch || (kind && patch->kind() != *kind))
+        return {std::nullopt, withPath("File \"%s\" has incorrect size...", path)};
     if (!patch->crcGood) return {std::nullopt, PatchCrcMessage(path)};
     return {std::move(patch), {}};
 }

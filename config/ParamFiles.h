@@ -68,5 +68,6 @@ bool IsParamBinName(const std::string& path);
 // failing one (PatchCrcMessage).
 FileRead<Patch> ReadPatchForEdit(const std::string& path);
 std::string PatchCrcMessage(const std::string& path);
-// Parameters Update's read: exactly the size of `kind`'s patch and both CRCs good.
-FileRead<Patch> ReadPatchForUpdate(const std::string& path, ParamKind kind);
+// Parameters Update's read: exactly the size of `kind`'s patch (of either
+// kind when none is given) and both CRCs good.
+FileRead<Patch> ReadPatchForUpdate(const std::string& path, std::optional<ParamKind> kind = std::nullopt);

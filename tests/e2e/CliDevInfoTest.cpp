@@ -65,6 +65,8 @@ TEST_F(CliDevInfo, BurnExitStatuses) {
         {"tag=ABCDEFGHI\n", kIr, "", nullptr, kCliRefused,
          "f.txt:1: tag is limited to 8 characters"},
         {"year=2156\n", kIr, "", nullptr, kCliRefused, "Range: 1900 .. 2155"},
+        {"tag=abc\npoll_address=64\nmanufacturer=60\n", kIr, "", nullptr, kCliRefused,
+         "f.txt:2: Poll Address must be in the range [0..63]\n"},
         {"tag=abc\n", kIr, "", "devinfo-corrupt 1 30 1", kCliUnverified, "Burn failed..."},
     };
     for (const Case& c : cases) {

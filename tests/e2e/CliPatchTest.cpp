@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "CliLine.h"
+#include "config/ParamFiles.h"
 #include "support/TempFolder.h"
 #include "util/Log.h"
 #include "util/PumpWait.h"
@@ -54,6 +55,8 @@ TEST_F(CliPatch, ExitStatuses) {
         {kIr, "patch make --from short.bin --select tier", "", 0, kCliUsage,
          "File \"short.bin\" is neither an IR3 nor a UVIR parameter bin-file...", 121},
         {kIr, "patch apply UVIR.upm", "", 0, kCliUsage, "File \"UVIR.upm\" has incorrect size...", 121},
+        // Refused before the status request: a locked detector asks for no password.
+        {kLocked, "patch apply bad.upm", "", 0, kCliUsage, "File \"bad.upm\" has incorrect CRC16...", 121},
         {kLocked, "patch apply IR3.upm", "", 0, kCliFailed, "Current MAINT/ADMIN Password not entered.", 121},
         // Held up past the detector's 120 s after its read: it ignores the write.
         {kIr, "patch apply IR3.upm", "", 121'000, kCliUnverified, "Updated parameters don't compare.", 121},
@@ -66,7 +69,7 @@ TEST_F(CliPatch, ExitStatuses) {
     Bytes bad(1972);
     ASSERT_TRUE(WriteWholeFile("bad.upm", bad));
     ASSERT_TRUE(WriteWholeFile("short.bin", Bytes(983)));
-    ASSERT_TRUE(WriteWholeFile("UVIR.upm", Bytes(452)));
+    ASSERT_TRUE(WriteWholeFile("UVIR.upm", EncodePatch({Bytes(224), ParamRecord::Defaults(ParamKind::Uvir)})));
     for (const auto& [address, command, input, jump, status, printed, sumsize] : cases) {
         SCOPED_TRACE(command);
         clock.advance(60'000);
