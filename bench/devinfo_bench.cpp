@@ -18,17 +18,12 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 constexpr size_t kGetRequest = 8;  // a record Get without payload: header and CRC
 constexpr size_t kAuthorised = 4;  // an authorised Get carries its code besides
 constexpr size_t kStatusAnswer = 177;
 constexpr double kGetWaitMs = 100, kWriteWaitMs = 500;
 constexpr double kPausesMs = 10 + 3000 + 500 + 1000;
 
-double wireMs(size_t bytes, unsigned baud) {
-    return static_cast<double>(bytes) * 10.0 * 1000.0 / baud;
-}
 
 void BM_DevInfoBurn(benchmark::State& state) {
     const auto baud = static_cast<unsigned>(state.range(0));
@@ -42,27 +37,23 @@ void BM_DevInfoBurn(benchmark::State& state) {
     std::istringstream in;
     std::ostringstream out, err;
     CliSession session(out, err, in);
-    double totalMs = 0;
-    for (auto _ : state) {
-        const auto t0 = Clock::now();
+    const double tookMs = MeanRunMs(state, [&]() -> std::string {
         const int status = session.run({"devinfo", "burn", "devinfo.txt"});
-        totalMs += std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-        if (status != kCliOk) state.SkipWithError(err.str().c_str());
-    }
+        return status != kCliOk ? std::string(err.str()) : std::string();
+    });
     ResetWire();
 
     // Per exchange: request, wait, answer; `tight` lets the answer arrive
     // within the wait, as a paced line does, to show the host's own overhead.
     double prescribed = kPausesMs, tight = kPausesMs;
     const auto exchange = [&](size_t request, double waitMs, size_t answer) {
-        prescribed += wireMs(request, baud) + waitMs + wireMs(answer, baud);
-        tight += wireMs(request, baud) + std::max(waitMs, wireMs(answer, baud));
+        prescribed += WireMs(request, baud) + waitMs + WireMs(answer, baud);
+        tight += WireMs(request, baud) + std::max(waitMs, WireMs(answer, baud));
     };
     exchange(kGetRequest, kGetWaitMs, kStatusAnswer);
     exchange(kGetRequest, kGetWaitMs, kDevInfoAnswerSize);
     exchange(kGetRequest, kGetWaitMs, kSetupAnswerSize);
     exchange(kGetRequest + kAuthorised + kDevInfoSize, kWriteWaitMs, kDevInfoAnswerSize);
-    const double tookMs = totalMs / static_cast<double>(state.iterations());
     state.counters["took_ms"] = tookMs;
     state.counters["model_ms"] = prescribed;
     state.counters["ratio"] = tookMs / prescribed;

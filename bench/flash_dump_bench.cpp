@@ -13,12 +13,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 constexpr double kWaitMs = 10;
 constexpr size_t kRequest = 8 + 8;  // a record Get's header and CRC, with address and count
 
-double wireMs(size_t bytes, unsigned baud) { return static_cast<double>(bytes) * 10.0 * 1000.0 / baud; }
 
 void BM_FlashDump(benchmark::State& state) {
     const auto baud = static_cast<unsigned>(state.range(0));
@@ -30,19 +27,15 @@ void BM_FlashDump(benchmark::State& state) {
     // The key of the first authorised read, as the poll leaves it.
     std::vector<uint8_t> status(commandInfo(D_DATA2HOST)->responseSize);
     ModbusGet(0, D_DATA2HOST, Wire().ctx, status.data(), static_cast<unsigned>(status.size()), 10, 1000);
-    double totalMs = 0;
-    for (auto _ : state) {
+    const double tookMs = MeanRunMs(state, [&]() -> std::string {
         FakePanel panel;
-        const auto t0 = Clock::now();
         const FlashDump dump = RunFlashDump(panel);
-        totalMs += std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-        if (dump.failedArea >= 0) state.SkipWithError("an area failed");
-    }
+        return dump.failedArea >= 0 ? std::string("an area failed") : std::string();
+    });
     ResetWire();
 
     double model = 0;
-    for (const FlashArea& a : kFlashAreas) model += kWaitMs + wireMs(kRequest + kFrameOverhead + a.bytes, baud);
-    const double tookMs = totalMs / static_cast<double>(state.iterations());
+    for (const FlashArea& a : kFlashAreas) model += kWaitMs + WireMs(kRequest + kFrameOverhead + a.bytes, baud);
     state.counters["took_ms"] = tookMs;
     state.counters["model_ms"] = model;
     state.counters["ratio"] = tookMs / model;

@@ -18,17 +18,14 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 constexpr size_t kGetRequest = 8, kSetHeader = 6, kCrc = 2, kDevInfoAnswer = 125;
 
-double wireMs(size_t bytes, unsigned baud) { return static_cast<double>(bytes) * 10.0 * 1000.0 / baud; }
 
 struct Model {
     double prescribed = 0;
-    void get(size_t answer, unsigned baud, double waitMs = 100) { prescribed += waitMs + wireMs(kGetRequest + answer, baud); }
+    void get(size_t answer, unsigned baud, double waitMs = 100) { prescribed += waitMs + WireMs(kGetRequest + answer, baud); }
     void set(size_t payload, unsigned baud) {
-        prescribed += static_cast<double>(kSetHeader + payload) + wireMs(kSetHeader + payload + kCrc, baud);
+        prescribed += static_cast<double>(kSetHeader + payload) + WireMs(kSetHeader + payload + kCrc, baud);
     }
 };
 
@@ -49,13 +46,10 @@ void BM_ParamUpdate(benchmark::State& state) {
     CliSession session(out, err, in);
     const std::vector<std::string> command = summary ? std::vector<std::string>{"summary"}
                                                      : std::vector<std::string>{"patch", "apply", "IR3.upm"};
-    double totalMs = 0;
-    for (auto _ : state) {
-        const auto t0 = Clock::now();
+    const double tookMs = MeanRunMs(state, [&]() -> std::string {
         const int status = session.run(command);
-        totalMs += std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-        if (status != kCliOk) state.SkipWithError(err.str().c_str());
-    }
+        return status != kCliOk ? std::string(err.str()) : std::string();
+    });
     ResetWire();
 
     Model model;
@@ -70,7 +64,6 @@ void BM_ParamUpdate(benchmark::State& state) {
         model.set(kIrParamSize, baud);
         model.get(kIrParamAnswerSize, baud);
     }
-    const double tookMs = totalMs / static_cast<double>(state.iterations());
     state.counters["took_ms"] = tookMs;
     state.counters["model_ms"] = model.prescribed;
     state.counters["ratio"] = tookMs / model.prescribed;

@@ -19,28 +19,23 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 constexpr double kGetWaitMs = 100;
 constexpr size_t kGetRequest = 8;           // a record Get without payload: header and CRC
 constexpr size_t kSetHeader = 6, kCrc = 2;  // a record Set: the payload between them
 
-double wireMs(size_t bytes, unsigned baud) {
-    return static_cast<double>(bytes) * 10.0 * 1000.0 / baud;
-}
 
 struct Model {
     double prescribed = 0;  // waits plus wire time
     double tight = 0;       // per exchange the longer of wait and wire time
     void get(size_t answer, unsigned baud) {
-        const double wire = wireMs(kGetRequest + answer, baud);
+        const double wire = WireMs(kGetRequest + answer, baud);
         prescribed += kGetWaitMs + wire;
         tight += std::max(kGetWaitMs, wire);
     }
     void set(size_t payload, unsigned baud) {
         // The millisecond a byte counts the frame as it is handed over, before its CRC.
         const double waitMs = static_cast<double>(kSetHeader + payload);
-        const double wire = wireMs(kSetHeader + payload + kCrc, baud);
+        const double wire = WireMs(kSetHeader + payload + kCrc, baud);
         prescribed += waitMs + wire;
         tight += std::max(waitMs, wire);
     }
@@ -66,13 +61,10 @@ void BM_Params(benchmark::State& state) {
     const std::vector<std::string> command =
         burn ? std::vector<std::string>{"params", "burn", "record.bin"}
              : std::vector<std::string>{"params", "read"};
-    double totalMs = 0;
-    for (auto _ : state) {
-        const auto t0 = Clock::now();
+    const double tookMs = MeanRunMs(state, [&]() -> std::string {
         const int status = session.run(command);
-        totalMs += std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-        if (status != kCliOk) state.SkipWithError(err.str().c_str());
-    }
+        return status != kCliOk ? std::string(err.str()) : std::string();
+    });
     ResetWire();
 
     Model model;
@@ -82,7 +74,6 @@ void BM_Params(benchmark::State& state) {
         model.set(ParamSize(kind), baud);
         model.get(ParamAnswerSize(kind), baud);
     }
-    const double tookMs = totalMs / static_cast<double>(state.iterations());
     state.counters["took_ms"] = tookMs;
     state.counters["model_ms"] = model.prescribed;
     state.counters["ratio"] = tookMs / model.prescribed;
