@@ -98,6 +98,11 @@ std::optional<RecordReply> Detector::handleRecord(const RecordRequest& req, int6
         if (req.isGet || n > 1 || alarmRunning(now) || !permitted(kMaint, now)) return std::nullopt;
         startManualBit(now, n == 1 && uvir() && p[0] ? p[0] : 3);
         return std::nullopt;
+    case cmd::CalibrateUvBit:
+        // IR models do not know the mode; any 18-byte answer means done.
+        if (!req.isGet || !uvir() || n < 1) return std::nullopt;
+        uvBitCal_ = p[0] == 1;
+        return status(1);
     case cmd::SimulateAlarm:
         if (!req.isGet) simulateAlarm(now);
         return std::nullopt;
