@@ -124,4 +124,19 @@ BitSet::Tick BitSet::tick() {
     return Tick::Running;
 }
 
+UvClose CloseInUvMode(Panel& panel, const std::function<bool()>& leave) {
+    const int answer = panel.ask(
+        "Calibration Mode still active\r\n\r\nTo exit anyway click 'Ok' and restart the detector\r\n"
+        "Otherwise click 'Cancel'",
+        "Error", MB_OKCANCEL | MB_ICONERROR);
+    if (answer != IDOK) {
+        panel.setText(bitwin::kProgress, "UV BIT Calibration Mode still active...");
+        panel.setText(bitwin::kResult, "Exit Calibration Mode before leaving dialog.");
+        return UvClose::Stay;
+    }
+    if (leave()) return UvClose::Left;
+    panel.ask("Exiting UV BIT Calibration Mode - FAILED\r\n\r\nRestart the detector", "Error", MB_OK | MB_ICONERROR);
+    return UvClose::LeftInMode;
+}
+
 }  // namespace bitcal

@@ -4,6 +4,7 @@
 // on the link worker; IR and UV differ only where the Config says.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -67,5 +68,11 @@ private:
     float qtemp_ = 0;
     std::string error_;
 };
+
+// Closing the UV window while the calibration mode is entered: the box; on
+// "exit anyway" the leave request goes out first, and its advice to restart
+// the detector stands only when that fails.
+enum class UvClose { Stay, Left, LeftInMode };
+UvClose CloseInUvMode(Panel& panel, const std::function<bool()>& leave);
 
 }  // namespace bitcal

@@ -92,3 +92,22 @@ TEST(BitSet, RetryLineAndAbort) {
     EXPECT_EQ(set.tick(), BitSet::Tick::Failed);
     EXPECT_EQ(link.sent.size(), 1u);
 }
+
+TEST(BitSet, ClosingInUvModeSendsTheLeaveRequestFirst) {
+    const struct {
+        int answer;
+        bool leaves;
+        UvClose result;
+        int sent;
+        size_t boxes;
+    } cases[] = {{IDCANCEL, true, UvClose::Stay, 0, 1}, {IDOK, true, UvClose::Left, 1, 1},
+                 {IDOK, false, UvClose::LeftInMode, 1, 2}};
+    for (const auto& c : cases) {
+        FakePanel panel;
+        panel.answers = {c.answer};
+        int sent = 0;
+        EXPECT_EQ(CloseInUvMode(panel, [&] { return ++sent, c.leaves; }), c.result);
+        EXPECT_EQ(sent, c.sent);
+        EXPECT_EQ(panel.questions.size(), c.boxes);
+    }
+}
