@@ -202,9 +202,9 @@ int CliSession::burnBit(bitcal::Kind kind, const std::vector<std::pair<const cha
         return kCliFailed;
     }
     // The detector's values, the threshold first.
+    static const char* const kNow[2][2] = {{"manbit", "autobit"}, {"UVBIT_Thr", "UV_BIT_Duration"}};
     out_ << "now";
-    for (auto it = values.rbegin(); it != values.rend(); ++it)
-        out_ << ' ' << it->first << '=' << cellValue(now->value(it->first).value_or(0));
+    for (const char* key : kNow[kind == bitcal::Kind::Uv]) out_ << ' ' << key << '=' << cellValue(now->value(key).value_or(0));
     out_ << std::endl;
     return kCliUnverified;
 }

@@ -166,7 +166,8 @@ const char* controlHelp() {
            "alarm ADDR | bit ADDR | refuse-setup ADDR [N] | corrupt-setup ADDR [N] | message ADDR TEXT... |\n"
            "param ADDR [OFFSET HEX] | fire ADDR [weak] | set ADDR vin|temp|ma VALUE | set ADDR auto |\n"
            "bit-mode ADDR normal|never|stuck | devinfo-corrupt ADDR OFFSET [SKIP] | flash-silent ADDR HEXADDR |\n"
-           "version ADDR TEXT... | lamp ADDR normal|weak|dead | lens ADDR covered|open | status";
+           "version ADDR TEXT... | lamp ADDR normal|weak|dead | lens ADDR covered|open |\n"
+           "corrupt-params ADDR SKIP | status";
 }
 
 std::string runControlCommand(Line& line, const std::string& command, bool* ok) {
@@ -292,6 +293,9 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
                                      [&](const auto& k) { return w.size() == 3 && w[2] == k.first; });
         if (m == std::end(kModes)) return fail("bit-mode ADDR normal|never|stuck");
         found = line.setBitMode(addr, m->second);
+    } else if (c == "corrupt-params") {
+        if (!num(2, 1000, &b)) return fail("corrupt-params ADDR SKIP");
+        found = line.withDetector(addr, [&](Detector& d, int64_t) { d.corruptParamRead(static_cast<int>(b)); });
     } else if (c == "lamp" || c == "lens") {
         const int l = w.size() == 3 ? lampNumber(w[2]) : -1;
         if (c == "lamp" && l < 0) return fail("lamp ADDR normal|weak|dead");

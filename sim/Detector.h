@@ -128,6 +128,8 @@ public:
     // as from a detector that stored something other than it was sent.
     void refuseSetupWrites(int n) { refuseSetups_ = n; }
     void corruptSetupReads(int n) { corruptSetups_ = n; }
+    // The parameter answer after the next `skip` ones has its last byte inverted.
+    void corruptParamRead(int skip) { paramCorruptSkip_ = skip; }
     // One more line of the message text (MISC 8).
     void addMessage(const std::string& line) { messages_ += line + "\n"; }
     // Seconds of operation counted since the last erase that did not keep them.
@@ -214,6 +216,7 @@ private:
     unsigned logPosition_ = 0;
     int refuseSetups_ = 0;
     int corruptSetups_ = 0;
+    int paramCorruptSkip_ = -1;
     std::string notice_;
     unsigned noticeCount_ = 0;
 

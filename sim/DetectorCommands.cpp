@@ -71,6 +71,11 @@ std::optional<RecordReply> Detector::handleRecord(const RecordRequest& req, int6
     case cmd::ParamToHost:
         if (!req.isGet) return std::nullopt;
         paramReadAt_ = now;
+        if (paramCorruptSkip_ >= 0 && paramCorruptSkip_-- == 0) {
+            Bytes altered = flash_.params;
+            if (!altered.empty()) altered.back() ^= 0xFF;
+            return RecordReply{altered};
+        }
         return RecordReply{flash_.params};
     case cmd::ParamToDet:
         if (!req.isGet) paramWrite(req, now);

@@ -53,7 +53,8 @@ protected:
             const std::string& beforeInput = "") {
         openWire(address);
         HookedInput buffer(input, [&] {
-            if (!beforeInput.empty()) wsim::runControlCommand(*line, beforeInput);
+            std::istringstream commands(beforeInput);
+            for (std::string c; std::getline(commands, c, ';');) wsim::runControlCommand(*line, c);
         });
         std::istream in(&buffer);
         out.str("");
@@ -92,6 +93,11 @@ TEST_F(CliBit, RunsToEachExitStatus) {
     size_t changed = 0;
     for (size_t i = 0; i < after.size(); ++i) changed += after[i] != before[i];
     EXPECT_LE(changed, 2u);
+
+    // The read-back after the burn's own read differs: what the detector holds now.
+    wsim::runControlCommand(*line, "lens 2 covered");
+    EXPECT_EQ(run(2, "calib uv-bit --durations 1 --burn", "\n", "lens 2 open; corrupt-params 2 1"), kCliUnverified);
+    EXPECT_TRUE(out.str().ends_with("\nnow UVBIT_Thr=3 UV_BIT_Duration=2\n")) << out.str();
 
     // End of input at "Bright BIT - GO" is Cancel; the mode is left.
     EXPECT_EQ(run(2, "calib uv-bit --durations 1"), kCliFailed);
