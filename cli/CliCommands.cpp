@@ -88,6 +88,7 @@ const char* CliSession::usage() {
            "                              poll; --record writes Recordings/, --extended also\n"
            "                              FailReason.txt; exit 1 no poll answered, 3 a file failed)\n"
            "  maint [--count N] [--channels I,J,K,L,M] [--units us] [--bit]\n"
+           "  calib ir-bit [--burn] | calib uv-bit --durations D1[,D2[,D3]] [--burn]\n"
            "                              (address=A serial=S status=MS name=value per poll, 50 ms\n"
            "                              apart; --bit: the BIT to its end, bitout.txt and the\n"
            "                              Embedded BIT results; 1 not started or cut at 100, 3 no file)\n"
@@ -154,6 +155,7 @@ int CliSession::run(const std::vector<std::string>& args) {
     if (c == "hang" || c == "reset") return miscCommand(args);
     if (c == "summary") return summary(args);
     if (c == "trend") return trend(args);
+    if (c == "calib") return calib(args);
     return usageError("unknown command '" + c + "'");
 }
 

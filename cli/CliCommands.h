@@ -7,6 +7,7 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include "calib/BitCalibration.h"
 #include "cli/CliPanel.h"
 #include "protocol/records/StatusRecord.h"
 
@@ -91,6 +92,10 @@ private:
     std::optional<StatusRecord> statusOnce();
     // trend --seconds S [--export FILE] [--csv FILE]
     int trend(const std::vector<std::string>& args);
+    // calib ir-bit [--burn], calib uv-bit --durations D1[,D2[,D3]] [--burn] (cli/CalibCommands.cpp)
+    int calib(const std::vector<std::string>& args);
+    int calibBit(bitcal::Kind kind, const std::array<unsigned, 3>& durations, bool burn);
+    int burnBit(bitcal::Kind kind, const std::vector<std::pair<const char*, unsigned long long>>& values);
     int usageError(const std::string& what);
     nlohmann::ordered_json pollJson(const std::optional<StatusRecord>& answer, int result);
     nlohmann::ordered_json getJson(const std::string& name, unsigned command, const std::vector<uint8_t>& payload,

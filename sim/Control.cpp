@@ -48,6 +48,11 @@ bool parseHex(const std::vector<std::string>& words, size_t from, Bytes* out) {
     return true;
 }
 
+// The BIT lamp's names in option and control order; -1 for no name.
+int lampNumber(const std::string& name) {
+    return name == "normal" ? 0 : name == "weak" ? 1 : name == "dead" ? 2 : -1;
+}
+
 std::string hexText(const Bytes& b) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string s;
@@ -94,6 +99,7 @@ std::optional<DetectorConfig> parseDetectorOption(const std::string& text, std::
         if (key == "locked" && eq == std::string::npos) c.locked = true;
         else if (key == "notags" && eq == std::string::npos) c.tags = false;
         else if (key == "altsensor" && eq == std::string::npos) c.altSensor = true;
+        else if (key == "lamp" && lampNumber(val) >= 0) c.lamp = static_cast<uint8_t>(lampNumber(val));
         else if (key == "serial" && parseNumber(val, 0xFFFFFFFFul, &v)) c.serial = static_cast<uint32_t>(v);
         else if (key == "model" && parseNumber(val, 0xFFFF, &v)) c.model = static_cast<uint16_t>(v);
         else if (key == "picture" && parseNumber(val, 0xFF, &v)) c.picture = static_cast<uint8_t>(v);
@@ -160,7 +166,8 @@ const char* controlHelp() {
            "alarm ADDR | bit ADDR | refuse-setup ADDR [N] | corrupt-setup ADDR [N] | message ADDR TEXT... |\n"
            "param ADDR [OFFSET HEX] | fire ADDR [weak] | set ADDR vin|temp|ma VALUE | set ADDR auto |\n"
            "bit-mode ADDR normal|never|stuck | devinfo-corrupt ADDR OFFSET [SKIP] | flash-silent ADDR HEXADDR |\n"
-           "version ADDR TEXT... | status";
+           "version ADDR TEXT... | lamp ADDR normal|weak|dead | lens ADDR covered|open |\n"
+           "corrupt-params ADDR SKIP | status";
 }
 
 std::string runControlCommand(Line& line, const std::string& command, bool* ok) {
@@ -286,6 +293,18 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
                                      [&](const auto& k) { return w.size() == 3 && w[2] == k.first; });
         if (m == std::end(kModes)) return fail("bit-mode ADDR normal|never|stuck");
         found = line.setBitMode(addr, m->second);
+    } else if (c == "corrupt-params") {
+        if (!num(2, 1000, &b)) return fail("corrupt-params ADDR SKIP");
+        found = line.withDetector(addr, [&](Detector& d, int64_t) { d.corruptParamRead(static_cast<int>(b)); });
+    } else if (c == "lamp" || c == "lens") {
+        const int l = w.size() == 3 ? lampNumber(w[2]) : -1;
+        if (c == "lamp" && l < 0) return fail("lamp ADDR normal|weak|dead");
+        if (c == "lens" && (w.size() != 3 || (w[2] != "covered" && w[2] != "open")))
+            return fail("lens ADDR covered|open");
+        found = line.withDetector(addr, [&](Detector& d, int64_t) {
+            if (c == "lamp") d.setLamp(static_cast<Detector::Lamp>(l));
+            else d.setLensCovered(w[2] == "covered");
+        });
     } else if (c == "devinfo-corrupt") {
         // SKIP: answers that pass unaltered first (the read before a burn).
         unsigned long skip = 0;

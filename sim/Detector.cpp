@@ -42,6 +42,7 @@ Detector::Detector(const DetectorConfig& cfg, int64_t now) {
     sealSetup(flash_.setup, 0);
     flash_.version = defaultVersion(uvir(), flash_.model);
     flash_.altSensor = cfg.altSensor;
+    lamp_ = static_cast<Lamp>(std::min<uint8_t>(cfg.lamp, 2));
     flash_.params = factoryParams(uvir(), flash_.serial);
     devInfo_ = factoryDevInfo();
     flash_.workSince = now;
@@ -67,6 +68,7 @@ void Detector::resetVolatile(int64_t now) {
     paramReadAt_ = -1;
     setupShownUntil_ = 0;
     bitStart_ = -1;
+    lampHeld_ = uvBitCal_ = false;
     autoBitStart_ = -kNever / 2;
     alarmStart_ = -1;
     alarmLatched_ = false;
@@ -160,6 +162,8 @@ void Detector::startManualBit(int64_t now, unsigned seconds) {
     bitStart_ = now;
     bitMEnd_ = bitMode_ == BitMode::Stuck ? kNever : now + int64_t{seconds} * 1000;
     bitEEnd_ = bitMode_ == BitMode::Stuck ? kNever : bitMEnd_ + int64_t{flash_.setup[setup::PostManBit]} * 1000;
+    lampSum_ = lampReading(now, seconds);
+    lampHeld_ = true;
     alarmLatched_ = false;
     alarmStart_ = -1;
     fireStart_ = -1;
@@ -236,6 +240,7 @@ Bytes Detector::liveRecord(int64_t now) {
             putF32(&d[40], v.bitSums[1]);
         } else {
             putF32(&d[108], v.sums[0]);
+            if (lampHeld_) putF32(&d[36], v.bitSums[0]);  // the last manual BIT's UV reading
         }
     } else {
         putF32(&d[20], v.sums[0]);

@@ -21,6 +21,7 @@ struct DetectorConfig {
     std::string admin;
     bool tags = true;
     bool altSensor = false;  // reports the alternative channel set (live byte 17 bit 3)
+    uint8_t lamp = 0;        // the BIT lamp: 0 normal, 1 weak, 2 dead
 };
 
 // The serial number a detector built from `cfg` carries.
@@ -28,7 +29,7 @@ inline uint32_t serialOf(const DetectorConfig& cfg) { return cfg.serial ? cfg.se
 
 // Command ids of the record protocol.
 namespace cmd {
-constexpr uint8_t DataShort = 116, ManualBit = 117, SetupToDet = 118, SetupToHost = 119,
+constexpr uint8_t CalibrateUvBit = 115, DataShort = 116, ManualBit = 117, SetupToDet = 118, SetupToHost = 119,
                   Data = 120, ParamToDet = 121, ParamToHost = 122, ReadFlash = 123, VerInfo = 125, SimulateAlarm = 130, SwitchBaud = 140,
                   Elevate = 148, Misc = 156, DevInfoToHost = 162, DevInfoToDet = 163;
 }
@@ -127,6 +128,8 @@ public:
     // as from a detector that stored something other than it was sent.
     void refuseSetupWrites(int n) { refuseSetups_ = n; }
     void corruptSetupReads(int n) { corruptSetups_ = n; }
+    // The parameter answer after the next `skip` ones has its last byte inverted.
+    void corruptParamRead(int skip) { paramCorruptSkip_ = skip; }
     // One more line of the message text (MISC 8).
     void addMessage(const std::string& line) { messages_ += line + "\n"; }
     // Seconds of operation counted since the last erase that did not keep them.
@@ -213,6 +216,7 @@ private:
     unsigned logPosition_ = 0;
     int refuseSetups_ = 0;
     int corruptSetups_ = 0;
+    int paramCorruptSkip_ = -1;
     std::string notice_;
     unsigned noticeCount_ = 0;
 
@@ -228,6 +232,11 @@ public:
     void releaseValues();
     void setBitMode(BitMode m) { bitMode_ = m; }
     BitMode bitMode() const { return bitMode_; }
+    // The BIT lamp and the lens in front of it: what a manual BIT measures.
+    enum class Lamp { Normal, Weak, Dead };
+    void setLamp(Lamp l) { lamp_ = l; }
+    void setLensCovered(bool covered) { lensCovered_ = covered; }
+    bool uvBitCalibration() const { return uvBitCal_; }
 
 private:
     char fireMode(int64_t now) const;  // 0 outside a fire
@@ -241,6 +250,14 @@ private:
     bool fireWeak_ = false;
     std::optional<float> held_[3];
     BitMode bitMode_ = BitMode::Normal;
+    // The reading the last manual BIT reaches on the lamp's channel (IR: BIT
+    // sum 4, UV/IR: the UV BIT sum); held through 'E' and the 'N' after it.
+    float lampReading(int64_t start, unsigned seconds) const;
+    Lamp lamp_ = Lamp::Normal;
+    bool lensCovered_ = false;
+    bool uvBitCal_ = false;  // D_CALIBRATE_UV_BIT mode, ended by a restart
+    float lampSum_ = 0;
+    bool lampHeld_ = false;
     // Flash reads: addresses left unanswered (control command flash-silent).
     std::vector<uint32_t> silentFlash_;
 };

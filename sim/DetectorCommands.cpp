@@ -71,6 +71,11 @@ std::optional<RecordReply> Detector::handleRecord(const RecordRequest& req, int6
     case cmd::ParamToHost:
         if (!req.isGet) return std::nullopt;
         paramReadAt_ = now;
+        if (paramCorruptSkip_ >= 0 && paramCorruptSkip_-- == 0) {
+            Bytes altered = flash_.params;
+            if (!altered.empty()) altered.back() ^= 0xFF;
+            return RecordReply{altered};
+        }
         return RecordReply{flash_.params};
     case cmd::ParamToDet:
         if (!req.isGet) paramWrite(req, now);
@@ -98,6 +103,11 @@ std::optional<RecordReply> Detector::handleRecord(const RecordRequest& req, int6
         if (req.isGet || n > 1 || alarmRunning(now) || !permitted(kMaint, now)) return std::nullopt;
         startManualBit(now, n == 1 && uvir() && p[0] ? p[0] : 3);
         return std::nullopt;
+    case cmd::CalibrateUvBit:
+        // IR models do not know the mode; any 18-byte answer means done.
+        if (!req.isGet || !uvir() || n < 1) return std::nullopt;
+        uvBitCal_ = p[0] == 1;
+        return status(1);
     case cmd::SimulateAlarm:
         if (!req.isGet) simulateAlarm(now);
         return std::nullopt;
