@@ -219,7 +219,8 @@ void Session::close(bool timedOut) {
     panel_.addLine(kList, "Stopping 'Fixed Current' ...");
     const std::array<uint8_t, 2> stop{kMiscCalib420, kStop};
     const auto ack = wire_.send(stop, false);
-    if (ack && *ack != 0) {
+    stopAcked_ = ack && *ack != 0;
+    if (stopAcked_) {
         panel_.addLine(kList, "Stopping 'Fixed Current' ... succeeded.");
         wire_.pause(2000);
     } else {

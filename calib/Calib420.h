@@ -62,6 +62,8 @@ public:
 
     int state() const { return state_; }
     bool fixedCurrentSet() const { return fixedSet_; }
+    // The last closing's stop of the fixed current was acknowledged.
+    bool stopAcknowledged() const { return stopAcked_; }
     bool applied(unsigned target) const { return point(target).applied; }
 
 private:
@@ -86,7 +88,7 @@ private:
     unsigned target_ = 4;
     Point p4_, p20_;
     int state_ = -1;
-    bool fixedSet_ = false, noted_ = false;
+    bool fixedSet_ = false, noted_ = false, stopAcked_ = false;
     unsigned long long lastActivity_ = 0, testedAt_ = 0, holdUntil_ = 0;
     std::string password_, applyText_;
 };

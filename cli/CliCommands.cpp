@@ -91,6 +91,13 @@ const char* CliSession::usage() {
            "                              (address=A serial=S status=MS name=value per poll, 50 ms\n"
            "                              apart; --bit: the BIT to its end, bitout.txt and the\n"
            "                              Embedded BIT results; 1 not started or cut at 100, 3 no file)\n"
+           "  calib dci [--seconds S] [--master] [--burn]\n"
+           "                              (address= reads= avg45= avg5= avg4= avg44= factor= verdict=\n"
+           "                              [amplify44=N] [Parameters verified]; 0 advised or unnecessary,\n"
+           "                              3 not permitted, 1 unresponsive, 4 read back differs)\n"
+           "  calib 420                   (actions from standard input: set 4|20, apply READING, burn,\n"
+           "                              quit; the progress lines; 0 burned and stopped, 3 the last\n"
+           "                              burn refused by a host check, 1 any other end)\n"
            "  gauges [--count N] [--units us] (vin=TEXT/COLOUR temp=... ma=... per poll, 100 ms apart)\n"
            "  flash dump [FILE]           (per flash area its label and its bytes as the Internal\n"
            "                              Flash Dump window shows them; FILE gets the same)\n"
@@ -146,6 +153,7 @@ int CliSession::run(const std::vector<std::string>& args) {
     if (c == "setup") return setup(args);
     if (c == "live") return live(args);
     if (c == "maint") return maint(args);
+    if (c == "calib" && !inScript_) return calib(args);
     if (c == "gauges") return gauges(args);
     if (c == "devinfo") return devinfo(args);
     if (c == "flash") return flash(args);

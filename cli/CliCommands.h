@@ -89,6 +89,10 @@ private:
     int summary(const std::vector<std::string>& args);
     // One status request: the lock state and the model; nothing (the reason on standard error) without an answer.
     std::optional<StatusRecord> statusOnce();
+    // calib dci [--seconds S] [--master] [--burn], calib 420 (cli/CalibCommands.cpp)
+    int calib(const std::vector<std::string>& args);
+    int calibDci(const std::vector<std::string>& args);
+    int calib420();
     // trend --seconds S [--export FILE] [--csv FILE]
     int trend(const std::vector<std::string>& args);
     int usageError(const std::string& what);
