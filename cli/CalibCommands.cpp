@@ -6,6 +6,7 @@
 #include "calib/Calib420.h"
 #include "calib/DciCalibration.h"
 #include "cli/CliCommands.h"
+#include "cli/StopSignals.h"
 #include "config/ParamSession.h"
 #include "monitor/Maint.h"
 #include "protocol/Commands.h"
@@ -99,11 +100,17 @@ int CliSession::calibDci(const std::vector<std::string>& args) {
         return kCliUsage;
     }
     dci::Run run(static_cast<unsigned>(*seconds));
+    StopSignals signals;
     {
         std::lock_guard lock(LinkLock());
         if (master) DebugLog(SelectSlave(0) ? "modbus_set_slave(Master) success." : "modbus_set_slave(Master) failure...");
         bool told = false;
         for (;;) {
+            if (StopSignals::stopRequested()) {
+                DebugLog("Calibration: Learning the background aborted");
+                err_ << "calib: aborted\n";
+                return kCliFailed;
+            }
             const unsigned long long t0 = TickMs();
             const auto r = ReadWithTries();
             if (r && Wire().slave == 0) {
