@@ -1,210 +1,234 @@
-// wexcon-cli calib ir-bit / uv-bit: the BIT calibration windows' run, for
-// scripts: both sets, the ratio test, and with --burn the parameter view's
-// verified write of the thresholds.
+// calib dci and calib 420: the DCI and 4-20 mA calibrations for scripts and
+// the bench, the technician's answers on standard input.
 #include <cstdio>
+#include <mutex>
 
-#include "calib/BitWire.h"
+#include "calib/Calib420.h"
+#include "calib/DciCalibration.h"
 #include "cli/CliCommands.h"
 #include "cli/StopSignals.h"
 #include "config/ParamSession.h"
+#include "monitor/Maint.h"
+#include "protocol/Commands.h"
 #include "protocol/Transport.h"
+#include "protocol/records/ParamRecord.h"
+#include "protocol/records/SetupRecord.h"
+#include "util/Log.h"
+#include "util/Profile.h"
 #include "util/PumpWait.h"
 
 namespace {
 
-constexpr unsigned kTickMs = 100;
-constexpr unsigned kMaxDuration = 20;
-const char* const kBitUsage = "calib ir-bit [--burn] | calib uv-bit --durations D1[,D2[,D3]] [--burn]";
+constexpr unsigned kDciPeriodMs = 100, kReadTries = 3;
+const char* const kIni = "Param.ini";
 
-struct BitArgs {
-    bitcal::Kind kind = bitcal::Kind::Ir;
-    std::array<unsigned, 3> durations{};
-    bool burn = false;
-};
+std::string Fixed1(double v) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%.1f", v);
+    return buf;
+}
 
-// The window's duration fields: a refusal's text, or nothing when all fit.
-std::optional<std::string> parseDurations(const std::string& text, std::array<unsigned, 3>& out) {
-    size_t at = 0;
-    for (size_t k = 0; at <= text.size(); ++k) {
-        const size_t comma = std::min(text.find(',', at), text.size());
-        const auto d = parseDecimal(text.substr(at, comma - at));
-        if (k >= 3 || !d) return "BIT durations are whole seconds, at most three: " + text;
-        if (*d > kMaxDuration) return std::string("Duration may not exceed 20 sec...");
-        out[k] = static_cast<unsigned>(*d);
-        at = comma + 1;
+// A live record with the window's three tries, 1 ms apart.
+std::optional<LiveRecord> ReadWithTries() {
+    for (unsigned i = 0; i < kReadTries; ++i) {
+        if (i) PumpWait(1);
+        if (auto r = maint::ReadLiveRecord()) return r;
     }
-    if (out[0] == 0) return std::string("The first BIT duration must be above 0");
     return std::nullopt;
 }
 
-unsigned long long cellValue(double v) { return static_cast<unsigned long long>(v + 0.5); }
+// The 4-20 window on the command line: its progress list on standard output,
+// the restart question answered by the next line ("yes" restarts), other
+// boxes shown on standard error.
+class Calib420Panel : public CliPanel {
+public:
+    Calib420Panel(std::istream& in, std::ostream& out, std::ostream& err) : CliPanel(in, err), out_(out), err_(err) {
+        askEveryLine(true);
+    }
+    void addLine(int, const std::string& line) override { out_ << line << std::endl; }
+    int ask(const std::string& text, const std::string& caption, unsigned flags) override {
+        CliPanel::ask(text, caption, MB_OK);
+        if ((flags & 0xF) != MB_YESNO) return IDOK;
+        std::string line;
+        const bool yes = !timedOut && std::getline(input(), line) && (line == "yes" || line == "yes\r");
+        if (!yes) err_ << "No\n";
+        return yes ? IDYES : IDNO;
+    }
+    bool timedOut = false;  // the questions after the idle time-out are answered No
+
+private:
+    std::ostream& out_;
+    std::ostream& err_;
+};
+
+std::optional<SetupRecord> ReadSetupRecord() {
+    const CommandInfo& info = *commandInfo(D_SETUP2HOST);
+    std::vector<uint8_t> frame(info.responseSize);
+    int r = 0;
+    for (unsigned i = 0; i < kReadTries; ++i) {
+        std::lock_guard lock(LinkLock());
+        r = ModbusGet(0, D_SETUP2HOST, Wire().ctx, frame.data(), info.responseSize, 100, 500);
+        if (r == static_cast<int>(info.responseSize)) return DecodeSetupAnswer(frame);
+    }
+    DebugLog("ModbusGet(D_SETUP2HOST) returned %d bytes instead of %u", r, info.responseSize);
+    return std::nullopt;
+}
 
 }  // namespace
 
 int CliSession::calib(const std::vector<std::string>& args) {
     if (inScript_) return usageError("calib cannot run inside run");
-    BitArgs a;
-    if (args.size() < 2 || (args[1] != "ir-bit" && args[1] != "uv-bit")) return usageError(kBitUsage);
-    a.kind = args[1] == "ir-bit" ? bitcal::Kind::Ir : bitcal::Kind::Uv;
-    bool durationsGiven = false;
-    for (size_t i = 2; i < args.size(); ++i) {
-        if (args[i] == "--burn") {
-            a.burn = true;
-        } else if (args[i] == "--durations" && a.kind == bitcal::Kind::Uv && i + 1 < args.size()) {
-            if (const auto refused = parseDurations(args[++i], a.durations)) return usageError(*refused);
-            durationsGiven = true;
-        } else {
-            return usageError(kBitUsage);
-        }
-    }
-    if (a.kind == bitcal::Kind::Uv && !durationsGiven) return usageError(kBitUsage);
-    std::lock_guard lock(LinkLock());
-    return calibBit(a.kind, a.durations, a.burn);
+    if (args.size() >= 2 && args[1] == "dci") return calibDci(args);
+    if (args.size() == 2 && args[1] == "420") return calib420();
+    if (args.size() >= 2 && (args[1] == "ir-bit" || args[1] == "uv-bit")) return calibBitArgs(args);
+    return usageError("calib ir-bit [--burn] | calib uv-bit --durations D1[,D2[,D3]] [--burn] | "
+                      "calib dci [--seconds S] [--master] [--burn] | calib 420");
 }
 
-int CliSession::calibBit(bitcal::Kind kind, const std::array<unsigned, 3>& durations, bool burn) {
-    const bool uv = kind == bitcal::Kind::Uv;
+int CliSession::calibDci(const std::vector<std::string>& args) {
+    bool master = false, burn = false;
+    std::optional<unsigned long> seconds;
+    for (size_t i = 2; i < args.size(); ++i) {
+        if (args[i] == "--master") master = true;
+        else if (args[i] == "--burn") burn = true;
+        else if (args[i] == "--seconds" && i + 1 < args.size() && (seconds = parseDecimal(args[++i])) && *seconds > 0)
+            continue;
+        else return usageError("calib dci [--seconds S] [--master] [--burn]");
+    }
+    if (!seconds) seconds = static_cast<unsigned long>(
+        std::max(1, ProfileGetInt(kIni, "Calibration", "DCI_AveragingSec", static_cast<int>(dci::kDefaultSeconds))));
+    const unsigned address = Wire().slave;
+    if (!master && (address == 0 || address > 247)) {
+        err_ << "Warning: The current address " << address << " is out of range; should be in the range [1 - 247]...\n";
+        return kCliUsage;
+    }
+    dci::Run run(static_cast<unsigned>(*seconds));
     StopSignals signals;
-    bitcal::WireBitLink link;
-    const auto first = link.read();
-    if (!first) {
-        err_ << "calib: no live record from address " << Wire().slave << "\n";
-        return kCliFailed;
-    }
-    if (!uv && first->uvirModel()) {
-        err_ << "calib ir-bit: address " << Wire().slave << " is a UV/IR model; nothing sent\n";
-        return kCliRefused;
-    }
-
-    bitcal::BitSet::Config config{kind, durations, 0};
-    // The UV mode is left on every way out, the detector's BIT as it was.
-    struct Leave {
-        std::ostream& err;
-        bool entered = false;
-        ~Leave() {
-            if (entered && !bitcal::SetUvBitCalibration(false)) err << "Exiting UV BIT Calibration Mode - FAILED\n";
-        }
-    } leave{err_};
-    if (uv) {
-        const auto post = bitcal::ReadPostManbit();
-        if (!post) {
-            err_ << "Failed geting SETUP\r\nExiting dialog\n";
-            return kCliFailed;
-        }
-        config.postManbit = *post;
-        if (!bitcal::SetUvBitCalibration(true)) {
-            err_ << "Entering UV BIT Calibration Mode - FAILED\n";
-            return kCliFailed;
-        }
-        leave.entered = true;
-        err_ << "UV BIT Calibration Mode entered\n";
-    }
-
-    bitcal::BitSet set(panel_, link, config);
-    std::optional<long> averages[2];
-    for (const auto which : {bitcal::BitSet::Which::Dark, bitcal::BitSet::Which::Bright}) {
-        const bool dark = which == bitcal::BitSet::Which::Dark;
-        const char* name = dark ? "dark" : "bright";
-        if (!dark) {
-            err_ << "Uncover Lens\r\nBright BIT - GO\n" << std::flush;
-            if (!panel_.answerLine()) {
-                err_ << "calib: cancelled\n";
-                return kCliFailed;
-            }
-        }
-        set.start(which);
-        for (bitcal::BitSet::Tick t = bitcal::BitSet::Tick::Running; t != bitcal::BitSet::Tick::Done;) {
-            if (signals.stopped()) {
-                set.abort();
+    {
+        std::lock_guard lock(LinkLock());
+        if (master) DebugLog(SelectSlave(0) ? "modbus_set_slave(Master) success." : "modbus_set_slave(Master) failure...");
+        bool told = false;
+        for (;;) {
+            if (StopSignals::stopRequested()) {
+                DebugLog("Calibration: Learning the background aborted");
                 err_ << "calib: aborted\n";
                 return kCliFailed;
             }
             const unsigned long long t0 = TickMs();
-            const int loop = set.counter();
-            t = set.tick();
-            if (set.counter() != loop)
-                out_ << name << '_' << loop % 3 + 1 << '=' << set.readings()[size_t(loop % 3)] << std::endl;
-            if (t == bitcal::BitSet::Tick::Failed || t == bitcal::BitSet::Tick::UvFault) {
-                err_ << set.error() << "\n";
+            const auto r = ReadWithTries();
+            if (r && Wire().slave == 0) {
+                const unsigned a = r->address();
+                DebugLog(SelectSlave(a) ? "modbus_set_slave(%u) success." : "modbus_set_slave(%u) failure...", a);
+            }
+            if (r && !told) {
+                out_ << "address=" << unsigned{r->address()} << std::endl;
+                told = true;
+            }
+            const auto step = run.onRead(r, TickMs());
+            if (step == dci::Run::Step::Unresponsive) {
+                err_ << "Error: Detector unresponsive - aborting calibration...\n";
                 return kCliFailed;
             }
+            if (step == dci::Run::Step::Done) break;
+            if (!run.averaging() && run.canStart()) {
+                DebugLog("Calibration: Started learning the background");
+                run.start(TickMs());
+            }
             const unsigned long long spent = TickMs() - t0;
-            if (t == bitcal::BitSet::Tick::Running && spent < kTickMs) PumpWait(unsigned(kTickMs - spent));
+            if (spent < kDciPeriodMs) PumpWait(static_cast<unsigned>(kDciPeriodMs - spent));
         }
-        averages[dark ? 0 : 1] = set.average();
-        out_ << name << "_avg=" << (set.average() ? std::to_string(*set.average()) : "") << std::endl;
     }
+    DebugLog("DCI Calibration: Accumulating sums concluded");
+    const auto avg = run.sums().averages();
+    out_ << "reads=" << run.sums().n << "\n"
+         << "avg45=" << Fixed1(avg[0]) << "\navg5=" << Fixed1(avg[1]) << "\navg4=" << Fixed1(avg[2])
+         << "\navg44=" << Fixed1(avg[3]) << std::endl;
+    const std::string printed = dci::FactorText(run.sums().factor());
+    out_ << "factor=" << (printed.empty() ? "-" : printed) << std::endl;
+    const dci::Verdict verdict = dci::Judge(printed);
+    out_ << "verdict=" << dci::VerdictName(verdict) << std::endl;
+    err_ << "Accumulating sums done: " << dci::VerdictText(verdict) << "\n";
+    if (verdict == dci::Verdict::NotPermitted) return kCliRefused;
+    if (verdict == dci::Verdict::Unnecessary) return kCliOk;
+    const uint8_t amplification = dci::Amplification(printed);
+    out_ << "amplify44=" << unsigned{amplification} << std::endl;
+    if (!burn) return kCliOk;
 
-    const bitcal::Params params = bitcal::ReadParams(kind);
-    const float darkAvg = float(averages[0].value_or(0)), brightAvg = float(averages[1].value_or(0));
-    const bitcal::RatioResult ratio = bitcal::RatioTest(kind, brightAvg, darkAvg, params.p[0]);
-    out_ << ratio.line << std::endl;
-    if (!ratio.pass) {
-        err_ << "Cannot proceed\r\nBad Bright/Dark ratio(s)...\n";
+    DebugLog("Calibration: Get 'param' from master/slave %u", Wire().slave);
+    auto working = readParams();
+    if (!working) return kCliFailed;
+    const unsigned long long readAt = TickMs();
+    if (!working->setValue("amplify44", 0, amplification)) {
+        err_ << "calib: the detector's parameters hold no amplify44\n";
         return kCliRefused;
     }
-    char q[32];
-    std::snprintf(q, sizeof q, "%.1f", double(set.qtemp()));
-    out_ << "qtemp=" << q << std::endl;
-
-    // The values as the parameter view's cells take them, in the order printed.
-    std::vector<std::pair<const char*, unsigned long long>> values;
-    std::string error;
-    if (uv) {
-        const auto t = bitcal::UvThresholds(params, darkAvg, brightAvg, set.qtemp(), &error);
-        if (t) values = {{"UV_BIT_Duration", t->duration}, {"UVBIT_Thr", t->threshold}};
-    } else if (const auto v = bitcal::IrThreshold(params, darkAvg, set.qtemp(), &error)) {
-        values = {{"manbit", cellValue(*v)}, {"autobit", cellValue(*v)}};
-    }
-    if (values.empty()) {
-        err_ << error << "\n";
+    const WriteOutcome outcome = WriteParams(panel_, *working, readAt);
+    switch (outcome.result) {
+    case ParamWriteResult::Verified:
+        out_ << "Parameters verified" << std::endl;
+        return kCliOk;
+    case ParamWriteResult::TooLate:
+    case ParamWriteResult::CheckFailed:
         return kCliRefused;
+    case ParamWriteResult::VerifyFailed: {
+        const auto now = ReadParams();
+        const auto value = now ? now->value("amplify44") : std::nullopt;
+        out_ << "now amplify44=" << (value ? std::to_string(static_cast<unsigned>(*value)) : "-") << std::endl;
+        return kCliUnverified;
     }
-    for (const auto& [key, v] : values) out_ << key << '=' << v << std::endl;
-    return burn ? burnBit(kind, values) : kCliOk;
+    default:
+        return kCliFailed;
+    }
 }
 
-int CliSession::burnBit(bitcal::Kind kind, const std::vector<std::pair<const char*, unsigned long long>>& values) {
-    auto read = readParams();
-    if (!read) return kCliFailed;
-    const unsigned long long readAt = TickMs();
-    const ParamKind expected = kind == bitcal::Kind::Uv ? ParamKind::Uvir : ParamKind::Ir;
-    if (read->kind() != expected) {
-        err_ << "calib: the detector sent the record of another detector type; nothing sent\n";
+int CliSession::calib420() {
+    const auto setup = ReadSetupRecord();
+    if (!setup) {
+        err_ << "calib: the detector did not give its setup record\n";
         return kCliFailed;
     }
-    ParamRecord working = *read;
-    for (const auto& [key, v] : values)
-        if (!working.setValue(key, 0, double(v))) {
-            err_ << "calib: " << key << '=' << v << " does not fit its field; nothing sent\n";
-            return kCliRefused;
-        }
-    panel_.newCommand();
-    const WriteOutcome outcome = WriteParams(panel_, working, readAt);
-    switch (outcome.result) {
-        case ParamWriteResult::Verified:
-            out_ << "Parameters verified" << std::endl;
-            return kCliOk;
-        case ParamWriteResult::TooLate:
-        case ParamWriteResult::CheckFailed:
-            return kCliRefused;
-        case ParamWriteResult::NotElevated:
-            err_ << "calib: not elevated to ADMIN; nothing sent\n";
-            return kCliFailed;
-        case ParamWriteResult::SendFailed:
-            return kCliFailed;
-        case ParamWriteResult::VerifyFailed:
+    c420::Session::Options options;
+    options.check = ProfileGetInt(kIni, "VantorD", "fCheck", 1) != 0;
+    options.idleSeconds = static_cast<unsigned>(
+        std::max(1, ProfileGetInt(kIni, "VantorD", "420_calib_auto_exit_timeout_sec", c420::kDefaultIdleSeconds)));
+    Calib420Panel panel(panel_.input(), out_, err_);
+    c420::Session session(panel, c420::LinkWire(), setup->LockState == 1, options, [] { return TickMs(); });
+    bool burned = false;
+    std::optional<c420::Session::Result> lastBurn;
+    std::string line;
+    for (;;) {
+        panel.newCommand();
+        if (!std::getline(panel.input(), line)) {
+            session.close(false);
             break;
+        }
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (session.idleExpired()) {
+            panel.timedOut = true;
+            session.close(true);
+            break;
+        }
+        session.touch();
+        if (line == "set 4" || line == "set 20") {
+            session.choose(line == "set 4" ? 4 : 20);
+            session.set();
+        } else if (line.rfind("apply ", 0) == 0) {
+            session.apply(line.substr(6));
+        } else if (line == "burn") {
+            lastBurn = session.burn();
+            if (*lastBurn == c420::Session::Result::Done) {
+                burned = true;
+                break;
+            }
+        } else if (line == "quit") {
+            session.close(false);
+            break;
+        } else {
+            err_ << "calib: unknown action '" << line << "' (set 4, set 20, apply READING, burn, quit)\n";
+        }
     }
-    const auto now = outcome.firstDifference >= 0 ? readParams() : std::nullopt;
-    if (!now) {
-        err_ << "calib: the record could not be read back\n";
-        return kCliFailed;
-    }
-    // The detector's values, the threshold first.
-    static const char* const kNow[2][2] = {{"manbit", "autobit"}, {"UVBIT_Thr", "UV_BIT_Duration"}};
-    out_ << "now";
-    for (const char* key : kNow[kind == bitcal::Kind::Uv]) out_ << ' ' << key << '=' << cellValue(now->value(key).value_or(0));
-    out_ << std::endl;
-    return kCliUnverified;
+    if (burned) return session.stopAcknowledged() ? kCliOk : kCliFailed;
+    const bool hostRefused = lastBurn && (*lastBurn == c420::Session::Result::Incomplete ||
+                                          *lastBurn == c420::Session::Result::OutOfRange);
+    return hostRefused ? kCliRefused : kCliFailed;
 }

@@ -90,10 +90,14 @@ private:
     int summary(const std::vector<std::string>& args);
     // One status request: the lock state and the model; nothing (the reason on standard error) without an answer.
     std::optional<StatusRecord> statusOnce();
+    // calib dci [--seconds S] [--master] [--burn], calib 420 (cli/CalibCommands.cpp)
+    // and calib ir-bit|uv-bit (cli/CalibBitCommands.cpp)
+    int calib(const std::vector<std::string>& args);
+    int calibDci(const std::vector<std::string>& args);
+    int calib420();
     // trend --seconds S [--export FILE] [--csv FILE]
     int trend(const std::vector<std::string>& args);
-    // calib ir-bit [--burn], calib uv-bit --durations D1[,D2[,D3]] [--burn] (cli/CalibCommands.cpp)
-    int calib(const std::vector<std::string>& args);
+    int calibBitArgs(const std::vector<std::string>& args);
     int calibBit(bitcal::Kind kind, const std::array<unsigned, 3>& durations, bool burn);
     int burnBit(bitcal::Kind kind, const std::vector<std::pair<const char*, unsigned long long>>& values);
     int usageError(const std::string& what);

@@ -27,6 +27,8 @@ public:
     void skipLine();
     // The technician's next answer, a line of any content; nothing at end of input.
     std::optional<std::string> answerLine();
+    // The technician's answers, for a command that reads them as actions.
+    std::istream& input() { return in_; }
 
     void setText(int id, const std::string& text) override { texts_[id] = text; }
     std::string text(int id) const override;

@@ -111,9 +111,9 @@ int CliSession::live(const std::vector<std::string>& args) {
     std::vector<std::string> shownColumns;
     std::string failedFile;
     bool answered = false;
-    for (unsigned long i = 0; (a.count == 0 || i < a.count) && !signals.stopped() && !timeUp(); ++i) {
+    for (unsigned long i = 0; (a.count == 0 || i < a.count) && !StopSignals::stopRequested() && !timeUp(); ++i) {
         if (i) PumpWait(static_cast<unsigned>(a.period));
-        if (signals.stopped()) break;
+        if (StopSignals::stopRequested()) break;
         const LiveStep step = poll.tick();
         if (!step.record) {
             out_ << "Address=" << step.address << " Failed=" << step.result << std::endl;

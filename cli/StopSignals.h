@@ -1,25 +1,29 @@
 #pragma once
-// SIGINT and SIGTERM end a long command between its exchanges while it lasts.
+// SIGINT and SIGTERM end a long command between its exchanges while the
+// guard lives; stopRequested() tells whether one came.
 #include <csignal>
 
-namespace cli_stop {
-inline volatile std::sig_atomic_t g_stop = 0;
-inline void OnStopSignal(int) { g_stop = 1; }
-}  // namespace cli_stop
-
-struct StopSignals {
+class StopSignals {
+public:
     StopSignals() {
-        cli_stop::g_stop = 0;
-        oldInt = std::signal(SIGINT, cli_stop::OnStopSignal);
-        oldTerm = std::signal(SIGTERM, cli_stop::OnStopSignal);
+        flag() = 0;
+        oldInt_ = std::signal(SIGINT, onSignal);
+        oldTerm_ = std::signal(SIGTERM, onSignal);
     }
     ~StopSignals() {
-        std::signal(SIGINT, oldInt);
-        std::signal(SIGTERM, oldTerm);
+        std::signal(SIGINT, oldInt_);
+        std::signal(SIGTERM, oldTerm_);
     }
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
-    bool stopped() const { return cli_stop::g_stop != 0; }
-    void (*oldInt)(int);
-    void (*oldTerm)(int);
+    static bool stopRequested() { return flag() != 0; }
+
+private:
+    static volatile std::sig_atomic_t& flag() {
+        static volatile std::sig_atomic_t stop = 0;
+        return stop;
+    }
+    static void onSignal(int) { flag() = 1; }
+    void (*oldInt_)(int);
+    void (*oldTerm_)(int);
 };

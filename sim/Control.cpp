@@ -105,6 +105,7 @@ std::optional<DetectorConfig> parseDetectorOption(const std::string& text, std::
         else if (key == "picture" && parseNumber(val, 0xFF, &v)) c.picture = static_cast<uint8_t>(v);
         else if (key == "maint" && val.size() <= 16) c.maint = val;
         else if (key == "admin" && val.size() <= 16) c.admin = val;
+        else if (parseCalibOption(key, val, &c)) continue;
         else return bad("option '" + p + "'");
     }
     return c;
@@ -167,7 +168,7 @@ const char* controlHelp() {
            "param ADDR [OFFSET HEX] | fire ADDR [weak] | set ADDR vin|temp|ma VALUE | set ADDR auto |\n"
            "bit-mode ADDR normal|never|stuck | devinfo-corrupt ADDR OFFSET [SKIP] | flash-silent ADDR HEXADDR |\n"
            "version ADDR TEXT... | lamp ADDR normal|weak|dead | lens ADDR covered|open |\n"
-           "corrupt-params ADDR SKIP | status";
+           "corrupt-params ADDR SKIP | dci ADDR F|dead45|dead44 | meter ADDR | refuse420 ADDR N | status";
 }
 
 std::string runControlCommand(Line& line, const std::string& command, bool* ok) {
@@ -312,6 +313,11 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
             return fail("devinfo-corrupt ADDR OFFSET (0..107) [SKIP]");
         found = line.withDetector(addr,
                                   [&](Detector& d, int64_t) { d.corruptNextDevInfo(b, static_cast<unsigned>(skip)); });
+    } else if (c == "dci" || c == "meter" || c == "refuse420") {
+        std::string reply;
+        found = line.withDetector(addr, [&](Detector& d, int64_t now) { reply = calibControl(d, w, now); });
+        if (found && reply.rfind("error: ", 0) == 0) return fail(reply.substr(7));
+        if (found && !reply.empty()) return reply;
     } else if (c == "fault") {
         if (!num(2, 95, &b) || w.size() < 4 || (w[3] != "on" && w[3] != "off"))
             return fail("fault ADDR BIT on|off");

@@ -43,6 +43,10 @@ Detector::Detector(const DetectorConfig& cfg, int64_t now) {
     flash_.version = defaultVersion(uvir(), flash_.model);
     flash_.altSensor = cfg.altSensor;
     lamp_ = static_cast<Lamp>(std::min<uint8_t>(cfg.lamp, 2));
+    dci_ = cfg.dci;
+    dciFactor_ = cfg.dciFactor;
+    err420_[0] = cfg.err4;
+    err420_[1] = cfg.err20;
     flash_.params = factoryParams(uvir(), flash_.serial);
     devInfo_ = factoryDevInfo();
     flash_.workSince = now;
@@ -61,6 +65,7 @@ void Detector::resetVolatile(int64_t now) {
     lastHeard_ = now;
     elevation_ = 0;
     elevationUntil_ = 0;
+    reset420();
     deafUntil_ = now + kRebootSilentMs;
     hungUntil_ = 0;
     startupUntil_ = deafUntil_ + kStartupStateMs;
@@ -216,6 +221,7 @@ LiveValues Detector::live(int64_t now) {
     else if (v.mode == 'A' || v.mode == 'L') level = u ? setup::UvAlarm : setup::IrAlarm;
     v.analog = levels[level];
     if (held_[2]) v.analog = static_cast<uint8_t>(std::lround(std::clamp(*held_[2] * 10.0f, 0.0f, 255.0f)));
+    if (fixed420_) v.analog = static_cast<uint8_t>(fixed420_ * 10);
 
     if (elevation_) {
         const int64_t left = elevationUntil_ - now;

@@ -22,7 +22,14 @@ struct DetectorConfig {
     bool tags = true;
     bool altSensor = false;  // reports the alternative channel set (live byte 17 bit 3)
     uint8_t lamp = 0;        // the BIT lamp: 0 normal, 1 weak, 2 dead
+    // DCI and the 4-20 mA output (sim/Output420.cpp).
+    enum class Dci { Off, Factor, Dead45, Dead44 } dci = Dci::Off;
+    float dciFactor = 1;                  // Sum44 = factor x Sum45 in 'N'
+    float err4 = 0.08f, err20 = -0.15f;   // the untrimmed output's error at 4 and 20 mA
 };
+
+// "dci=F" and "err420=E4/E20" (milliamperes); false for any other key or a bad value.
+bool parseCalibOption(const std::string& key, const std::string& value, DetectorConfig* c);
 
 // The serial number a detector built from `cfg` carries.
 inline uint32_t serialOf(const DetectorConfig& cfg) { return cfg.serial ? cfg.serial : 21'030'000u + cfg.address; }
@@ -260,6 +267,28 @@ private:
     bool lampHeld_ = false;
     // Flash reads: addresses left unanswered (control command flash-silent).
     std::vector<uint32_t> silentFlash_;
+
+    // ---- DCI and the 4-20 mA output trim (sim/Output420.cpp) ----
+public:
+    void setDci(DetectorConfig::Dci kind, float factor) { dci_ = kind, dciFactor_ = factor; }
+    // What a multimeter in the loop shows: the fixed point plus its error
+    // while fixed, else the level plus the error interpolated between the points.
+    double meter(int64_t now);
+    // The next n MISC_CALIB_420 requests are acknowledged 0.
+    void refuse420(int n) { refuse420_ = n; }
+
+private:
+    std::optional<RecordReply> calib420(const RecordRequest& req, int64_t now);
+    void applyDci(LiveValues& v) const;
+    void reset420();  // a restart: the fixed current ends, an unburned trim is lost
+    double error420(unsigned point) const;
+    DetectorConfig::Dci dci_ = DetectorConfig::Dci::Off;
+    float dciFactor_ = 1;
+    float err420_[2] = {};        // by point: 4, 20
+    float burnedTrim_[2] = {}, trim_[2] = {};  // burned survives a restart
+    bool applied_[2] = {};
+    uint8_t fixed420_ = 0;        // 0, 4 or 20
+    int refuse420_ = 0;
 };
 
 }  // namespace wsim

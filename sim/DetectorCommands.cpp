@@ -256,6 +256,8 @@ std::optional<RecordReply> Detector::misc(const RecordRequest& req, int64_t now)
         logPosition_ = 0;
         if (p[1] != 1) flash_.workSince = now;  // 1: preserve the operating time
         return ack(true, 400);
+    case 6:
+        return calib420(req, now);
     case 7: {
         const size_t count = n >= 3 ? getU16(p + 1) : 0;
         return ack(n >= 3 && count <= kMaxPlayback && n == 16 + 12 * count);

@@ -167,6 +167,7 @@ void Detector::fillSignals(LiveValues& v, int64_t now) const {
         for (int i = 0; i < 6; ++i) s.cors[i] += share * (f.cors[i] - s.cors[i]);
     }
     std::copy(std::begin(s.sums), std::end(s.sums), v.sums);
+    if (!u) applyDci(v);
     std::copy(std::begin(s.cors), std::end(s.cors), v.cors);
     if (!u) {
         const float s45 = s.sums[0], s5 = s.sums[1], s4 = s.sums[2], s44 = s.sums[3];
