@@ -1,0 +1,81 @@
+#pragma once
+// The automatic calibration of a group of IR or UV/IR detectors against a
+// master at address 247: background, accumulation, the master's object
+// broadcast, scale checks and serial burns, pass after pass while retries
+// remain; one procedure for both families. The object and the accumulation
+// are broadcast and no detector can be left out, so every detector's state at
+// the end is worked out from what went out after its last verified finish.
+// The wire is behind CalibLink, so tests script it or put the simulator there.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "calib/AutoCalibSettings.h"
+#include "calib/CalibResults.h"
+#include "protocol/records/CalibRecords.h"
+#include "protocol/records/LiveRecord.h"
+#include "util/Panel.h"
+
+namespace autocal {
+
+constexpr unsigned kMasterAddress = 247, kMaxRows = 9;
+// The window's log list and status line (the command line prints both).
+constexpr int kLogList = 4901, kStatus = 4902;
+
+class CalibLink {
+public:
+    virtual ~CalibLink() = default;
+    // D_DATA2HOST from `address` (3 tries, 100 ms apart): the record only from that address.
+    virtual std::optional<LiveRecord> live(unsigned address) = 0;
+    // D_CALIBRATION to address 0 (3 tries, 100 ms apart); 0 ends the mode.
+    virtual bool broadcastIterations(uint32_t iterations) = 0;
+    virtual std::optional<CalibObject> readObject(ParamKind kind, unsigned master) = 0;
+    // The object to address 0 (3 tries, 300 ms apart).
+    virtual bool broadcastObject(const CalibObject& object) = 0;
+    virtual std::optional<std::vector<double>> readScale(ParamKind kind, unsigned address) = 0;
+    // The serial number into the parameter record: 0 when read back equal;
+    // -8 not read, -9 not read back, -10 read back different.
+    virtual int burnSerial(ParamKind kind, unsigned address, uint32_t serial) = 0;
+    // A shutter command; the box text when it did not start.
+    virtual std::optional<std::string> startCommand(const std::string& line);
+    virtual unsigned long long nowMs();
+    virtual void sleep(unsigned ms);
+};
+
+enum class State { Reference, Calibrated, OutOfTolerance, CalibrationApplied, CalibrationMode, Unchanged };
+const char* StateName(State s);  // "reference", "calibrated", "out-of-tolerance", ...
+
+struct RunOptions {
+    ParamKind kind = ParamKind::Ir;
+    std::vector<unsigned> addresses;  // row 0 the master
+    std::vector<uint32_t> serials;    // the slaves', in row order
+    unsigned retries = 0;
+    std::string ini = "Param.ini";
+    std::string resultsPath;  // written whole at the end of every pass
+};
+
+struct DetectorEnd {
+    unsigned address = 0;
+    uint32_t serial = 0;
+    int code = 0;  // of its last pass
+    State state = State::Unchanged;
+};
+
+struct RunResult {
+    enum class Outcome { Finished, Refused, Aborted } outcome = Outcome::Finished;
+    std::string refusal;  // the box text of a refusal
+    std::vector<DetectorEnd> rows;
+    bool resultsWritten = false;
+};
+
+// The rows' check before anything is sent: the box text, or nothing when fine.
+std::optional<std::string> CheckRows(const std::vector<unsigned>& addresses);
+constexpr const char* kRowsError = "Error: expecting a master (ID 247) in the network and at least one slave...";
+
+// The whole automatic run; boxes go to `panel` (answered by it), log lines to
+// DebugLog and the panel's kLogList. The panel's abort ends the run, never
+// between a parameter write and its read-back.
+RunResult RunAutoCalibration(Panel& panel, CalibLink& link, const RunOptions& options);
+
+}  // namespace autocal
