@@ -1,9 +1,8 @@
 #pragma once
-// The automatic calibration's exchanges on the real wire (Wire()), each with
-// the tries and pauses the procedure prescribes. Runs on the link worker or
-// the command line's thread, holding the link lock per exchange.
+// The automatic calibration's link on the real wire (Wire()): each exchange
+// addresses its detector first and holds the link lock. Runs on the link
+// worker or the command line's thread.
 #include <functional>
-#include <span>
 
 #include "calib/AutoCalibration.h"
 
@@ -11,23 +10,13 @@ namespace autocal {
 
 class WireCalibLink : public CalibLink {
 public:
-    // `stop`: polled between tries (a signal on the command line).
-    explicit WireCalibLink(std::function<bool()> stop = {}) : stop_(std::move(stop)) {}
-    std::optional<LiveRecord> live(unsigned address) override;
-    bool broadcastIterations(uint32_t iterations) override;
-    std::optional<CalibObject> readObject(ParamKind kind, unsigned master) override;
-    bool broadcastObject(const CalibObject& object) override;
-    std::optional<std::vector<double>> readScale(ParamKind kind, unsigned address) override;
-    int burnSerial(ParamKind kind, unsigned address, uint32_t serial) override;
-    void sleep(unsigned ms) override;
-
-private:
-    bool select(unsigned address);
-    bool broadcast(unsigned command, std::span<const uint8_t> payload, unsigned apartMs);
-    std::function<bool()> stop_;
+    std::vector<uint8_t> get(unsigned address, unsigned command, size_t bufferSize) override;
+    // A broadcast points the link back at the master afterwards.
+    bool set(unsigned address, unsigned command, std::span<const uint8_t> payload) override;
+    void flush() override;
 };
 
-// D_CALIB_SCALE of the current detector, any family: the values, or nothing.
+// D_CALIB_SCALE of the current detector, either family's size: the values, or nothing.
 std::optional<std::vector<double>> ReadScaleRecord();
 
 }  // namespace autocal

@@ -8,6 +8,7 @@
 // The wire is behind CalibLink, so tests script it or put the simulator there.
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -23,20 +24,17 @@ constexpr unsigned kMasterAddress = 247, kMaxRows = 9;
 // The window's log list and status line (the command line prints both).
 constexpr int kLogList = 4901, kStatus = 4902;
 
+// The wire as the procedure needs it: single exchanges. The tries, pauses,
+// sizes and the answering address are judged by the procedure.
 class CalibLink {
 public:
     virtual ~CalibLink() = default;
-    // D_DATA2HOST from `address` (3 tries, 100 ms apart): the record only from that address.
-    virtual std::optional<LiveRecord> live(unsigned address) = 0;
-    // D_CALIBRATION to address 0 (3 tries, 100 ms apart); 0 ends the mode.
-    virtual bool broadcastIterations(uint32_t iterations) = 0;
-    virtual std::optional<CalibObject> readObject(ParamKind kind, unsigned master) = 0;
-    // The object to address 0 (3 tries, 300 ms apart).
-    virtual bool broadcastObject(const CalibObject& object) = 0;
-    virtual std::optional<std::vector<double>> readScale(ParamKind kind, unsigned address) = 0;
-    // The serial number into the parameter record: 0 when read back equal;
-    // -8 not read, -9 not read back, -10 read back different.
-    virtual int burnSerial(ParamKind kind, unsigned address, uint32_t serial) = 0;
+    // One Get of `command` from `address`: the answer frame as it came, empty when none.
+    virtual std::vector<uint8_t> get(unsigned address, unsigned command, size_t bufferSize) = 0;
+    // One Set to `address` (0: every detector); false when it could not be sent.
+    virtual bool set(unsigned address, unsigned command, std::span<const uint8_t> payload) = 0;
+    // Drops whatever is waiting on the line.
+    virtual void flush() {}
     // A shutter command; the box text when it did not start.
     virtual std::optional<std::string> startCommand(const std::string& line);
     virtual unsigned long long nowMs();
