@@ -64,10 +64,11 @@ void ResultsText::beginPass(unsigned retry) {
 
 void ResultsText::addRow(ResultRow& row, const std::vector<Band>& bands) {
     const unsigned n = family_.quantities;
+    const bool scalesRead = !row.scales.empty();
     row.scales.resize(n);
     row.averages.resize(family_.kind == ParamKind::Ir ? n : 3);
     auto outside = [&](unsigned k) { return family_.banded(k) && k < bands.size() && !bands[k].passes(row.scales[k]); };
-    if (row.code == 0)
+    if (row.code == 0 && scalesRead)
         for (unsigned k = 0; k < n; ++k)
             if (outside(k)) row.code = -11;
     Append(text_, "%u\t%d", row.serial, row.code);

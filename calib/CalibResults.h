@@ -33,7 +33,7 @@ public:
     ResultsText(const Family& family, bool ir3, double sumThresh);
     // The header of a pass; retry 0 is the first pass, later ones start a "Retry # %u" block.
     void beginPass(unsigned retry);
-    // A row; a code 0 with a banded scale outside its band becomes -11 (in `row` too).
+    // A row; a code 0 with a banded scale read and outside its band becomes -11 (in `row` too).
     void addRow(ResultRow& row, const std::vector<Band>& bands);
     const std::string& text() const { return text_; }
 
