@@ -6,10 +6,8 @@
 #include <cstdio>
 #include <thread>
 
+#include "calib/AutoCalibExchanges.h"
 #include "calib/Shutter.h"
-#include "protocol/Commands.h"
-#include "protocol/records/ByteOrder.h"
-#include "protocol/records/ResponseHeader.h"
 #include "util/Log.h"
 #include "util/PumpWait.h"
 #include "util/WholeFile.h"
@@ -40,12 +38,6 @@ namespace {
 
 constexpr unsigned kPauseMs = 100, kStepMs = 1000, kAfterBroadcastMs = 2000, kStallMs = 10'000;
 constexpr unsigned kFailedOut = 3, kGoodIn = 3;
-constexpr unsigned kTries = 3, kTriesApartMs = 100, kObjectApartMs = 300, kParamRetryMs = 150, kAfterWriteMs = 150;
-
-bool From(const std::vector<uint8_t>& frame, unsigned address) {
-    const auto h = DecodeHeader(frame);
-    return h && h->address == address;
-}
 
 struct Row {
     unsigned address = 0;
@@ -69,7 +61,7 @@ struct Row {
 class Procedure {
 public:
     Procedure(Panel& panel, CalibLink& link, const RunOptions& o)
-        : panel_(panel), link_(link), o_(o), family_(FamilyOf(o.kind)) {
+        : panel_(panel), link_(link), o_(o), family_(FamilyOf(o.kind)), x_(link, o.kind) {
         for (size_t i = 0; i < o.addresses.size() && i < kMaxRows; ++i) {
             Row r;
             r.address = o.addresses[i];
@@ -100,21 +92,13 @@ private:
             if (!excluded(r)) r.code = code;
     }
     void shutter(bool open);
-    // The exchanges, each with its tries; answers only at their exact sizes
-    // and only from the detector asked.
-    std::optional<LiveRecord> live(unsigned address);
-    bool broadcast(unsigned command, std::span<const uint8_t> payload, unsigned apartMs);
-    bool broadcastIterations(uint32_t n);
-    std::optional<CalibObject> readObject();
-    std::optional<std::vector<double>> readScale(unsigned address);
-    std::optional<ParamRecord> readParams(unsigned address);
-    int burnSerial(unsigned address, uint32_t serial);
     State stateOf(const Row& r, bool master) const;
 
     Panel& panel_;
     CalibLink& link_;
     const RunOptions& o_;
     const Family& family_;
+    Exchanges x_;
     Settings s_;
     std::vector<Row> rows_;
     std::optional<uint16_t> masterModel_;
@@ -147,73 +131,6 @@ void Procedure::shutter(bool open) {
     panel_.setTitle(Panel::kThisWindow, open ? "Calibration - Shutter Open" : "Calibration - Shutter Closed");
 }
 
-std::optional<LiveRecord> Procedure::live(unsigned address) {
-    DebugLog("modbus_set_slave(%u)", address);
-    for (unsigned i = 0; i < kTries; ++i) {
-        if (i) link_.sleep(kTriesApartMs);
-        const auto frame = link_.get(address, D_DATA2HOST, live::kSize);
-        if (frame.size() == live::kSize && From(frame, address))
-            if (auto rec = LiveRecord::Decode(frame)) return rec;
-    }
-    return std::nullopt;
-}
-
-bool Procedure::broadcast(unsigned command, std::span<const uint8_t> payload, unsigned apartMs) {
-    for (unsigned i = 0; i < kTries; ++i) {
-        if (i) link_.sleep(apartMs);
-        if (link_.set(0, command, payload)) return true;
-    }
-    return false;
-}
-
-bool Procedure::broadcastIterations(uint32_t n) {
-    std::vector<uint8_t> payload;
-    le::append32(payload, n);
-    return broadcast(D_CALIBRATION, payload, kTriesApartMs);
-}
-
-std::optional<CalibObject> Procedure::readObject() {
-    for (unsigned i = 0; i < kTries; ++i) {
-        if (i) link_.sleep(kTriesApartMs);
-        const auto frame = link_.get(kMasterAddress, D_CALIB_OBJECT, calrec::kObjectAnswerSize);
-        if (From(frame, kMasterAddress))
-            if (auto o = CalibObject::FromAnswer(family_.kind, frame)) return o;
-    }
-    return std::nullopt;
-}
-
-std::optional<std::vector<double>> Procedure::readScale(unsigned address) {
-    for (unsigned i = 0; i < kTries; ++i) {
-        if (i) link_.sleep(kTriesApartMs);
-        const auto frame = link_.get(address, D_CALIB_SCALE, calrec::LayoutOf(ParamKind::Ir).scaleAnswerSize);
-        if (From(frame, address))
-            if (auto s = DecodeScaleAnswer(family_.kind, frame)) return s;
-    }
-    return std::nullopt;
-}
-
-std::optional<ParamRecord> Procedure::readParams(unsigned address) {
-    for (unsigned i = 0; i < kTries; ++i) {
-        if (i) link_.sleep(kParamRetryMs);
-        link_.flush();
-        const auto frame = link_.get(address, D_PARAM2HOST, kIrParamAnswerSize);
-        if (frame.size() == ParamAnswerSize(family_.kind) && From(frame, address))
-            if (auto rec = ParamRecord::FromAnswer(family_.kind, frame)) return rec;
-    }
-    return std::nullopt;
-}
-
-// Indivisible: an abort waits for the read-back.
-int Procedure::burnSerial(unsigned address, uint32_t serial) {
-    auto record = readParams(address);
-    if (!record || !record->setValue("ordnum", 0, serial)) return -8;
-    link_.set(address, D_PARAM2DET, record->bytes());
-    link_.sleep(kAfterWriteMs);
-    const auto back = readParams(address);
-    if (!back) return -9;
-    return *back == *record ? 0 : -10;
-}
-
 // One round of the background poll: each detector still in play read once, then 100 ms.
 bool Procedure::pollRound(bool learning) {
     bool readAny = false;
@@ -222,7 +139,7 @@ bool Procedure::pollRound(bool learning) {
         if (aborted()) return false;
         if (r.failed >= kFailedOut || (learning && r.failed > 0)) continue;
         readAny = true;
-        const auto rec = live(r.address);
+        const auto rec = x_.live(r.address);
         if (!rec) {
             ++r.failed;
             continue;
@@ -316,7 +233,7 @@ Procedure::End Procedure::accumulate() {
     for (auto& r : rows_) r.pending = !excluded(r);
     iterations_ = IterationsRule(s_.iterations);
     accumulating_ = modeOpen_ = true;  // tried is enough: it may have gone out
-    if (!broadcastIterations(iterations_)) {
+    if (!x_.broadcastIterations(iterations_)) {
         say("Auto Calibration: begin calibration broadcast failed...");
         setAll(-5);
         return End::Stopped;
@@ -332,7 +249,7 @@ Procedure::End Procedure::accumulate() {
                 continue;
             }
             any = true;
-            const auto rec = live(r.address);
+            const auto rec = x_.live(r.address);
             const unsigned long long now = link_.nowMs();
             if (rec) {
                 const uint32_t counter = rec->u32(live::Iterations);
@@ -372,7 +289,7 @@ Procedure::End Procedure::accumulate() {
 Procedure::End Procedure::burn() {
     BurnBands(family_, s_.bands);
     say("Calibration: Get 'calib' from master");
-    auto object = readObject();
+    auto object = x_.readObject();
     if (!object) {
         say("Auto Calibration: Failed getting TCalibration object from master...");
         setAll(-7);
@@ -383,7 +300,7 @@ Procedure::End Procedure::burn() {
     object->setApplyFlag(true);
     ++objectSeq_;
     objectTried_ = true;
-    if (!broadcast(D_CALIB_OBJECT, object->bytes(), kObjectApartMs)) {
+    if (!x_.broadcastObject(*object)) {
         say("Error: Broadcasting master calibration to slaves failed...");
         setAll(-7);
         return End::Stopped;
@@ -398,7 +315,7 @@ Procedure::End Procedure::burn() {
         std::snprintf(status, sizeof status, "Processing address %u, S/N %u ...", r.address, r.serial);
         panel_.setText(kStatus, status);
         say("Calibration: Get 'scale' from slave %u", r.address);
-        const auto scales = readScale(r.address);
+        const auto scales = x_.readScale(r.address);
         if (!scales) {
             say("Calibration: Get 'scale' from slave %u failed...", r.address);
             r.code = -6;
@@ -414,7 +331,7 @@ Procedure::End Procedure::burn() {
         else
             r.averages = {avg(0, 0), avg(2, 1), avg(1, 2)};  // ratio high = scale 3 x reference 2
         if (i == 0) continue;
-        const int burned = burnSerial(r.address, r.serial);
+        const int burned = x_.burnSerial(r.address, r.serial);
         if (burned != 0) {
             r.code = burned;
             continue;
@@ -431,7 +348,7 @@ void Procedure::close() {
     for (size_t i = 1; i < rows_.size(); ++i)
         if (rows_[i].code == 0 && rows_[i].verify == 0) rows_[i].code = -4;
     if (accumulating_) {
-        if (broadcastIterations(0)) modeOpen_ = false;
+        if (x_.broadcastIterations(0)) modeOpen_ = false;
         else say("ModbusSet(mdbs, D_CALIBRATION Off...) failed...");
     }
     for (size_t i = 0; i < rows_.size(); ++i) {

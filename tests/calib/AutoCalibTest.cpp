@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "calib/AutoCalibration.h"
+#include "calib/CalibrateTexts.h"
+#include "calib/Shutter.h"
 #include "protocol/Commands.h"
 #include "protocol/records/ByteOrder.h"
 #include "shell/FakePanel.h"
@@ -93,6 +95,29 @@ TEST(AutoCalibSettings, LabelsAndSerialNumbers) {
         {"12a", std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(SerialNumber(ScannedLabel(c.field)), c.serial) << c.field;
+}
+
+TEST(AutoCalibShutter, WordsWithoutAShellAndAFailedStart) {
+    EXPECT_EQ(SplitCommandLine(R"(sh  -c "echo flame off > /tmp/x" last)"),
+              (std::vector<std::string>{"sh", "-c", "echo flame off > /tmp/x", "last"}));
+    EXPECT_EQ(SplitCommandLine(R"(a "" b)"), (std::vector<std::string>{"a", "", "b"}));
+    EXPECT_EQ(StartCommand("/nonexistent/shutter open"),
+              "WinExec(/nonexistent/shutter open) error:\r\n\r\nThe specified file was not found.");
+    EXPECT_EQ(StartCommand("true"), std::nullopt);
+}
+
+TEST(AutoCalibTexts, ManualModeBoxes) {
+    const std::string proceed = ".\r\n\r\n Click 'Ok' to proceed anyway.\r\n Click 'Cancel' to abort.";
+    EXPECT_EQ(NotRespondedText({5}), "The following address has not responded:\r\n5" + proceed);
+    EXPECT_EQ(NotRespondedText({3, 5}), "The following addresses have not responded:\r\n3, 5" + proceed);
+    std::string caption;
+    EXPECT_EQ(MismatchText(ParamKind::Ir, "A", "B", 0, 1, &caption),
+              "Model:   Master \"A\", Slave \"B\"\r\nVariant: Master \"0\", Slave \"1\"\r\n");
+    EXPECT_EQ(caption, "Master / Slave Model or I / M mismatch");
+    EXPECT_EQ(MismatchText(ParamKind::Uvir, "A", "B", 0, 0, &caption), "Slave model 'B' is different from Master model 'A'...");
+    EXPECT_EQ(caption, "Error");
+    EXPECT_EQ(IncompleteText(1, 2), "The calibration of 1 of 2 slave detector(s) is incomplete...\r\n\r\nClick 'OK' to exit "
+                                    "anyway\r\nClick 'Cancel' to complete the calibration\r\n");
 }
 
 TEST(AutoCalibResults, GoldenRowsOfBothFamilies) {
