@@ -256,17 +256,17 @@ Procedure::End Procedure::accumulate() {
                 if (counter < r.counter) {
                     say("Calibration: address %u: iteration counter fell from %u to %u", r.address, r.counter, counter);
                     ++r.failed;
-                } else if (counter != r.counter || r.counterSince == begun) {
-                    if (counter != r.counter) r.counterSince = now;
+                } else if (counter != r.counter) {
                     r.counter = counter;
+                    r.counterSince = now;
                 }
-                if (family_.kind == ParamKind::Uvir && counter >= s_.minUvSumIter0 && counter < iterations_) {
+                if (family_.kind == ParamKind::Uvir) {
+                    r.adjUv = rec->f32(live::AdjUv);
                     const long uv = std::lround(rec->f32(live::UvSum));
-                    r.adjUv = rec->f32(live::AdjUv);
-                    r.minUv = static_cast<unsigned>(std::clamp<long>(std::min<long>(r.minUv, uv), 0, 2147483647));
-                    if (uv < static_cast<long>(s_.uvSumThr) && r.code >= 0) r.code = -12;
-                } else if (family_.kind == ParamKind::Uvir) {
-                    r.adjUv = rec->f32(live::AdjUv);
+                    if (counter >= s_.minUvSumIter0 && counter < iterations_) {
+                        r.minUv = static_cast<unsigned>(std::clamp<long>(std::min<long>(r.minUv, uv), 0, 2147483647));
+                        if (uv < static_cast<long>(s_.uvSumThr) && r.code >= 0) r.code = -12;
+                    }
                 }
                 if (r.failed == 0 && counter >= iterations_) r.pending = false;
             } else {

@@ -121,7 +121,7 @@ int CliSession::calibAuto(const std::vector<std::string>& args) {
     if (options.addresses.empty()) options.addresses.push_back(Wire().slave);
     if (options.addresses.size() > autocal::kMaxRows) options.addresses.resize(autocal::kMaxRows);
     if (const auto error = autocal::CheckRows(options.addresses)) {
-        err_ << "Error: " << *error << "\n";
+        err_ << *error << "\n";
         return kCliRefused;
     }
     const auto items = SplitList(*serials);
@@ -151,7 +151,7 @@ int CliSession::calibAuto(const std::vector<std::string>& args) {
     SignalledLink link(panel);
     const auto result = autocal::RunAutoCalibration(panel, link, options);
     if (result.outcome == autocal::RunResult::Outcome::Refused) {
-        err_ << "Error: " << result.refusal << "\n";
+        err_ << result.refusal << "\n";
         return kCliRefused;
     }
     bool allDone = true, allWritten = true;
