@@ -1,11 +1,16 @@
 // wexcon-cli firmware info, check and update: the "Upload FW" window's file
 // check and update, with the window's messages on standard error.
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
 
 #include "cli/CliCommands.h"
 #include "firmware/FirmwareUpdate.h"
+#include "protocol/Commands.h"
+#include "protocol/SwitchComm.h"
+#include "protocol/Transport.h"
+#include "shell/BaudSwitch.h"
 #include "util/PumpWait.h"
 
 namespace {
@@ -16,9 +21,35 @@ struct FirmwareArgs {
     bool allowOlder = false, shortHeader = false;
     int verify = 3;
     unsigned giveUpS = 60;
+    unsigned baud = 0;  // 0: the link's speed as it is
 };
 
-// The options `allowed` takes ("block", "allow-same", "update"); an error text, or empty.
+// The detector and the link to `rate`, proved by a status answer within 8 s;
+// otherwise both back at the speed they had. False when not switched.
+bool switchBaud(unsigned rate) {
+    WireState& w = Wire();
+    const unsigned before = w.port.baud;
+    uint8_t payload[4];
+    for (int i = 0; i < 4; ++i) payload[i] = static_cast<uint8_t>(rate >> (8 * i));
+    if (ModbusSet(sizeof payload, payload, w.ctx, D_SWITCH_BAUD) == -1) return false;
+    PumpWait(500);
+    w.port.baud = rate;
+    if (ReopenLink()) {
+        const CommandInfo& info = *commandInfo(D_DATA2HOST);
+        std::vector<uint8_t> status(info.responseSize);
+        for (int i = 0; i < 16; ++i) {
+            if (ModbusGet(0, D_DATA2HOST, w.ctx, status.data(), info.responseSize, info.waitMs, info.timeoutMs) ==
+                static_cast<int>(info.responseSize))
+                return true;
+        }
+    }
+    // The detector goes back by itself when it hears nothing at the new speed.
+    w.port.baud = before;
+    ReopenLink();
+    return false;
+}
+
+// The options of info, check (`detector`) or update; an error text, or empty.
 std::string parseArgs(const std::vector<std::string>& args, bool update, bool detector, FirmwareArgs* a) {
     for (size_t i = 2; i < args.size(); ++i) {
         const std::string& o = args[i];
@@ -36,6 +67,10 @@ std::string parseArgs(const std::vector<std::string>& args, bool update, bool de
             ++i;
         } else if (o == "--give-up" && update && hasValue && (v = parseDecimal(args[i + 1])) && *v >= 1 && *v <= 86400) {
             a->giveUpS = static_cast<unsigned>(*v);
+            ++i;
+        } else if (o == "--baud" && update && hasValue && (v = parseDecimal(args[i + 1])) &&
+                   std::ranges::count(kBaudRates, *v)) {
+            a->baud = static_cast<unsigned>(*v);
             ++i;
         } else if (o.rfind("--", 0) != 0 && a->file.empty()) {
             a->file = o;
@@ -65,7 +100,7 @@ extern "C" void abortUpdate(int) {
 int CliSession::firmware(const std::vector<std::string>& args) {
     static const char* kUsage =
         "firmware info FILE [--block 2048|4096] | firmware check FILE [--block B] [--allow-same] | firmware update "
-        "FILE [--block B] [--allow-same] [--short-header] [--verify N] [--give-up S]";
+        "FILE [--block B] [--allow-same] [--short-header] [--baud RATE] [--verify N] [--give-up S]";
     const std::string what = args.size() > 1 ? args[1] : "";
     FirmwareArgs a;
     if (what != "info" && what != "check" && what != "update") return usageError(kUsage);
@@ -87,6 +122,12 @@ int CliSession::firmware(const std::vector<std::string>& args) {
     options.allowOlder = a.allowOlder;
     options.giveUpS = a.giveUpS;
     options.keys = {a.shortHeader, a.verify};
+    options.restore9600 = [] {
+        if (!switchBaud(9600)) {
+            Wire().port.baud = 9600;
+            ReopenLink();
+        }
+    };
     FirmwareUpdate update(panel_, options);
     if (what == "check") {
         const bool ok = update.check(a.file);
@@ -100,6 +141,8 @@ int CliSession::firmware(const std::vector<std::string>& args) {
     g_abortPanel = &panel_;
     auto previousInt = std::signal(SIGINT, abortUpdate), previousTerm = std::signal(SIGTERM, abortUpdate);
     SetThreadAbortFlag(&panel_.abortFlag());
+    if (a.baud && a.baud != Wire().port.baud && !switchBaud(a.baud))
+        err_ << "Switching the baudrate to " << a.baud << " failed; the update runs at " << Wire().port.baud << "\n";
     const FwResult result = update.run(a.file);
     SetThreadAbortFlag(nullptr);
     std::signal(SIGINT, previousInt);

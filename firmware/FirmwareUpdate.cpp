@@ -247,7 +247,8 @@ void FirmwareUpdate::restoreLink(const char* message) {
 FwResult FirmwareUpdate::run(const std::string& path) {
     panel_.clearAbort();
     if (!check(path)) return fail(FwResult::Refused, "");
-    if (options_.keys.verifyParams && !backUpParams()) return fail(FwResult::Refused, "");
+    if (options_.keys.verifyParams && !backUpParams())
+        return fail(panel_.aborted() ? FwResult::Aborted : FwResult::Refused, "");
     repairCounter_ = options_.keys.verifyParams;
     if (!readSetup(&locked_)) return fail(FwResult::Refused, "");
     if (locked_) {
