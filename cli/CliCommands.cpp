@@ -109,6 +109,13 @@ const char* CliSession::usage() {
            "                              trend history of Param.ini's \"Trend\" keys, then its export,\n"
            "                              default TrendLog.txt, and with --csv the same with commas;\n"
            "                              3 when a file could not be written)\n"
+           "  firmware info FILE [--block 2048|4096] (product, version, flags, crc, payload, block,\n"
+           "                              nblk, remainder; no --port needed; 3 refused)\n"
+           "  firmware check FILE [--block B] [--allow-same] (the same and detector-product,\n"
+           "                              detector-version; 3 refused, 1 no answer)\n"
+           "  firmware update FILE [--block B] [--allow-same] [--short-header] [--baud RATE]\n"
+           "       [--verify N] [--give-up S] (backup, version, params, upm, result; 1 failed or aborted,\n"
+           "                              3 refused, 4 parameters not restored)\n"
            "  run FILE|-                  (the commands above, one per line; each elevate line\n"
            "                              takes the next line of standard input)\n"
            "exit status: 0 done, 1 the detector(s) did not do it, 2 bad command line, port or file,\n"
@@ -149,6 +156,7 @@ int CliSession::run(const std::vector<std::string>& args) {
     if (c == "gauges") return gauges(args);
     if (c == "devinfo") return devinfo(args);
     if (c == "flash") return flash(args);
+    if (c == "firmware") return firmware(args);
     if (c == "version") return version(args);
     if (c == "patch") return patch(args);
     if (c == "hang" || c == "reset") return miscCommand(args);

@@ -60,8 +60,9 @@ int main(int argc, char** argv) {
         }
     }
     if (i >= args.size()) return usage("no command");
-    // Patches are files only: making and showing one needs no detector.
-    if (args[i] == "patch" && i + 1 < args.size() && (args[i + 1] == "make" || args[i + 1] == "show")) {
+    // Patches and the firmware file's own checks are files only: no detector.
+    if ((args[i] == "patch" && i + 1 < args.size() && (args[i + 1] == "make" || args[i + 1] == "show")) ||
+        (args[i] == "firmware" && i + 1 < args.size() && args[i + 1] == "info")) {
         CliSession session(std::cout, std::cerr);
         return session.run(std::vector<std::string>(args.begin() + static_cast<long>(i), args.end()));
     }

@@ -21,16 +21,21 @@ struct DetectorConfig {
     std::string admin;
     bool tags = true;
     bool altSensor = false;  // reports the alternative channel set (live byte 17 bit 3)
+    std::string product;     // empty: the family's product number
+    uint8_t fwMajor = 4, fwSub = 17;
 };
 
 // The serial number a detector built from `cfg` carries.
 inline uint32_t serialOf(const DetectorConfig& cfg) { return cfg.serial ? cfg.serial : 21'030'000u + cfg.address; }
 
+// The version text of a detector's firmware.
+std::string versionTextOf(bool uvir, uint16_t model, uint8_t major, uint8_t sub);
+
 // Command ids of the record protocol.
 namespace cmd {
 constexpr uint8_t DataShort = 116, ManualBit = 117, SetupToDet = 118, SetupToHost = 119,
                   Data = 120, ParamToDet = 121, ParamToHost = 122, ReadFlash = 123, VerInfo = 125, SimulateAlarm = 130, SwitchBaud = 140,
-                  Elevate = 148, Misc = 156, DevInfoToHost = 162, DevInfoToDet = 163;
+                  Elevate = 148, Misc = 156, DevInfoToHost = 162, DevInfoToDet = 163, UploadFw = 141;
 }
 
 // A record frame already delimited and CRC-checked by the line.
@@ -186,6 +191,8 @@ private:
         bool altSensor = false;
         Bytes params;  // the parameter record of the family
         int64_t workSince = 0;  // operating time origin
+        std::string product;
+        uint8_t fwMajor = 4, fwSub = 17;
     } flash_;
 
     // Working state, lost on restart.
@@ -243,6 +250,39 @@ private:
     BitMode bitMode_ = BitMode::Normal;
     // Flash reads: addresses left unanswered (control command flash-silent).
     std::vector<uint32_t> silentFlash_;
+
+    // ---- Bootloader (sim/Bootloader.cpp): the D_UPLOAD_FW session, the image installed at restart ----
+public:
+    // Faults of the next upload: after block K lose its answer, answer status
+    // CODE, ask for block J once, go deaf for MS, or restart; an end status;
+    // parameters changed at install; the next N parameter writes ignored.
+    struct FwFaults {
+        int block = -1;  // K; -1: no block fault
+        enum class Kind { None, Lose, Status, Ask, Deaf, Restart } kind = Kind::None;
+        int value = 0;   // CODE, J or MS
+        int endStatus = 0;
+        bool changeParams = false;
+    };
+    FwFaults& fwFaults() { return fwFaults_; }
+    void ignoreParamWrites(int n) { ignoreParams_ = n; }
+    // The firmware version as the flash's information block carries it.
+    uint8_t fwMajor() const { return flash_.fwMajor; }
+    uint8_t fwSub() const { return flash_.fwSub; }
+
+private:
+    std::optional<RecordReply> uploadFw(const RecordRequest& req, int64_t now);
+    void installFirmware();
+    struct Upload {
+        bool active = false, verified = false;
+        unsigned blockSize = 0, blocks = 0, next = 0;
+        uint32_t size = 0, crc = 0;
+        uint16_t flags = 0;
+        uint8_t major = 0, sub = 0;
+        int64_t lastMs = 0;
+        Bytes image;
+    } upload_;
+    FwFaults fwFaults_;
+    int ignoreParams_ = 0;
 };
 
 }  // namespace wsim

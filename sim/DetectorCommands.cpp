@@ -104,6 +104,8 @@ std::optional<RecordReply> Detector::handleRecord(const RecordRequest& req, int6
     case cmd::SwitchBaud:
         if (!req.isGet) switchBaud(req, now);
         return std::nullopt;
+    case cmd::UploadFw:
+        return req.isGet ? uploadFw(req, now) : std::nullopt;
     default:
         return std::nullopt;
     }
@@ -154,6 +156,10 @@ void Detector::paramWrite(const RecordRequest& req, int64_t now) {
         why = "no parameter read since power-up";
     else if (now - paramReadAt_ > kParamWriteWindowMs)
         why = std::to_string(now - paramReadAt_) + " ms since the last parameter read (at most 120000)";
+    if (why.empty() && ignoreParams_ > 0) {
+        --ignoreParams_;
+        why = "parameter write ignored (fault)";
+    }
     if (!why.empty()) return notice(why);
     Bytes rec(req.payload, req.payload + size);
     if (why = paramProblem(rec, uvir()); !why.empty()) return notice(why);

@@ -1,0 +1,160 @@
+// Updates against simulated detectors: what ends each run, what the
+// technician is told, and what the detector and the disk hold afterwards.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <random>
+
+#include "config/ParamFiles.h"
+#include "firmware/CUploadIds.h"
+#include "firmware/FirmwareUpdate.h"
+#include "protocol/records/ByteOrder.h"
+#include "shell/FakePanel.h"
+#include "support/TestLineWire.h"
+#include "util/PumpWait.h"
+#include "util/WholeFile.h"
+
+namespace {
+
+constexpr uint8_t kIr = 4, kLocked = 6;
+
+class UpdateLine : public TestLine {
+protected:
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(startLine({testline::ir(kIr), testline::lockedIr(kLocked)}));
+        dir = std::filesystem::temp_directory_path() / ("fwupdate_" + std::to_string(::getpid()));
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        SetPumpWait([this](unsigned) {
+            if (abortAfter && std::ranges::count(lines(), *abortAfter)) panel.requestAbort();
+        });
+    }
+    void TearDown() override {
+        SetPumpWait({});
+        std::filesystem::remove_all(dir);
+        TestLine::TearDown();
+    }
+    // A file for the simulated IR family (4.17 on the detector), CRC right.
+    std::string bin(uint8_t major, uint8_t sub, size_t payload = 4196) {
+        std::vector<uint8_t> b = {'W', 'X', 'I', 'R', '-', '5', '9', '0', sub, major, 0, 0, 0, 0, 0, 0};
+        std::mt19937 random(payload);
+        for (size_t i = 0; i < payload; ++i) b.push_back(static_cast<uint8_t>(random()));
+        le::put32(b, 12, fw::PayloadCrc(std::span(b).subspan(16)));
+        const std::string path = (dir / "fw.bin").string();
+        EXPECT_TRUE(WriteWholeFile(path, b));
+        return path;
+    }
+    FwResult update(const std::string& path, int verify = 3, bool allowOlder = false) {
+        FwUpdateOptions o;
+        o.keys.verifyParams = verify;
+        o.allowOlder = allowOlder;
+        o.folder = dir.string();
+        o.stamp = [] { return std::string("20261207-080000"); };
+        FirmwareUpdate u(panel, o);
+        const FwResult r = u.run(path);
+        backup = u.backupPath(), upm = u.upmPath();
+        outcome = u.params();
+        after = u.versionAfter();
+        return r;
+    }
+    std::vector<std::string> lines() {
+        std::lock_guard lock(panel.m);
+        return panel.lists[upload::kMessages];
+    }
+    bool said(const std::string& text) { return std::ranges::count(lines(), text) > 0; }
+    void control(const std::string& command) {
+        bool ok = false;
+        ASSERT_EQ(wsim::runControlCommand(*line, command, &ok), "ok") << command;
+    }
+    std::filesystem::path dir;
+    FakePanel panel;
+    std::optional<std::string> abortAfter;
+    std::string backup, upm;
+    ParamsOutcome outcome = ParamsOutcome::NotAsked;
+    std::optional<fw::Version> after;
+};
+
+TEST_F(UpdateLine, FaultsAndOutcomes) {
+    const struct {
+        const char* name;
+        std::vector<std::string> faults;
+        FwResult result;
+        ParamsOutcome params;
+        const char* message;  // one the run must have shown
+        const char* version;  // on the detector afterwards
+    } cases[] = {
+        {"clean", {}, FwResult::Updated, ParamsOutcome::Verified, "Uploaded block 2 of 2 with 0 retransmits", "4.18"},
+        {"lost answer", {"fw 4 lose 0"}, FwResult::Updated, ParamsOutcome::Verified,
+         "ModbusGet(D_UPLOAD_FW) block 1 of 2: status -6 \"FW_WRONG_PKT_NUM\"", "4.18"},
+        {"rewind", {"fw 4 ask 1 0"}, FwResult::Updated, ParamsOutcome::Verified,
+         "Uploaded block 1 of 2 with 0 retransmits", "4.18"},
+        {"burn status", {"fw 4 status 1 -8"}, FwResult::Updated, ParamsOutcome::Verified,
+         "ModbusGet(D_UPLOAD_FW) block 2 of 2: status -8 \"FW_BURN_ERROR\"", "4.18"},
+        {"restart mid-upload", {"fw 4 restart 0"}, FwResult::Failed, ParamsOutcome::NotAsked,
+         "The detector lost the upload session.", "4.17"},
+        {"end status", {"fw 4 end -7"}, FwResult::Failed, ParamsOutcome::NotAsked,
+         "ModbusGet(D_UPLOAD_FW) - End of Upload Error(-7) \"FW_WRONG_CRC32\"", "4.17"},
+        {"changed at install", {"fw 4 params-change"}, FwResult::Updated, ParamsOutcome::Repaired,
+         "Repairing parameters...", "4.18"},
+        {"failed repair", {"fw 4 params-change", "fw 4 params-ignore 5"}, FwResult::ParamsNotRestored,
+         ParamsOutcome::Differ, "Repairing parameters failed with two retries...", "4.18"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        line.reset();  // a fresh detector at 4.17 for each case
+        ASSERT_NO_FATAL_FAILURE(startLine({testline::ir(kIr)}));
+        ASSERT_NO_FATAL_FAILURE(openWire(kIr));
+        panel.lists.clear();
+        for (const auto& f : c.faults) control(f);
+        const auto before = params(kIr);
+        EXPECT_EQ(update(bin(4, 18)), c.result);
+        EXPECT_EQ(outcome, c.params);
+        EXPECT_TRUE(said(c.message));
+        uint8_t major = 0, sub = 0;
+        line->withDetector(kIr, [&](wsim::Detector& d, int64_t) { major = d.fwMajor(), sub = d.fwSub(); });
+        EXPECT_EQ(fw::Version({major, sub}).text(), c.version);
+        // The backup is on disk before the first block, whole, every field marked.
+        const auto patch = DecodePatch(*ReadWholeFile(backup, 4096));
+        ASSERT_TRUE(patch);
+        EXPECT_EQ(backup, (dir / "param_addr4_sn21030004_20261207-080000.upm").string());
+        EXPECT_TRUE(std::ranges::equal(patch->values.bytes(), before));
+        EXPECT_EQ(MarkedElements(patch->kind(), patch->mask).size(), ParamElements(patch->kind()).size());
+        if (c.params == ParamsOutcome::Differ) {
+            EXPECT_EQ(upm, (dir / "param_addr4_sn21030004.upm").string());
+            EXPECT_TRUE(ReadPatchForUpdate(upm).value);
+        }
+        std::filesystem::remove(backup);
+        if (c.result == FwResult::Failed) {
+            // Told what to do, and doing it works.
+            EXPECT_TRUE(said("The detector keeps its old firmware until an upload is confirmed: upload the file again."));
+            EXPECT_EQ(update(bin(4, 18)), FwResult::Updated);
+            std::filesystem::remove(backup);
+        }
+    }
+}
+
+TEST_F(UpdateLine, RefusalsAndAbort) {
+    ASSERT_NO_FATAL_FAILURE(openWire(kIr));
+    EXPECT_EQ(update(bin(4, 17)), FwResult::Refused);
+    EXPECT_TRUE(said("FW version is older or same as that of unit..."));
+    EXPECT_TRUE(backup.empty());
+    EXPECT_EQ(update(bin(4, 17), 0, true), FwResult::Updated);  // allowed: same version, no backup
+    EXPECT_TRUE(backup.empty());
+    EXPECT_EQ(outcome, ParamsOutcome::NotAsked);
+
+    abortAfter = "Uploaded block 1 of 2 with 0 retransmits";
+    EXPECT_EQ(update(bin(4, 30), 0), FwResult::Aborted);
+    EXPECT_TRUE(said("Update Aborted..."));
+    abortAfter.reset();
+
+    // Locked: the ADMIN password is asked until granted; Cancel refuses before any block.
+    ASSERT_NO_FATAL_FAILURE(openWire(kLocked));
+    EXPECT_EQ(update(bin(4, 18), 0), FwResult::Refused);
+    EXPECT_EQ(panel.questions.back(), "Error: ADMIN Password not entered.\r\nBurn canceled...");
+    panel.typed = {"wrong", "apass"};
+    EXPECT_EQ(update(bin(4, 18), 0), FwResult::Updated);
+    EXPECT_EQ(after->text(), "4.18");
+}
+
+}  // namespace
