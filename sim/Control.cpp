@@ -71,6 +71,18 @@ std::vector<std::string> split(const std::string& s, char sep) {
 }
 }  // namespace
 
+// "SxP": sectors by slots, each 0..255 (0 makes a detector whose ring the host must refuse).
+bool parseRing(const std::string& s, DetectorConfig* c) {
+    const auto x = s.find('x');
+    unsigned long sectors = 0, slots = 0;
+    if (x == std::string::npos || !parseNumber(s.substr(0, x), 0xFF, &sectors) ||
+        !parseNumber(s.substr(x + 1), 0xFF, &slots))
+        return false;
+    c->ringSectors = static_cast<uint8_t>(sectors);
+    c->ringSlots = static_cast<uint8_t>(slots);
+    return true;
+}
+
 std::optional<DetectorConfig> parseDetectorOption(const std::string& text, std::string* error) {
     auto bad = [&](const std::string& why) -> std::optional<DetectorConfig> {
         if (error) *error = "bad detector '" + text + "': " + why;
@@ -99,6 +111,10 @@ std::optional<DetectorConfig> parseDetectorOption(const std::string& text, std::
         else if (key == "picture" && parseNumber(val, 0xFF, &v)) c.picture = static_cast<uint8_t>(v);
         else if (key == "maint" && val.size() <= 16) c.maint = val;
         else if (key == "admin" && val.size() <= 16) c.admin = val;
+        else if (key == "log" && parseNumber(val, 1'000'000, &v)) c.logRecords = static_cast<unsigned>(v);
+        else if (key == "maxrecs" && parseNumber(val, 0xFF, &v)) c.maxRecs = static_cast<uint8_t>(v);
+        else if (key == "logflags" && parseNumber(val, 0xFF, &v)) c.logFlags = static_cast<uint8_t>(v);
+        else if (key == "ring" && parseRing(val, &c)) continue;
         else return bad("option '" + p + "'");
     }
     return c;

@@ -21,6 +21,10 @@ struct DetectorConfig {
     std::string admin;
     bool tags = true;
     bool altSensor = false;  // reports the alternative channel set (live byte 17 bit 3)
+    // The log ring (sim/LogRing.cpp): records written since the last erase,
+    // sectors x slots, most records a page may ask for, information flags.
+    unsigned logRecords = 40;
+    uint8_t ringSectors = 8, ringSlots = 64, maxRecs = 30, logFlags = 0;
 };
 
 // The serial number a detector built from `cfg` carries.
@@ -30,7 +34,7 @@ inline uint32_t serialOf(const DetectorConfig& cfg) { return cfg.serial ? cfg.se
 namespace cmd {
 constexpr uint8_t DataShort = 116, ManualBit = 117, SetupToDet = 118, SetupToHost = 119,
                   Data = 120, ParamToDet = 121, ParamToHost = 122, ReadFlash = 123, VerInfo = 125, SimulateAlarm = 130, SwitchBaud = 140,
-                  Elevate = 148, Misc = 156, DevInfoToHost = 162, DevInfoToDet = 163;
+                  Elevate = 148, LogFile = 144, Misc = 156, DevInfoToHost = 162, DevInfoToDet = 163;
 }
 
 // A record frame already delimited and CRC-checked by the line.
@@ -243,6 +247,23 @@ private:
     BitMode bitMode_ = BitMode::Normal;
     // Flash reads: addresses left unanswered (control command flash-silent).
     std::vector<uint32_t> silentFlash_;
+
+    // ---- The log ring (sim/LogRing.cpp) ----
+public:
+    // Writes `count` more records where the ring stands, the oldest overwritten.
+    void writeLogRecords(unsigned count, int64_t now);
+    void eraseLog();
+    unsigned logCurrent() const { return logRing_.total() ? logRing_.written % logRing_.total() : 0; }
+
+private:
+    std::optional<RecordReply> logFile(const RecordRequest& req) const;
+    struct LogRingState {
+        uint8_t sectors = 0, slots = 0, maxRecs = 0, flags = 0;
+        unsigned written = 0;  // records since the last erase; the next one's number
+        uint32_t lastTime = 0;
+        Bytes flash;  // total x 43 bytes, 0xFF where erased
+        unsigned total() const { return unsigned(sectors) * slots; }
+    } logRing_;
 };
 
 }  // namespace wsim
