@@ -34,7 +34,7 @@ int CliSession::logCommand(const std::vector<std::string>& args) {
         }
         char flags[8];
         std::snprintf(flags, sizeof flags, "0x%02X", ring->flags);
-        out_ << "current " << ring->current() << "\nsectors " << ring->sectors << "\nslots " << ring->slots
+        out_ << "current " << ring->current() << "\nsectors " << ring->sectors << "\nslots " << ring->slotsPerSector
              << "\ntotal " << ring->total() << "\nrecord-size " << ring->recordSize << "\nmax-records "
              << ring->maxGetRecs << "\ntime " << ring->time << "\nflags " << flags << "\n";
         return kCliOk;

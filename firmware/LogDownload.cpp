@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "protocol/Commands.h"
@@ -58,10 +59,15 @@ std::optional<LogRing> RequestLogRing(unsigned n, int* error) {
 
 LogPage RequestLogPage(const LogRing& ring, unsigned position, unsigned count) {
     LogPage page;
+    if (ring.total() == 0 || ring.total() > 0xFFFF) {
+        page.failure = "No log ring to read from...";
+        return page;
+    }
+    position %= ring.total();
     const unsigned answer = static_cast<unsigned>(kFrameOverhead) + kPageData + count * kLogRecordSize;
     std::vector<uint8_t> buffer(answer);
-    buffer[0] = static_cast<uint8_t>(position % ring.slots);
-    buffer[1] = static_cast<uint8_t>(position / ring.slots);
+    buffer[0] = static_cast<uint8_t>(position % ring.slotsPerSector);
+    buffer[1] = static_cast<uint8_t>(position / ring.slotsPerSector);
     le::put16(buffer, 2, static_cast<uint16_t>(count));
     const int got = exchange(buffer, 4, answer, kPageWait, kPageTimeout);
     if (got == static_cast<int>(kOverLimitAnswer) && answer != kOverLimitAnswer) {
@@ -91,11 +97,11 @@ std::optional<LogPlan> PlanLogDownload(const LogRing& ring, LogMode mode, unsign
     };
     if (ring.recordSize != kLogRecordSize)
         return refuse(format("sizeof(T_logDatatype): Host %u; Detector %u", unsigned(kLogRecordSize), ring.recordSize));
-    if (ring.sectors == 0 || ring.slots == 0 || ring.maxGetRecs == 0)
+    if (ring.sectors == 0 || ring.slotsPerSector == 0 || ring.maxGetRecs == 0)
         return refuse(format("The detector reports an unusable log ring: %u sectors x %u slots",
-                             ring.sectors, ring.slots) +
+                             ring.sectors, ring.slotsPerSector) +
                       ", max_get_recs " + std::to_string(ring.maxGetRecs) + "...");
-    if (ring.slot >= ring.slots || ring.sector >= ring.sectors)
+    if (ring.slot >= ring.slotsPerSector || ring.sector >= ring.sectors)
         return refuse(format("The detector reports a current position outside its ring: sector %u, slot %u...",
                              ring.sector, ring.slot));
     const unsigned total = ring.total();
@@ -115,6 +121,14 @@ std::optional<LogPlan> PlanLogDownload(const LogRing& ring, LogMode mode, unsign
     }
     plan.page = std::min({plan.count, ring.maxGetRecs, kMaxPageRecords});
     return plan;
+}
+
+unsigned MoveLogPosition(const LogRing& ring, unsigned position, unsigned n, LogMove move) {
+    const unsigned total = ring.total();
+    if (total == 0) return 0;
+    const unsigned step = move == LogMove::PageDown || move == LogMove::PageUp ? (n > 0 ? n - 1 : 0) % total : 1;
+    const bool back = move == LogMove::PageUp || move == LogMove::LineUp;
+    return (position % total + (back ? total - step : step)) % total;
 }
 
 LogDownloadResult RunLogDownload(Panel& panel, const LogDownloadRequest& rq, const LogRecordSink& sink) {

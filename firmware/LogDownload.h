@@ -36,6 +36,11 @@ struct LogPlan {
 std::optional<LogPlan> PlanLogDownload(const LogRing& ring, LogMode mode, unsigned count, unsigned from,
                                        std::string* why);
 
+// The window's Page Down / Page Up (a page less one record, so one row stays in
+// view) and Line Down / Line Up, around the ring; `n` is the page size.
+enum class LogMove { PageDown, PageUp, LineDown, LineUp };
+unsigned MoveLogPosition(const LogRing& ring, unsigned position, unsigned n, LogMove move);
+
 struct LogDownloadRequest {
     LogMode mode = LogMode::UpToCurrent;
     unsigned count = 20;

@@ -78,7 +78,7 @@ std::optional<LogRing> ParseLogRing(std::span<const uint8_t> d) {
     r.sector = d[1];
     r.recordSize = d[2];
     r.sectors = d[3];
-    r.slots = d[4];
+    r.slotsPerSector = d[4];
     r.maxGetRecs = d[5];
     r.time = *le::u32(d, 6);
     r.flags = d[10];

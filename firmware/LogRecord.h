@@ -14,13 +14,13 @@ constexpr size_t kLogRingInfoSize = 11;
 struct LogRing {
     unsigned slot = 0, sector = 0;  // where the next record goes
     unsigned recordSize = 0;        // the detector's idea of a record; must be kLogRecordSize
-    unsigned sectors = 0, slots = 0;
+    unsigned sectors = 0, slotsPerSector = 0;
     unsigned maxGetRecs = 0;        // most records one page request may ask for
     uint32_t time = 0;              // operating seconds of the latest record
     uint8_t flags = 0;              // bit 1: the sums are half-precision
 
-    unsigned total() const { return sectors * slots; }
-    unsigned current() const { return sector * slots + slot; }
+    unsigned total() const { return sectors * slotsPerSector; }
+    unsigned current() const { return sector * slotsPerSector + slot; }
     bool halfSums() const { return (flags & 2) != 0; }
 };
 // Eleven data bytes; nullopt when fewer came.

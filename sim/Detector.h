@@ -254,15 +254,20 @@ public:
     void writeLogRecords(unsigned count, int64_t now);
     void eraseLog();
     unsigned logCurrent() const { return logRing_.total() ? logRing_.written % logRing_.total() : 0; }
+    // `count` records from ring position `position` on, wrapping; 0xFF past an empty ring.
+    Bytes logRecordsAt(unsigned position, unsigned count) const;
+    // The position of the oldest record (the download position's 0xFFFF).
+    unsigned logOldest() const { return logRing_.written >= logRing_.total() ? logCurrent() : 0; }
+    unsigned logTotal() const { return logRing_.total(); }
 
 private:
     std::optional<RecordReply> logFile(const RecordRequest& req) const;
     struct LogRingState {
-        uint8_t sectors = 0, slots = 0, maxRecs = 0, flags = 0;
+        uint8_t sectors = 0, slotsPerSector = 0, maxRecs = 0, flags = 0;
         unsigned written = 0;  // records since the last erase; the next one's number
         uint32_t lastTime = 0;
         Bytes flash;  // total x 43 bytes, 0xFF where erased
-        unsigned total() const { return unsigned(sectors) * slots; }
+        unsigned total() const { return unsigned(sectors) * slotsPerSector; }
     } logRing_;
 };
 

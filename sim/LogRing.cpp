@@ -51,24 +51,32 @@ void Detector::writeLogRecords(unsigned count, int64_t now) {
     }
 }
 
+Bytes Detector::logRecordsAt(unsigned position, unsigned count) const {
+    const unsigned total = logRing_.total();
+    if (total == 0) return Bytes(count * kRecord, 0xFF);
+    Bytes d;
+    for (unsigned i = 0; i < count; ++i) {
+        const auto from = logRing_.flash.begin() + static_cast<long>((position + i) % total * kRecord);
+        d.insert(d.end(), from, from + kRecord);
+    }
+    return d;
+}
+
 std::optional<RecordReply> Detector::logFile(const RecordRequest& req) const {
     const uint8_t* p = req.payload;
     const LogRingState& g = logRing_;
     const unsigned cur = logCurrent();
-    const uint8_t slot = g.slots ? static_cast<uint8_t>(cur % g.slots) : 0;
-    const uint8_t sector = g.slots ? static_cast<uint8_t>(cur / g.slots) : 0;
-    Bytes info = {slot, sector, static_cast<uint8_t>(kRecord), g.sectors, g.slots, g.maxRecs, 0, 0, 0, 0, g.flags};
+    const uint8_t slot = g.slotsPerSector ? static_cast<uint8_t>(cur % g.slotsPerSector) : 0;
+    const uint8_t sector = g.slotsPerSector ? static_cast<uint8_t>(cur / g.slotsPerSector) : 0;
+    Bytes info = {slot, sector, static_cast<uint8_t>(kRecord), g.sectors, g.slotsPerSector, g.maxRecs, 0, 0, 0, 0, g.flags};
     putU32(&info[6], g.lastTime);
     if (req.payloadSize == 5 && p[0] == 0xFF && p[1] == 0xFF) return RecordReply{info};
-    if (req.payloadSize != 4 || p[0] >= g.slots || p[1] >= g.sectors) return std::nullopt;
+    if (req.payloadSize != 4 || p[0] >= g.slotsPerSector || p[1] >= g.sectors) return std::nullopt;
     const unsigned count = getU16(p + 2);
     if (count > g.maxRecs) return RecordReply{Bytes(info.begin(), info.begin() + 10)};
     Bytes d(p, p + 4);
-    const unsigned start = unsigned(p[1]) * g.slots + p[0];
-    for (unsigned i = 0; i < count; ++i) {
-        const auto from = g.flash.begin() + static_cast<long>((start + i) % g.total() * kRecord);
-        d.insert(d.end(), from, from + kRecord);
-    }
+    const Bytes records = logRecordsAt(unsigned(p[1]) * g.slotsPerSector + p[0], count);
+    d.insert(d.end(), records.begin(), records.end());
     return RecordReply{d, 3 + static_cast<int>(count / 10)};
 }
 

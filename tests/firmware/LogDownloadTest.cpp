@@ -16,7 +16,7 @@ LogRing ring(unsigned sectors, unsigned slots, unsigned current, unsigned max) {
     LogRing r;
     r.recordSize = 43;
     r.sectors = sectors;
-    r.slots = slots;
+    r.slotsPerSector = slots;
     r.maxGetRecs = max;
     r.sector = slots ? current / slots : 0;
     r.slot = slots ? current % slots : 0;
@@ -43,6 +43,13 @@ TEST(LogPlan, StartCountAndPage) {
         EXPECT_EQ(plan->count, c.total) << c.count;
         EXPECT_EQ(plan->page, c.page) << c.count;
     }
+    const LogRing r = ring(10, 10, 5, 30);
+    EXPECT_EQ(MoveLogPosition(r, 95, 10, LogMove::PageDown), 4u);
+    EXPECT_EQ(MoveLogPosition(r, 5, 10, LogMove::PageUp), 96u);
+    EXPECT_EQ(MoveLogPosition(r, 99, 10, LogMove::LineDown), 0u);
+    EXPECT_EQ(MoveLogPosition(r, 0, 10, LogMove::LineUp), 99u);
+    EXPECT_EQ(MoveLogPosition(r, 0, 250, LogMove::PageUp), 51u);
+
     LogRing wrongSize = ring(8, 64, 0, 30), outside = ring(8, 64, 0, 30);
     wrongSize.recordSize = 44;
     outside.slot = 64;
@@ -127,15 +134,6 @@ TEST_F(LogLine, FailedPagesAndFilesEndInAnErrorBox) {
     ASSERT_TRUE(page.geometry);
     EXPECT_EQ(page.geometry->maxGetRecs, 5u);
     EXPECT_EQ(page.failure, "nrec 6 > max_get_recs 5...");
-}
-
-TEST_F(LogLine, RefusedRingReadsNoPage) {
-    start({det(false, 10, 0, 64, 30)});
-    const auto result = download({});
-    EXPECT_TRUE(result.ring);
-    EXPECT_FALSE(result.plan);
-    EXPECT_EQ(panel.questions.size(), 1u);
-    EXPECT_TRUE(rows.empty());
 }
 
 TEST_F(LogLine, UvirHalfSumsAndErase) {

@@ -86,15 +86,4 @@ TEST(LogRecord, FamiliesAndHalfSums) {
     EXPECT_NE(LogFileLine(zeros, LogFamily::Ir, false, 4), dashes + "\n");
 }
 
-TEST(LogRecord, RingInformation) {
-    const uint8_t info[] = {5, 1, 43, 8, 64, 30, 0x10, 0x27, 0, 0, 2};
-    const auto ring = ParseLogRing(info);
-    ASSERT_TRUE(ring);
-    EXPECT_EQ(ring->current(), 69u);
-    EXPECT_EQ(ring->total(), 512u);
-    EXPECT_EQ(ring->time, 10000u);
-    EXPECT_TRUE(ring->halfSums());
-    EXPECT_FALSE(ParseLogRing(std::span(info, 10)));
-}
-
 }  // namespace
