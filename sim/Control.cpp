@@ -167,6 +167,7 @@ std::vector<DetectorConfig> demoLine() {
     locked.locked = true;
     locked.maint = "maint17";
     locked.admin = "admin17";
+    ir.logRecords = uvir.logRecords = 40;  // a log to download
     return {ir, uvir, locked};
 }
 

@@ -23,7 +23,7 @@ struct DetectorConfig {
     bool altSensor = false;  // reports the alternative channel set (live byte 17 bit 3)
     // The log ring (sim/LogRing.cpp): records written since the last erase,
     // sectors x slots, most records a page may ask for, information flags.
-    unsigned logRecords = 40;
+    unsigned logRecords = 0;
     uint8_t ringSectors = 8, ringSlots = 64, maxRecs = 30, logFlags = 0;
 };
 
