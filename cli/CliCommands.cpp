@@ -96,6 +96,12 @@ const char* CliSession::usage() {
            "                              Flash Dump window shows them; FILE gets the same)\n"
            "  version                     (the detector's version text or N / A, an empty line,\n"
            "                              the program's own; exit 1 with N / A)\n"
+           "  log info                    (current, sectors, slots, total, record-size, max-records,\n"
+           "                              time, flags; exit 1 no answer)\n"
+           "  log download [FILE] [--count N] [--from P | --all] [--fahrenheit]\n"
+           "                              (the newest N records, N from position P, or all; one line\n"
+           "                              of the list's cells per record, DetLog.txt or FILE gets the\n"
+           "                              file's lines; exit 1 a page or the ring failed, 2 no file)\n"
            "  patch make (--default ir|uvir | --from FILE.bin | --edit FILE.upm) --select NAME[=VALUE]...\n"
            "              [--out FILE]    (writes IR3.upm / UVIR.upm or FILE; no --port needed)\n"
            "  patch show FILE             (IR3 patch or UVIR patch, then NAME=VALUE per marked field;\n"
@@ -158,6 +164,7 @@ int CliSession::run(const std::vector<std::string>& args) {
     if (c == "flash") return flash(args);
     if (c == "firmware") return firmware(args);
     if (c == "version") return version(args);
+    if (c == "log") return logCommand(args);
     if (c == "patch") return patch(args);
     if (c == "hang" || c == "reset") return miscCommand(args);
     if (c == "summary") return summary(args);

@@ -56,6 +56,8 @@ private:
     // flash dump [FILE], version (cli/FlashCommands.cpp).
     int flash(const std::vector<std::string>& args);
     int version(const std::vector<std::string>& args);
+    // log info, log download [FILE] [--count N] [--from P | --all] [--fahrenheit] (cli/LogCommands.cpp).
+    int logCommand(const std::vector<std::string>& args);
     void learnNonce();
     int setupRead(const std::string& outFile);
     int setupBurn(const std::string& file);

@@ -91,6 +91,18 @@ std::vector<std::string> split(const std::string& s, char sep) {
 }
 }  // namespace
 
+// "SxP": sectors by slots, each 0..255 (0 makes a detector whose ring the host must refuse).
+bool parseRing(const std::string& s, DetectorConfig* c) {
+    const auto x = s.find('x');
+    unsigned long sectors = 0, slots = 0;
+    if (x == std::string::npos || !parseNumber(s.substr(0, x), 0xFF, &sectors) ||
+        !parseNumber(s.substr(x + 1), 0xFF, &slots))
+        return false;
+    c->ringSectors = static_cast<uint8_t>(sectors);
+    c->ringSlots = static_cast<uint8_t>(slots);
+    return true;
+}
+
 std::optional<DetectorConfig> parseDetectorOption(const std::string& text, std::string* error) {
     auto bad = [&](const std::string& why) -> std::optional<DetectorConfig> {
         if (error) *error = "bad detector '" + text + "': " + why;
@@ -121,6 +133,10 @@ std::optional<DetectorConfig> parseDetectorOption(const std::string& text, std::
         else if (key == "admin" && val.size() <= 16) c.admin = val;
         else if (key == "product" && !val.empty() && val.size() <= 8) c.product = val;
         else if (key == "fw" && parseVersion(val, &c.fwMajor, &c.fwSub)) {}
+        else if (key == "log" && parseNumber(val, 1'000'000, &v)) c.logRecords = static_cast<unsigned>(v);
+        else if (key == "maxrecs" && parseNumber(val, 0xFF, &v)) c.maxRecs = static_cast<uint8_t>(v);
+        else if (key == "logflags" && parseNumber(val, 0xFF, &v)) c.logFlags = static_cast<uint8_t>(v);
+        else if (key == "ring" && parseRing(val, &c)) continue;
         else return bad("option '" + p + "'");
     }
     return c;
@@ -173,6 +189,7 @@ std::vector<DetectorConfig> demoLine() {
     locked.locked = true;
     locked.maint = "maint17";
     locked.admin = "admin17";
+    ir.logRecords = uvir.logRecords = 40;  // a log to download
     return {ir, uvir, locked};
 }
 

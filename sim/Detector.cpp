@@ -49,6 +49,9 @@ Detector::Detector(const DetectorConfig& cfg, int64_t now) {
     flash_.params = factoryParams(uvir(), flash_.serial);
     devInfo_ = factoryDevInfo();
     flash_.workSince = now;
+    logRing_ = {cfg.ringSectors, cfg.ringSlots, cfg.maxRecs, cfg.logFlags, 0, 0, {}};
+    eraseLog();
+    writeLogRecords(cfg.logRecords, now);
     resetVolatile(now);
     deafUntil_ = startupUntil_ = 0;  // already running when the line starts
 }

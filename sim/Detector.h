@@ -23,6 +23,10 @@ struct DetectorConfig {
     bool altSensor = false;  // reports the alternative channel set (live byte 17 bit 3)
     std::string product;     // empty: the family's product number
     uint8_t fwMajor = 4, fwSub = 17;
+    // The log ring (sim/LogRing.cpp): records written since the last erase,
+    // sectors x slots, most records a page may ask for, information flags.
+    unsigned logRecords = 0;
+    uint8_t ringSectors = 8, ringSlots = 64, maxRecs = 30, logFlags = 0;
 };
 
 // The serial number a detector built from `cfg` carries.
@@ -35,7 +39,7 @@ std::string versionTextOf(bool uvir, uint16_t model, uint8_t major, uint8_t sub)
 namespace cmd {
 constexpr uint8_t DataShort = 116, ManualBit = 117, SetupToDet = 118, SetupToHost = 119,
                   Data = 120, ParamToDet = 121, ParamToHost = 122, ReadFlash = 123, VerInfo = 125, SimulateAlarm = 130, SwitchBaud = 140,
-                  Elevate = 148, Misc = 156, DevInfoToHost = 162, DevInfoToDet = 163, UploadFw = 141;
+                  UploadFw = 141, Elevate = 148, LogFile = 144, Misc = 156, DevInfoToHost = 162, DevInfoToDet = 163;
 }
 
 // A record frame already delimited and CRC-checked by the line.
@@ -283,6 +287,27 @@ private:
     } upload_;
     FwFaults fwFaults_;
     int ignoreParams_ = 0;
+    // ---- The log ring (sim/LogRing.cpp) ----
+public:
+    // Writes `count` more records where the ring stands, the oldest overwritten.
+    void writeLogRecords(unsigned count, int64_t now);
+    void eraseLog();
+    unsigned logCurrent() const { return logRing_.total() ? logRing_.written % logRing_.total() : 0; }
+    // `count` records from ring position `position` on, wrapping; 0xFF past an empty ring.
+    Bytes logRecordsAt(unsigned position, unsigned count) const;
+    // The position of the oldest record (the download position's 0xFFFF).
+    unsigned logOldest() const { return logRing_.written >= logRing_.total() ? logCurrent() : 0; }
+    unsigned logTotal() const { return logRing_.total(); }
+
+private:
+    std::optional<RecordReply> logFile(const RecordRequest& req) const;
+    struct LogRingState {
+        uint8_t sectors = 0, slotsPerSector = 0, maxRecs = 0, flags = 0;
+        unsigned written = 0;  // records since the last erase; the next one's number
+        uint32_t lastTime = 0;
+        Bytes flash;  // total x 43 bytes, 0xFF where erased
+        unsigned total() const { return unsigned(sectors) * slotsPerSector; }
+    } logRing_;
 };
 
 }  // namespace wsim

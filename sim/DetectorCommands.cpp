@@ -88,6 +88,8 @@ std::optional<RecordReply> Detector::handleRecord(const RecordRequest& req, int6
         return req.isGet ? readFlash(req) : std::nullopt;
     case cmd::Misc:
         return misc(req, now);
+    case cmd::LogFile:
+        return req.isGet ? logFile(req) : std::nullopt;
     case cmd::DevInfoToHost:
         return devInfoRead(req);
     case cmd::DevInfoToDet:
@@ -246,10 +248,12 @@ std::optional<RecordReply> Detector::misc(const RecordRequest& req, int64_t now)
         if (!permitted(kMaint, now)) return ack(false);
         logPosition_ = 0;
         flash_.workSince = now;
+        eraseLog();
         return ack(true);
     case 5:
         if (n < 2 || !permitted(kMaint, now)) return ack(false);
         logPosition_ = 0;
+        eraseLog();
         if (p[1] != 1) flash_.workSince = now;  // 1: preserve the operating time
         return ack(true, 400);
     case 7: {
