@@ -354,13 +354,14 @@ FwResult FirmwareUpdate::upload() {
                 say("The detector lost the upload session.");
                 return fail(FwResult::Failed, kUploadAgain);
             }
+            // A detector that only answers with errors is given up like a silent one.
+            if (TickMs() - lastAccepted >= options_.giveUpS * 1000ull) {
+                say(format("No block accepted for %u seconds: upload given up...", options_.giveUpS));
+                return fail(FwResult::Failed, kUploadAgain);
+            }
         } else {
             say(format("Uploaded block %u of %u with %u retransmits", block + 1, nblk, retransmits));
             lastAccepted = TickMs();
-        }
-        if (TickMs() - lastAccepted >= options_.giveUpS * 1000ull) {
-            say(format("No block accepted for %u seconds: upload given up...", options_.giveUpS));
-            return fail(FwResult::Failed, kUploadAgain);
         }
         block = answer->next;
         panel_.setProgress(upload::kProgress,
@@ -376,13 +377,18 @@ FwResult FirmwareUpdate::upload() {
 FwResult FirmwareUpdate::finish() {
     refreshElevation();
     std::optional<Answer> answer;
+    bool lost = false;
     for (int i = 0; i < 10 && !answer; ++i) {
         PumpWait(100);
         flush();
         answer = exchange(fw::EndMessage(), 200, 10000);
         if (!answer) PumpWait(500);
+        lost = lost || !answer;
     }
     const bool good = answer && answer->status == 0;
+    // A lost end answer may hide a verified image (the next try then finds
+    // no session): the version after the restart tells.
+    const bool unconfirmed = !good && (!answer || (lost && answer->status == fw::kBadState));
     if (good) {
         status("FW Update has concluded successfully!");
         panel_.setText(upload::kStart, "Done!");
@@ -399,9 +405,7 @@ FwResult FirmwareUpdate::finish() {
     const MiscOutcome restart = RunMiscCommand(panel_, false, MiscCommand::Reset, MiscStep(MiscCommand::Reset, false, 2));
     say(restart.acknowledged() ? "Detector has been restarted successfully."
                                : "Warning: Detector Restart failed; Manual restart required...");
-    // A lost end answer may hide a verified image: the version after the
-    // restart tells. An end answered with an error installed nothing.
-    if (!good && (answer || panel_.aborted())) return fail(FwResult::Failed, kUploadAgain);
+    if (!good && (!unconfirmed || panel_.aborted())) return fail(FwResult::Failed, kUploadAgain);
     if (!good) say("The end of the upload was not confirmed: the version after the restart tells whether it took.");
     if (LinkBaud() != 9600 && options_.restore9600) {
         say("Please wait: baudrate will be reset to 9600.");

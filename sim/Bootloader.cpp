@@ -97,6 +97,7 @@ std::optional<RecordReply> Detector::uploadFw(const RecordRequest& req, int64_t 
         if (fwFaults_.endStatus) return answer(std::exchange(fwFaults_.endStatus, 0), u.next, kEndMs);
         u.active = false;
         u.verified = true;
+        if (std::exchange(fwFaults_.loseEnd, false)) return std::nullopt;
         return answer(0, u.next, kEndMs);
     }
     return answer(kBadData, u.next, kBlockMs);

@@ -335,14 +335,15 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
             good = w.size() == (takesValue ? 5u : 4u) && num(3, 255, &block) &&
                    (!takesValue || (k->second == Kind::Status ? parseStatus(w[4], &value)
                                                               : num(4, k->second == Kind::Ask ? 255 : 600'000, &b)));
-        else if (what == "end") good = w.size() == 4 && parseStatus(w[3], &value);
+        else if (what == "end") good = w.size() == 4 && (w[3] == "lose" || parseStatus(w[3], &value));
         else if (what == "params-ignore") good = w.size() == 4 && num(3, 1'000'000, &b);
         else good = what == "params-change" && w.size() == 3;
-        if (!good) return fail("fw ADDR lose|restart K | status K CODE | ask K J | deaf K MS | end CODE | params-change | params-ignore N");
+        if (!good) return fail("fw ADDR lose|restart K | status K CODE | ask K J | deaf K MS | end CODE|lose | params-change | params-ignore N");
         if (takesValue && k->second != Kind::Status) value = static_cast<int>(b);
         found = line.withDetector(addr, [&](Detector& d, int64_t) {
             auto& f = d.fwFaults();
             if (k != std::end(kBlockFaults)) f.block = static_cast<int>(block), f.kind = k->second, f.value = value;
+            else if (what == "end" && w[3] == "lose") f.loseEnd = true;
             else if (what == "end") f.endStatus = value;
             else if (what == "params-ignore") d.ignoreParamWrites(static_cast<int>(b));
             else f.changeParams = true;

@@ -265,6 +265,7 @@ public:
         enum class Kind { None, Lose, Status, Ask, Deaf, Restart } kind = Kind::None;
         int value = 0;   // CODE, J or MS
         int endStatus = 0;
+        bool loseEnd = false;  // the answer to a verified end is lost
         bool changeParams = false;
     };
     FwFaults& fwFaults() { return fwFaults_; }

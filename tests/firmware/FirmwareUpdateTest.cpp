@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <random>
 
@@ -50,6 +51,7 @@ protected:
         o.keys.verifyParams = verify;
         o.allowOlder = allowOlder;
         o.folder = dir.string();
+        o.giveUpS = giveUpS;
         o.stamp = [] { return std::string("20261207-080000"); };
         FirmwareUpdate u(panel, o);
         const FwResult r = u.run(path);
@@ -70,69 +72,84 @@ protected:
     std::filesystem::path dir;
     FakePanel panel;
     std::optional<std::string> abortAfter;
+    unsigned giveUpS = 60;
     std::string backup, upm;
     ParamsOutcome outcome = ParamsOutcome::NotAsked;
     std::optional<fw::Version> after;
 };
 
-TEST_F(UpdateLine, FaultsAndOutcomes) {
-    const struct {
-        const char* name;
-        std::vector<std::string> faults;
-        FwResult result;
-        ParamsOutcome params;
-        const char* message;  // one the run must have shown
-        const char* version;  // on the detector afterwards
-    } cases[] = {
-        {"clean", {}, FwResult::Updated, ParamsOutcome::Verified, "Uploaded block 2 of 2 with 0 retransmits", "4.18"},
-        {"lost answer", {"fw 4 lose 0"}, FwResult::Updated, ParamsOutcome::Verified,
-         "ModbusGet(D_UPLOAD_FW) block 1 of 2: status -6 \"FW_WRONG_PKT_NUM\"", "4.18"},
-        {"rewind", {"fw 4 ask 1 0"}, FwResult::Updated, ParamsOutcome::Verified,
-         "Uploaded block 1 of 2 with 0 retransmits", "4.18"},
-        {"burn status", {"fw 4 status 1 -8"}, FwResult::Updated, ParamsOutcome::Verified,
-         "ModbusGet(D_UPLOAD_FW) block 2 of 2: status -8 \"FW_BURN_ERROR\"", "4.18"},
-        {"restart mid-upload", {"fw 4 restart 0"}, FwResult::Failed, ParamsOutcome::NotAsked,
-         "The detector lost the upload session.", "4.17"},
-        {"end status", {"fw 4 end -7"}, FwResult::Failed, ParamsOutcome::NotAsked,
-         "ModbusGet(D_UPLOAD_FW) - End of Upload Error(-7) \"FW_WRONG_CRC32\"", "4.17"},
-        {"changed at install", {"fw 4 params-change"}, FwResult::Updated, ParamsOutcome::Repaired,
-         "Repairing parameters...", "4.18"},
-        {"failed repair", {"fw 4 params-change", "fw 4 params-ignore 5"}, FwResult::ParamsNotRestored,
-         ParamsOutcome::Differ, "Repairing parameters failed with two retries...", "4.18"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        line.reset();  // a fresh detector at 4.17 for each case
-        ASSERT_NO_FATAL_FAILURE(startLine({testline::ir(kIr)}));
-        ASSERT_NO_FATAL_FAILURE(openWire(kIr));
-        panel.lists.clear();
-        for (const auto& f : c.faults) control(f);
-        const auto before = params(kIr);
-        EXPECT_EQ(update(bin(4, 18)), c.result);
-        EXPECT_EQ(outcome, c.params);
-        EXPECT_TRUE(said(c.message));
-        uint8_t major = 0, sub = 0;
-        line->withDetector(kIr, [&](wsim::Detector& d, int64_t) { major = d.fwMajor(), sub = d.fwSub(); });
-        EXPECT_EQ(fw::Version({major, sub}).text(), c.version);
-        // The backup is on disk before the first block, whole, every field marked.
-        const auto patch = DecodePatch(*ReadWholeFile(backup, 4096));
-        ASSERT_TRUE(patch);
-        EXPECT_EQ(backup, (dir / "param_addr4_sn21030004_20261207-080000.upm").string());
-        EXPECT_TRUE(std::ranges::equal(patch->values.bytes(), before));
-        EXPECT_EQ(MarkedElements(patch->kind(), patch->mask).size(), ParamElements(patch->kind()).size());
-        if (c.params == ParamsOutcome::Differ) {
-            EXPECT_EQ(upm, (dir / "param_addr4_sn21030004.upm").string());
-            EXPECT_TRUE(ReadPatchForUpdate(upm).value);
-        }
+struct UpdateCase {
+    const char* name;
+    std::vector<std::string> faults;
+    FwResult result;
+    ParamsOutcome params;
+    const char* message;  // one the run must have shown
+    const char* version;  // on the detector afterwards
+};
+
+const UpdateCase kUpdateCases[] = {
+    {"clean", {}, FwResult::Updated, ParamsOutcome::Verified, "Uploaded block 2 of 2 with 0 retransmits", "4.18"},
+    {"lost answer", {"fw 4 lose 0"}, FwResult::Updated, ParamsOutcome::Verified,
+     "ModbusGet(D_UPLOAD_FW) block 1 of 2: status -6 \"FW_WRONG_PKT_NUM\"", "4.18"},
+    {"rewind", {"fw 4 ask 1 0"}, FwResult::Updated, ParamsOutcome::Verified,
+     "Uploaded block 1 of 2 with 0 retransmits", "4.18"},
+    {"burn status", {"fw 4 status 1 -8"}, FwResult::Updated, ParamsOutcome::Verified,
+     "ModbusGet(D_UPLOAD_FW) block 2 of 2: status -8 \"FW_BURN_ERROR\"", "4.18"},
+    {"restart mid-upload", {"fw 4 restart 0"}, FwResult::Failed, ParamsOutcome::NotAsked,
+     "The detector lost the upload session.", "4.17"},
+    {"end status", {"fw 4 end -7"}, FwResult::Failed, ParamsOutcome::NotAsked,
+     "ModbusGet(D_UPLOAD_FW) - End of Upload Error(-7) \"FW_WRONG_CRC32\"", "4.17"},
+    {"end answer lost", {"fw 4 end lose"}, FwResult::Updated, ParamsOutcome::Verified,
+     "The end of the upload was not confirmed: the version after the restart tells whether it took.", "4.18"},
+    {"changed at install", {"fw 4 params-change"}, FwResult::Updated, ParamsOutcome::Repaired,
+     "Repairing parameters...", "4.18"},
+    {"failed repair", {"fw 4 params-change", "fw 4 params-ignore 5"}, FwResult::ParamsNotRestored,
+     ParamsOutcome::Differ, "Repairing parameters failed with two retries...", "4.18"},
+};
+
+void PrintTo(const UpdateCase& c, std::ostream* os) { *os << c.name; }
+
+class Updates : public UpdateLine, public ::testing::WithParamInterface<UpdateCase> {};
+
+TEST_P(Updates, FaultsAndOutcomes) {
+    const UpdateCase& c = GetParam();
+    // A fresh detector at 4.17 for each case.
+    line.reset();
+    ASSERT_NO_FATAL_FAILURE(startLine({testline::ir(kIr)}));
+    ASSERT_NO_FATAL_FAILURE(openWire(kIr));
+    panel.lists.clear();
+    for (const auto& f : c.faults) control(f);
+    const auto before = params(kIr);
+    EXPECT_EQ(update(bin(4, 18)), c.result);
+    EXPECT_EQ(outcome, c.params);
+    EXPECT_TRUE(said(c.message));
+    uint8_t major = 0, sub = 0;
+    line->withDetector(kIr, [&](wsim::Detector& d, int64_t) { major = d.fwMajor(), sub = d.fwSub(); });
+    EXPECT_EQ(fw::Version({major, sub}).text(), c.version);
+    // The backup is on disk before the first block, whole, every field marked.
+    const auto patch = DecodePatch(*ReadWholeFile(backup, 4096));
+    ASSERT_TRUE(patch);
+    EXPECT_EQ(backup, (dir / "param_addr4_sn21030004_20261207-080000.upm").string());
+    EXPECT_TRUE(std::ranges::equal(patch->values.bytes(), before));
+    EXPECT_EQ(MarkedElements(patch->kind(), patch->mask).size(), ParamElements(patch->kind()).size());
+    if (c.params == ParamsOutcome::Differ) {
+        EXPECT_EQ(upm, (dir / "param_addr4_sn21030004.upm").string());
+        EXPECT_TRUE(ReadPatchForUpdate(upm).value);
+    }
+    std::filesystem::remove(backup);
+    if (c.result == FwResult::Failed) {
+        // Told what to do, and doing it works.
+        EXPECT_TRUE(said("The detector keeps its old firmware until an upload is confirmed: upload the file again."));
+        EXPECT_EQ(update(bin(4, 18)), FwResult::Updated);
         std::filesystem::remove(backup);
-        if (c.result == FwResult::Failed) {
-            // Told what to do, and doing it works.
-            EXPECT_TRUE(said("The detector keeps its old firmware until an upload is confirmed: upload the file again."));
-            EXPECT_EQ(update(bin(4, 18)), FwResult::Updated);
-            std::filesystem::remove(backup);
-        }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Faults, Updates, ::testing::ValuesIn(kUpdateCases), [](const auto& info) {
+    std::string name = info.param.name;
+    std::ranges::replace_if(name, [](char ch) { return !std::isalnum(static_cast<unsigned char>(ch)); }, '_');
+    return name;
+});
 
 TEST_F(UpdateLine, RefusalsAndAbort) {
     ASSERT_NO_FATAL_FAILURE(openWire(kIr));
@@ -147,6 +164,13 @@ TEST_F(UpdateLine, RefusalsAndAbort) {
     EXPECT_EQ(update(bin(4, 30), 0), FwResult::Aborted);
     EXPECT_TRUE(said("Update Aborted..."));
     abortAfter.reset();
+
+    // Answers that only carry errors end the upload too.
+    giveUpS = 0;
+    control("fw 4 status 0 -8");
+    EXPECT_EQ(update(bin(4, 30), 0), FwResult::Failed);
+    EXPECT_TRUE(said("No block accepted for 0 seconds: upload given up..."));
+    giveUpS = 60;
 
     // Locked: the ADMIN password is asked until granted; Cancel refuses before any block.
     ASSERT_NO_FATAL_FAILURE(openWire(kLocked));
