@@ -125,7 +125,8 @@ void CFlash::refresh() {
 void CFlash::opened(const std::optional<LogRing>& ring) {
     if (!ring) return;
     ring_ = ring;
-    if (workClock_.isValid()) return;
+    if (workClock_.isValid() && workAddress_ == Shell().detector.address) return;
+    workAddress_ = Shell().detector.address;
     // The detector has no clock: its operating time, counted on from the first answer.
     workTime_ = ring->time;
     workClock_.start();
@@ -169,6 +170,13 @@ void CFlash::move(LogMove m) {
 void CFlash::getAll() {
     if (running_) {
         panel()->requestAbort();  // after the page on the wire
+        // An abort before its turn keeps the procedure from running at all: the page ends it here.
+        QPointer<CFlash> self(this);
+        Shell().link().post([self, started = started_] {
+            if (*started) return;
+            QMetaObject::invokeMethod(qApp, [self] { if (self) self->finished({}, LogMode::All, {}); },
+                                      Qt::QueuedConnection);
+        });
         return;
     }
     if (automatic_) {
@@ -211,7 +219,9 @@ void CFlash::download(LogMode mode, unsigned count, unsigned position) {
     rq.remainingId = automatic_ ? kRemaining : 0;
     auto rows = std::make_shared<LogRows>(family_, Shell().host.usUnits == 1, automatic_);
     QPointer<CFlash> self(this);
-    RunProcedure(panel(), [self, rq, rows](Panel& p) {
+    started_ = std::make_shared<std::atomic<bool>>(false);
+    RunProcedure(panel(), [self, rq, rows, started = started_](Panel& p) {
+        *started = true;
         const auto result = RunLogDownload(p, rq, [&](std::span<const uint8_t> record, unsigned row, const LogRing& ring) {
             if (auto cells = rows->take(record, row, ring))
                 QMetaObject::invokeMethod(

@@ -1,5 +1,6 @@
 #pragma once
 #include <QElapsedTimer>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -49,9 +50,11 @@ private:
 
     bool automatic_;
     bool running_ = false;
+    std::shared_ptr<std::atomic<bool>> started_;  // the running download's procedure has begun
     LogFamily family_ = LogFamily::Ir;
     std::optional<LogRing> ring_;
     uint32_t workTime_ = 0;  // the detector's operating seconds at workClock_'s start
+    unsigned workAddress_ = 0;  // the detector whose clock it is
     QElapsedTimer workClock_;
     QMenu* menu_ = nullptr;
 };

@@ -69,11 +69,16 @@ TEST_F(LogfilePage, GetGetAllAndThePollAfter) {
     EXPECT_TRUE(flash->isEnabled(kGetAll));
     ASSERT_TRUE(pumpUntil([&] { return !flash->running(); }, 15000));
     EXPECT_EQ(list()->topLevelItemCount(), 10);
+    window->grab().save(q((buildFolder / "logfile-page.png").string()));
     EXPECT_EQ(flash->text(kGetAll), "Get All Records");
     EXPECT_TRUE(flash->isEnabled(kGet));
     EXPECT_EQ(flash->windowTitle().toStdString(), "Logfile");
     EXPECT_EQ(std::count(std::istreambuf_iterator<char>(std::ifstream("DetLog.txt").rdbuf()), {}, '\n'), 11);
     EXPECT_TRUE(pumpUntil([&] { return flash->itemAs<QProgressBar>(kProgress)->value() == 0; }));
+    flash->onCommand(kGetAll);  // at 57600 now: no question
+    flash->onCommand(kGetAll);  // "Abort": before the procedure's turn, or after its first page
+    ASSERT_TRUE(pumpUntil([&] { return !flash->running(); }, 10000));
+    EXPECT_LT(list()->topLevelItemCount(), 10);
 
     std::vector<std::string> launched;
     CFlash::SetLauncher([&](const std::string& program, const std::vector<std::string>& args) {
