@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +14,8 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cstdlib>
 
 #include "app/kit/MessageBox.h"
 #include "app/shell/CBaudrate.h"
@@ -99,13 +100,16 @@ CFlash::CFlash(QWidget* parent, bool automatic) : Page(parent, kTemplate, "Logfi
 }
 
 void CFlash::setFamily(LogFamily family) {
+    if (family != family_) itemAs<QTreeWidget>(kList)->clear();
     family_ = family;
     QStringList titles;
     for (const auto& c : LogListColumns(family)) titles << q(c);
     itemAs<QTreeWidget>(kList)->setHeaderLabels(titles);
 }
 
-unsigned CFlash::field(int id) const { return static_cast<unsigned>(std::stoul("0" + text(id))); }
+unsigned CFlash::field(int id) const {
+    return static_cast<unsigned>(std::min(std::strtoul(text(id).c_str(), nullptr, 10), 65535ul));
+}
 
 void CFlash::refresh() {
     if (running_) return;
