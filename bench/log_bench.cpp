@@ -40,7 +40,7 @@ void BM_LogGetAll(benchmark::State& state) {
     });
     ResetWire();
 
-    // The model puts each wait and its answer in series; the host's wait is a
+    // The target's model puts each wait and its answer in series; the host's wait is a
     // sleep the answer arrives during, so "tight" overlaps them as the line allows.
     double model = 0, tight = 0;
     auto exchange = [&](size_t request, size_t answer, double waitMs, double pauseMs) {
