@@ -147,6 +147,7 @@ LogDownloadResult RunLogDownload(Panel& panel, const LogDownloadRequest& rq, con
         errorBox(panel, why);
         return result;
     }
+    if (rq.pageLimit) result.plan->page = std::min(result.plan->page, rq.pageLimit);
     DebugLog("GetFlashLogRecords> sector %u, slot %u, rec_num %u", ring.sector, ring.slot, result.plan->start);
 
     std::string text = LogFileHeader(rq.family);
@@ -174,6 +175,10 @@ LogDownloadResult RunLogDownload(Panel& panel, const LogDownloadRequest& rq, con
         }
         start = (start + page) % total;
         remaining -= page;
+        if (rq.progressId)
+            panel.setProgress(rq.progressId, static_cast<int>((result.plan->count - remaining) * 100ull /
+                                                              result.plan->count));
+        if (rq.remainingId) panel.setText(rq.remainingId, std::to_string(remaining));
         PumpWait(kPagePauseMs);
     }
     result.fileWritten =

@@ -47,6 +47,9 @@ struct LogDownloadRequest {
     unsigned from = 0;
     LogFamily family = LogFamily::Ir;
     std::string file = "DetLog.txt";
+    unsigned pageLimit = 0;  // records a page asks for at most; 0: the detector's limit alone
+    int progressId = 0;      // the window's progress bar after each page, in percent (0: none)
+    int remainingId = 0;     // the window's field of the records still to come (0: none)
 };
 struct LogDownloadResult {
     std::optional<LogRing> ring;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "protocol/records/LogFamily.h"
+
 constexpr size_t kLogRecordSize = 43;
 constexpr size_t kLogRingInfoSize = 11;
 
@@ -26,7 +28,6 @@ struct LogRing {
 // Eleven data bytes; nullopt when fewer came.
 std::optional<LogRing> ParseLogRing(std::span<const uint8_t> data);
 
-enum class LogFamily { Ir, Uvir };
 
 // The list's column titles for the family.
 std::vector<std::string> LogListColumns(LogFamily family);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "firmware/LogDownload.h"
+#include "firmware/LogWindow.h"
 #include "protocol/Commands.h"
 #include "shell/FakePanel.h"
 #include "support/TempFolder.h"
@@ -21,6 +22,30 @@ LogRing ring(unsigned sectors, unsigned slots, unsigned current, unsigned max) {
     r.sector = slots ? current / slots : 0;
     r.slot = slots ? current % slots : 0;
     return r;
+}
+
+TEST(LogWindow, AutomaticRowsAndSlowLine) {
+    std::vector<uint8_t> blank(kLogRecordSize, 0xFF), kept(kLogRecordSize, 0);
+    kept[8] = 240, kept[12] = 'n';
+    const LogRing r = ring(2, 5, 0, 4);
+    for (bool automatic : {false, true}) {
+        LogRows rows(LogFamily::Ir, false, automatic);
+        for (const auto* record : {&blank, &kept, &blank})
+            EXPECT_EQ(!rows.take(*record, 1, r), automatic && record == &blank);
+        EXPECT_EQ(rows.finish(), automatic ? "Detector Logfile: 2 empty records not displayed..." : "");
+    }
+    const struct {
+        unsigned baud, records, total;
+        const char* seconds;  // nullptr: no question
+    } slow[] = {{9600, 2560, 2560, "120"}, {57600, 2560, 2560, nullptr}, {9600, 100, 300, nullptr},
+                {9600, 46, 100, "60"}, {9600, 44, 100, "50"}, {9600, 5, 0, nullptr}};
+    for (const auto& c : slow) {
+        const auto text = LogSlowLineWarning(c.baud, c.records, c.total);
+        ASSERT_EQ(text.has_value(), c.seconds != nullptr) << c.records;
+        if (text) {
+            EXPECT_EQ(text->rfind(std::string("This operation may take up to ") + c.seconds + " seconds", 0), 0u);
+        }
+    }
 }
 
 TEST(LogPlan, StartCountAndPage) {
