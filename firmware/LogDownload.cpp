@@ -158,7 +158,9 @@ LogDownloadResult RunLogDownload(Panel& panel, const LogDownloadRequest& rq, con
         DebugLog("irec %u, nrec %u, page %u", start, remaining, page);
         const LogPage got = RequestLogPage(ring, start, page);
         if (!got.failure.empty()) {
-            DebugLog("%s", got.failure.c_str());
+            // The detector's refusal of a count is the technician's to see.
+            if (got.geometry) errorBox(panel, got.failure);
+            else DebugLog("%s", got.failure.c_str());
             // The detector said what it takes: the same records again in
             // pages it accepts (the page shrinks, so this ends).
             if (got.geometry && got.geometry->maxGetRecs > 0 && got.geometry->maxGetRecs < page) {
