@@ -171,7 +171,7 @@ std::optional<ParamRecord> FirmwareUpdate::readParamsOnce(uint32_t* serial) {
     return ParamRecord::FromAnswer(kind, std::span(answer.data(), static_cast<size_t>(got)));
 }
 
-bool FirmwareUpdate::backUpParams() {
+bool FirmwareUpdate::backUp() {
     status("Backing up parameters...");
     panel_.enable(upload::kChooseFile, false);
     const bool got = untilArrives("The parameter record", [&] {
@@ -246,10 +246,12 @@ void FirmwareUpdate::restoreLink(const char* message) {
 
 FwResult FirmwareUpdate::run(const std::string& path) {
     panel_.clearAbort();
+    setupRefused_ = false;
     if (!check(path)) return fail(FwResult::Refused, "");
-    if (options_.keys.verifyParams && !backUpParams())
+    if (options_.keys.verifyParams && backupPath_.empty() && !backUp())
         return fail(panel_.aborted() ? FwResult::Aborted : FwResult::Refused, "");
     repairCounter_ = options_.keys.verifyParams;
+    setupRefused_ = true;
     if (!readSetup(&locked_)) return fail(FwResult::Refused, "");
     if (locked_) {
         for (;;) {
@@ -265,6 +267,7 @@ FwResult FirmwareUpdate::run(const std::string& path) {
             }
         }
     }
+    setupRefused_ = false;
     return start();
 }
 
@@ -314,7 +317,8 @@ FwResult FirmwareUpdate::upload() {
         const auto message = fw::BlockMessage(f, block, options_.keys.shortHeader);
         unsigned retransmits = 0;
         std::optional<Answer> answer;
-        for (int i = 0; i < 10 && !answer && !panel_.aborted(); ++i) {
+        const auto givenUp = [&] { return TickMs() - lastAccepted >= options_.giveUpS * 1000ull; };
+        for (int i = 0; i < 10 && !answer && !panel_.aborted() && !(retransmits && givenUp()); ++i) {
             PumpWait(50);
             flush();
             refreshElevation();
@@ -329,7 +333,7 @@ FwResult FirmwareUpdate::upload() {
         if (!answer) {
             if (panel_.aborted()) continue;
             ++failedRounds;
-            if (TickMs() - lastAccepted >= options_.giveUpS * 1000ull) {
+            if (givenUp()) {
                 say(format("No block accepted for %u seconds: upload given up...", options_.giveUpS));
                 return fail(FwResult::Failed, kUploadAgain);
             }
