@@ -96,6 +96,8 @@ int CliSession::firmware(const std::vector<std::string>& args) {
     options.allowOlder = a.allowOlder;
     options.giveUpS = a.giveUpS;
     options.keys = {a.shortHeader, a.verify};
+    // Printed at once: a run killed later still names the file holding the parameters.
+    options.onBackup = [this](const std::string& path) { out_ << "backup " << path << std::endl; };
     options.restore9600 = ReturnTo9600;
     FirmwareUpdate update(panel_, options);
     if (what == "check") {
@@ -107,17 +109,20 @@ int CliSession::firmware(const std::vector<std::string>& args) {
         if (ok) return kCliOk;
         return update.file() && !update.detectorVersion() ? kCliFailed : kCliRefused;
     }
+    panel_.clearAbort();
     g_abortPanel = &panel_;
     auto previousInt = std::signal(SIGINT, abortUpdate), previousTerm = std::signal(SIGTERM, abortUpdate);
     SetThreadAbortFlag(&panel_.abortFlag());
     if (a.baud && a.baud != Wire().port.baud && !SwitchBaudNow(a.baud))
         err_ << "Switching the baudrate to " << a.baud << " failed; the update runs at " << Wire().port.baud << "\n";
-    const FwResult result = update.run(a.file);
+    // A stop during the switch is not lost to the run's fresh start.
+    FwResult result = FwResult::Aborted;
+    if (!panel_.aborted()) result = update.run(a.file);
+    else if (LinkBaud() != 9600) options.restore9600();
     SetThreadAbortFlag(nullptr);
     std::signal(SIGINT, previousInt);
     std::signal(SIGTERM, previousTerm);
     g_abortPanel = nullptr;
-    if (!update.backupPath().empty()) out_ << "backup " << update.backupPath() << "\n";
     if (update.versionAfter()) out_ << "version " << update.versionAfter()->text() << "\n";
     static const char* const kParams[] = {"", "verified", "repaired", "differ"};
     if (update.params() != ParamsOutcome::NotAsked) out_ << "params " << kParams[static_cast<int>(update.params())] << "\n";

@@ -1,12 +1,15 @@
 // wexcon-cli log info and log download: the Logfile page's information
 // request and its Get / Get All, the list's rows on standard output.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "cli/CliCommands.h"
 #include "firmware/LogDownload.h"
 #include "protocol/Transport.h"
 #include "shell/ShellState.h"
 #include "util/Log.h"
+#include "util/WholeFile.h"
 
 namespace {
 
@@ -48,8 +51,9 @@ int CliSession::logCommand(const std::vector<std::string>& args) {
     for (size_t i = 2; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool valued = a == "--count" || a == "--from";
-        const unsigned long v = valued && i + 1 < args.size() ? parseDecimal(args[i + 1]).value_or(~0ul) : 0;
-        if (valued && v > 0xFFFF) return usageError(usage);
+        if (valued && i + 1 >= args.size()) return usageError(usage);
+        const unsigned long v = valued ? parseDecimal(args[i + 1]).value_or(~0ul) : 0;
+        if (valued && (v > 0xFFFF || (a == "--count" && v == 0))) return usageError(usage);
         if (a == "--count") rq.count = static_cast<unsigned>(v);
         else if (a == "--from") rq.from = static_cast<unsigned>(v), from = true;
         else if (a == "--all") rq.mode = LogMode::All;
@@ -60,6 +64,11 @@ int CliSession::logCommand(const std::vector<std::string>& args) {
     }
     if (from && rq.mode == LogMode::All) return usageError(usage);
     if (from) rq.mode = LogMode::FromPosition;
+    // Found before the download, which can take minutes at 9600 baud.
+    if (!CanWriteFile(rq.file)) {
+        err_ << "log download: '" << rq.file << "' cannot be written: " << std::strerror(errno) << "\n";
+        return kCliUsage;
+    }
     if (!statusOnce()) return kCliFailed;
     rq.family = Shell().detector.uvirModel ? LogFamily::Uvir : LogFamily::Ir;
 

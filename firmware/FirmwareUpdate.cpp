@@ -30,6 +30,8 @@ constexpr unsigned kAnswerBytes = 21, kAckBytes = 18, kStatusBytes = 177, kSetup
 constexpr unsigned kArrivalLimitMs = 60'000;
 constexpr const char* kUploadAgain =
     "The detector keeps its old firmware until an upload is confirmed: upload the file again.";
+constexpr const char* kCheckAfterEnd =
+    "Aborted after the upload ended: check the detector's version, then its parameters against the backup.";
 constexpr const char* kPowerCycle =
     "The detector did not come back after its restart: power-cycle it, then check its version.";
 
@@ -111,6 +113,7 @@ std::vector<uint8_t> FirmwareUpdate::readFlash(uint32_t address, unsigned bytes)
 
 bool FirmwareUpdate::check(const std::string& path) {
     panel_.clearLines(upload::kMessages);
+    detectorVersion_.reset();
     std::string error;
     file_ = fw::ReadFirmware(path, options_.blockSize, options_.allowOlder, &error);
     if (!file_) {
@@ -185,11 +188,13 @@ bool FirmwareUpdate::backUp() {
     const std::string path =
         (std::filesystem::path(options_.folder) / format("param_addr%u_sn%u_%s.upm", address_, serial_, stamp.c_str()))
             .string();
-    if (std::filesystem::exists(path) || !writePatchFile(path, *backup_)) {
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec) || ec || !writePatchFile(path, *backup_)) {
         say(format("Creating UPM file \"%s\" failed; please contact support", path.c_str()));
         return false;
     }
     backupPath_ = path;
+    if (options_.onBackup) options_.onBackup(path);
     status("Backing up parameters - done.");
     return true;
 }
@@ -247,12 +252,16 @@ void FirmwareUpdate::restoreLink(const char* message) {
 FwResult FirmwareUpdate::run(const std::string& path) {
     panel_.clearAbort();
     setupRefused_ = false;
-    if (!check(path)) return fail(FwResult::Refused, "");
+    if (!check(path)) {
+        // A detector that did not say who it is was not refused: the line failed.
+        const bool silent = file_ && !detectorVersion_;
+        return fail(silent ? FwResult::Failed : FwResult::Refused, "");
+    }
     if (options_.keys.verifyParams && backupPath_.empty() && !backUp())
-        return fail(panel_.aborted() ? FwResult::Aborted : FwResult::Refused, "");
+        return fail(panel_.aborted() ? FwResult::Aborted : FwResult::Failed, "");
     repairCounter_ = options_.keys.verifyParams;
     setupRefused_ = true;
-    if (!readSetup(&locked_)) return fail(FwResult::Refused, "");
+    if (!readSetup(&locked_)) return fail(FwResult::Failed, "");
     if (locked_) {
         for (;;) {
             auto typed = panel_.askText("Please Enter the ADMIN Password:", "Update Detector FW", true);
@@ -308,6 +317,12 @@ FwResult FirmwareUpdate::upload() {
     const unsigned nblk = f.blocks();
     unsigned block = 0, failedRounds = 0;
     unsigned long long lastAccepted = TickMs();
+    // Checked after every try, answered or not: a detector that only answers with errors stalls too.
+    const auto givenUp = [&] { return TickMs() - lastAccepted >= options_.giveUpS * 1000ull; };
+    const auto giveUp = [&] {
+        say(format("No block accepted for %u seconds: upload given up...", options_.giveUpS));
+        return fail(FwResult::Failed, kUploadAgain);
+    };
     while (block < nblk) {
         if (panel_.aborted()) {
             say("Update Aborted...");
@@ -317,7 +332,6 @@ FwResult FirmwareUpdate::upload() {
         const auto message = fw::BlockMessage(f, block, options_.keys.shortHeader);
         unsigned retransmits = 0;
         std::optional<Answer> answer;
-        const auto givenUp = [&] { return TickMs() - lastAccepted >= options_.giveUpS * 1000ull; };
         for (int i = 0; i < 10 && !answer && !panel_.aborted() && !(retransmits && givenUp()); ++i) {
             PumpWait(50);
             flush();
@@ -333,10 +347,7 @@ FwResult FirmwareUpdate::upload() {
         if (!answer) {
             if (panel_.aborted()) continue;
             ++failedRounds;
-            if (givenUp()) {
-                say(format("No block accepted for %u seconds: upload given up...", options_.giveUpS));
-                return fail(FwResult::Failed, kUploadAgain);
-            }
+            if (givenUp()) return giveUp();
             say(format("No answer to block %u after %u tries; waiting for the detector...", block + 1,
                        10 * failedRounds));
             continue;
@@ -353,6 +364,7 @@ FwResult FirmwareUpdate::upload() {
             say(format("Uploaded block %u of %u with %u retransmits", block + 1, nblk, retransmits));
             lastAccepted = TickMs();
         }
+        if (givenUp()) return giveUp();
         block = answer->next;
         panel_.setProgress(upload::kProgress,
                            static_cast<int>(100ull * std::min(block, nblk) * f.blockSize / std::max<size_t>(f.payload.size(), 1)));
@@ -390,7 +402,10 @@ FwResult FirmwareUpdate::finish() {
     const MiscOutcome restart = RunMiscCommand(panel_, false, MiscCommand::Reset, MiscStep(MiscCommand::Reset, false, 2));
     say(restart.acknowledged() ? "Detector has been restarted successfully."
                                : "Warning: Detector Restart failed; Manual restart required...");
-    if (!good) return fail(FwResult::Failed, kUploadAgain);
+    // A lost end answer may hide a verified image: the version after the
+    // restart tells. An end answered with an error installed nothing.
+    if (!good && (answer || panel_.aborted())) return fail(FwResult::Failed, kUploadAgain);
+    if (!good) say("The end of the upload was not confirmed: the version after the restart tells whether it took.");
     if (LinkBaud() != 9600 && options_.restore9600) {
         say("Please wait: baudrate will be reset to 9600.");
         PumpWait(1500);
@@ -407,6 +422,7 @@ FwResult FirmwareUpdate::afterRestart() {
         return ModbusGet(4, D_DATA2HOST, Wire().ctx, frame.data(), kStatusBytes, 10, 150) ==
                static_cast<int>(kStatusBytes);
     });
+    if (!back && panel_.aborted()) return fail(FwResult::Aborted, kCheckAfterEnd);
     if (!back) return fail(FwResult::Failed, kPowerCycle);
     say("Waiting for detector to restart - done.");
     elevateFactory();
@@ -435,7 +451,7 @@ FwResult FirmwareUpdate::verifyParams() {
         if (!got) {
             params_ = ParamsOutcome::Differ;
             say(restore);
-            return FwResult::ParamsNotRestored;
+            return panel_.aborted() ? fail(FwResult::Aborted, "") : FwResult::ParamsNotRestored;
         }
         say("Downloading parameters - done.");
         if (now->bytes().size() == backup_->bytes().size() &&

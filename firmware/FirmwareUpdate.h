@@ -32,6 +32,8 @@ struct FwUpdateOptions {
     std::function<std::string()> stamp;
     // Returns a raised link to 9600 baud (the baud-rate switch); empty: nothing to do.
     std::function<void()> restore9600;
+    // Told the backup's path as soon as the file is on disk.
+    std::function<void(const std::string&)> onBackup;
 };
 
 enum class FwResult { Updated, ParamsNotRestored, Failed, Aborted, Refused };

@@ -157,10 +157,14 @@ LogDownloadResult RunLogDownload(Panel& panel, const LogDownloadRequest& rq, con
         DebugLog("irec %u, nrec %u, page %u", start, remaining, page);
         const LogPage got = RequestLogPage(ring, start, page);
         if (!got.failure.empty()) {
-            ++result.failedPages;
             DebugLog("%s", got.failure.c_str());
-            // The detector said what it takes: later pages ask for no more.
-            if (got.geometry && got.geometry->maxGetRecs > 0) page = std::min(page, got.geometry->maxGetRecs);
+            // The detector said what it takes: the same records again in
+            // pages it accepts (the page shrinks, so this ends).
+            if (got.geometry && got.geometry->maxGetRecs > 0 && got.geometry->maxGetRecs < page) {
+                page = got.geometry->maxGetRecs;
+                continue;
+            }
+            ++result.failedPages;
         }
         for (size_t at = 0; at < got.records.size(); at += kLogRecordSize) {
             const auto record = std::span(got.records).subspan(at, kLogRecordSize);

@@ -70,7 +70,7 @@ std::optional<RecordReply> Detector::uploadFw(const RecordRequest& req, int64_t 
         // The header is 5 bytes, or 4 without the reserved byte: the frame tells which.
         const size_t head = n == length + 5u ? 5 : n == length + 4u ? 4 : 0;
         if (head == 0) return answer(kPacketLength, u.next, kBlockMs);
-        if (block != u.next) return answer(kWrongPacket, u.next, kBlockMs);
+        if (block != u.next || block >= u.blocks) return answer(kWrongPacket, u.next, kBlockMs);
         if ((p[0] == 33 && length != u.blockSize) || (p[0] == 44 && (length > u.blockSize || length % 16)))
             return answer(kPacketLength, u.next, kBlockMs);
         std::copy(p + head, p + head + length, u.image.begin() + static_cast<long>(block) * u.blockSize);
@@ -82,7 +82,10 @@ std::optional<RecordReply> Detector::uploadFw(const RecordRequest& req, int64_t 
         switch (kind) {
         case FwFaults::Kind::Lose: return std::nullopt;
         case FwFaults::Kind::Status: u.next = block; return answer(f.value, u.next, kBlockMs);
-        case FwFaults::Kind::Ask: return answer(0, static_cast<unsigned>(f.value), kBlockMs);
+        case FwFaults::Kind::Ask:
+            // A rewind: the detector wants block J again and takes it.
+            u.next = std::min(static_cast<unsigned>(f.value), u.next);
+            return answer(0, u.next, kBlockMs);
         case FwFaults::Kind::Deaf: deafUntil_ = now + f.value; return std::nullopt;
         case FwFaults::Kind::Restart: restart(now); return std::nullopt;
         default: return answer(0, u.next, kBlockMs);

@@ -71,6 +71,7 @@ CUpload::CUpload(QWidget* parent) : Dialog(parent, kTemplate) {
 
     FwUpdateOptions options;
     options.keys = ReadFwUpdateKeys(kParamIni);
+    backUpAtOpening_ = options.keys.verifyParams != 0;
     // The technician ends a stalled upload with Abort; the window never gives up alone.
     options.giveUpS = std::numeric_limits<unsigned>::max();
     options.restore9600 = [panel = std::weak_ptr<QtPanel>(panel())] {
@@ -109,7 +110,7 @@ void CUpload::open() {
         baud.exec();
         setText(kStatusLine, "FW Update in process...");
     }
-    if (!ReadFwUpdateKeys(kParamIni).verifyParams) return;
+    if (!backUpAtOpening_) return;
     idle(false);
     QPointer<CUpload> self(this);
     RunProcedure(panel(), [update = update_, self](Panel&) {
@@ -182,6 +183,8 @@ void CUpload::finished(bool upload, int result, bool closeSoon) {
         enable(kStart, result == 1);
         return;
     }
+    // The setup read failed or the ADMIN password was not given: nothing was sent, and the window closes.
+    if (closeSoon) panel()->close(IDCANCEL, 250);
     switch (static_cast<FwResult>(result)) {
         case FwResult::Updated: {
             const std::string closing = "Dialog will close automatically in 5 seconds...";
@@ -193,9 +196,6 @@ void CUpload::finished(bool upload, int result, bool closeSoon) {
         }
         case FwResult::Aborted: setText(kStart, "Start"); break;
         case FwResult::Refused:
-            if (closeSoon) panel()->close(IDCANCEL, 250);
-            enable(kStart, false);
-            break;
         case FwResult::ParamsNotRestored:
         case FwResult::Failed: enable(kStart, false); break;
     }

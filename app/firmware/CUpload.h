@@ -33,5 +33,5 @@ private:
 
     std::shared_ptr<FirmwareUpdate> update_;
     std::string path_;
-    bool opened_ = false, running_ = false;
+    bool opened_ = false, running_ = false, backUpAtOpening_ = false;
 };

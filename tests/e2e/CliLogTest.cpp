@@ -38,6 +38,8 @@ TEST_F(CliLog, InfoAndDownload) {
         {1, "log", kCliUsage},
         {1, "log download --from 3 --all", kCliUsage},
         {1, "log download --count x", kCliUsage},
+        {1, "log download --count 0", kCliUsage},
+        {1, "log download --from", kCliUsage},
         {1, "log download a b", kCliUsage},
         {1, "log download no/such/dir.txt", kCliUsage},
         {2, "log download", kCliFailed},  // a ring of 0 slots reads no page
