@@ -8,7 +8,6 @@
 #include "cli/CliCommands.h"
 #include "firmware/FirmwareUpdate.h"
 #include "protocol/Commands.h"
-#include "protocol/SwitchComm.h"
 #include "protocol/Transport.h"
 #include "shell/BaudSwitch.h"
 #include "util/PumpWait.h"
@@ -23,31 +22,6 @@ struct FirmwareArgs {
     unsigned giveUpS = 60;
     unsigned baud = 0;  // 0: the link's speed as it is
 };
-
-// The detector and the link to `rate`, proved by a status answer within 8 s;
-// otherwise both back at the speed they had. False when not switched.
-bool switchBaud(unsigned rate) {
-    WireState& w = Wire();
-    const unsigned before = w.port.baud;
-    uint8_t payload[4];
-    for (int i = 0; i < 4; ++i) payload[i] = static_cast<uint8_t>(rate >> (8 * i));
-    if (ModbusSet(sizeof payload, payload, w.ctx, D_SWITCH_BAUD) == -1) return false;
-    PumpWait(500);
-    w.port.baud = rate;
-    if (ReopenLink()) {
-        const CommandInfo& info = *commandInfo(D_DATA2HOST);
-        std::vector<uint8_t> status(info.responseSize);
-        for (int i = 0; i < 16; ++i) {
-            if (ModbusGet(0, D_DATA2HOST, w.ctx, status.data(), info.responseSize, info.waitMs, info.timeoutMs) ==
-                static_cast<int>(info.responseSize))
-                return true;
-        }
-    }
-    // The detector goes back by itself when it hears nothing at the new speed.
-    w.port.baud = before;
-    ReopenLink();
-    return false;
-}
 
 // The options of info, check (`detector`) or update; an error text, or empty.
 std::string parseArgs(const std::vector<std::string>& args, bool update, bool detector, FirmwareArgs* a) {
@@ -124,12 +98,7 @@ int CliSession::firmware(const std::vector<std::string>& args) {
     options.keys = {a.shortHeader, a.verify};
     // Printed at once: a run killed later still names the file holding the parameters.
     options.onBackup = [this](const std::string& path) { out_ << "backup " << path << std::endl; };
-    options.restore9600 = [] {
-        if (!switchBaud(9600)) {
-            Wire().port.baud = 9600;
-            ReopenLink();
-        }
-    };
+    options.restore9600 = ReturnTo9600;
     FirmwareUpdate update(panel_, options);
     if (what == "check") {
         const bool ok = update.check(a.file);
@@ -144,7 +113,7 @@ int CliSession::firmware(const std::vector<std::string>& args) {
     g_abortPanel = &panel_;
     auto previousInt = std::signal(SIGINT, abortUpdate), previousTerm = std::signal(SIGTERM, abortUpdate);
     SetThreadAbortFlag(&panel_.abortFlag());
-    if (a.baud && a.baud != Wire().port.baud && !switchBaud(a.baud))
+    if (a.baud && a.baud != Wire().port.baud && !SwitchBaudNow(a.baud))
         err_ << "Switching the baudrate to " << a.baud << " failed; the update runs at " << Wire().port.baud << "\n";
     // A stop during the switch is not lost to the run's fresh start.
     FwResult result = FwResult::Aborted;

@@ -174,7 +174,7 @@ std::optional<ParamRecord> FirmwareUpdate::readParamsOnce(uint32_t* serial) {
     return ParamRecord::FromAnswer(kind, std::span(answer.data(), static_cast<size_t>(got)));
 }
 
-bool FirmwareUpdate::backUpParams() {
+bool FirmwareUpdate::backUp() {
     status("Backing up parameters...");
     panel_.enable(upload::kChooseFile, false);
     const bool got = untilArrives("The parameter record", [&] {
@@ -251,14 +251,16 @@ void FirmwareUpdate::restoreLink(const char* message) {
 
 FwResult FirmwareUpdate::run(const std::string& path) {
     panel_.clearAbort();
+    setupRefused_ = false;
     if (!check(path)) {
         // A detector that did not say who it is was not refused: the line failed.
         const bool silent = file_ && !detectorVersion_;
         return fail(silent ? FwResult::Failed : FwResult::Refused, "");
     }
-    if (options_.keys.verifyParams && !backUpParams())
+    if (options_.keys.verifyParams && backupPath_.empty() && !backUp())
         return fail(panel_.aborted() ? FwResult::Aborted : FwResult::Failed, "");
     repairCounter_ = options_.keys.verifyParams;
+    setupRefused_ = true;
     if (!readSetup(&locked_)) return fail(FwResult::Failed, "");
     if (locked_) {
         for (;;) {
@@ -274,6 +276,7 @@ FwResult FirmwareUpdate::run(const std::string& path) {
             }
         }
     }
+    setupRefused_ = false;
     return start();
 }
 
@@ -314,6 +317,13 @@ FwResult FirmwareUpdate::upload() {
     const unsigned nblk = f.blocks();
     unsigned block = 0, failedRounds = 0;
     unsigned long long lastAccepted = TickMs();
+    // Checked after every try that accepted nothing, answered or not: a
+    // detector that only answers with errors stalls too.
+    const auto givenUp = [&] { return TickMs() - lastAccepted >= options_.giveUpS * 1000ull; };
+    const auto giveUp = [&] {
+        say(format("No block accepted for %u seconds: upload given up...", options_.giveUpS));
+        return fail(FwResult::Failed, kUploadAgain);
+    };
     while (block < nblk) {
         if (panel_.aborted()) {
             say("Update Aborted...");
@@ -323,7 +333,7 @@ FwResult FirmwareUpdate::upload() {
         const auto message = fw::BlockMessage(f, block, options_.keys.shortHeader);
         unsigned retransmits = 0;
         std::optional<Answer> answer;
-        for (int i = 0; i < 10 && !answer && !panel_.aborted(); ++i) {
+        for (int i = 0; i < 10 && !answer && !panel_.aborted() && !(retransmits && givenUp()); ++i) {
             PumpWait(50);
             flush();
             refreshElevation();
@@ -338,10 +348,7 @@ FwResult FirmwareUpdate::upload() {
         if (!answer) {
             if (panel_.aborted()) continue;
             ++failedRounds;
-            if (TickMs() - lastAccepted >= options_.giveUpS * 1000ull) {
-                say(format("No block accepted for %u seconds: upload given up...", options_.giveUpS));
-                return fail(FwResult::Failed, kUploadAgain);
-            }
+            if (givenUp()) return giveUp();
             say(format("No answer to block %u after %u tries; waiting for the detector...", block + 1,
                        10 * failedRounds));
             continue;
@@ -354,11 +361,7 @@ FwResult FirmwareUpdate::upload() {
                 say("The detector lost the upload session.");
                 return fail(FwResult::Failed, kUploadAgain);
             }
-            // A detector that only answers with errors is given up like a silent one.
-            if (TickMs() - lastAccepted >= options_.giveUpS * 1000ull) {
-                say(format("No block accepted for %u seconds: upload given up...", options_.giveUpS));
-                return fail(FwResult::Failed, kUploadAgain);
-            }
+            if (givenUp()) return giveUp();
         } else {
             say(format("Uploaded block %u of %u with %u retransmits", block + 1, nblk, retransmits));
             lastAccepted = TickMs();

@@ -48,6 +48,14 @@ public:
     bool check(const std::string& path);
     // Start: the check again, then everything to the end of the verification.
     FwResult run(const std::string& path);
+    // The window's opening with "fVerifyParam": the parameter record on disk
+    // before a file is chosen (run() makes it itself when it is missing).
+    bool backUp();
+    // The block-size list and the override box, as they are when a check or run begins.
+    void choose(unsigned blockSize, bool allowOlder) {
+        options_.blockSize = blockSize;
+        options_.allowOlder = allowOlder;
+    }
 
     const std::optional<fw::FirmwareFile>& file() const { return file_; }
     // As read from the detector by the last check (bounded, printable).
@@ -58,6 +66,8 @@ public:
     const std::string& backupPath() const { return backupPath_; }
     const std::string& upmPath() const { return upmPath_; }
     ParamsOutcome params() const { return params_; }
+    // The last run ended at the setup read or the ADMIN password: the window closes.
+    bool setupRefused() const { return setupRefused_; }
 
 private:
     void say(const std::string& text);
@@ -65,7 +75,6 @@ private:
     bool elevateFactory();
     std::vector<uint8_t> readFlash(uint32_t address, unsigned bytes);
     bool readSetup(bool* locked);
-    bool backUpParams();
     std::optional<ParamRecord> readParamsOnce(uint32_t* serial);
     // Tries `attempt` every 100 ms for at most 60 s; false (with a message) when it never succeeds.
     bool untilArrives(const char* what, const std::function<bool()>& attempt);
@@ -93,7 +102,7 @@ private:
     uint32_t serial_ = 0;
     unsigned address_ = 0;
     std::string password_;  // the remembered ADMIN password
-    bool locked_ = false;
+    bool locked_ = false, setupRefused_ = false;
     std::string backupPath_, upmPath_;
     ParamsOutcome params_ = ParamsOutcome::NotAsked;
     int repairCounter_ = 0;

@@ -68,3 +68,12 @@ private:
 // an automatic window for the link's current speed.
 BaudSwitch::Options SwitchToFastOrBackOptions(unsigned currentBaud);
 BaudSwitch::Options ReapplyLocalBaudOptions();
+
+// The switch without a window or the status poll, on the thread that drives
+// the link inside a procedure: the detector and the host to `rate`, proved by
+// a status answer; otherwise both back at the speed they had. False when not
+// switched.
+bool SwitchBaudNow(unsigned rate);
+// A raised link back to 9600: the switch, or the host alone when the detector
+// no longer answers at the raised speed (a restarted detector starts at 9600).
+void ReturnTo9600();

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/firmware/CUpload.h"
 #include "app/kit/FileOpen.h"
 #include "app/network/CModbus.h"
 #include "config/CMiscIds.h"
@@ -45,9 +46,8 @@ CMisc::CMisc(QWidget* parent, SavePicture saveVersionPicture, std::function<bool
     for (const auto& [id, text] : entries) buttons->addWidget(addButton(id, text));
     top->addWidget(group);
     top->addStretch();
-    // Their windows are not part of the tool yet.
+    // Its window is not part of the tool yet.
     enable(kCalibration420, false);
-    enable(kFirmware, false);
 }
 
 void CMisc::busy(bool on) {
@@ -62,6 +62,11 @@ void CMisc::onCommand(int id) {
     const bool isLocked = locked();
     switch (id) {
         case kModbus: new CModbus(this); break;
+        case kFirmware: {
+            CUpload upload(this);
+            upload.exec();
+            break;
+        }
         case kHang:
         case kReset: {
             const MiscCommand command = id == kHang ? MiscCommand::Hang : MiscCommand::Reset;

@@ -14,6 +14,7 @@
 #include "app/config/ParamView.h"
 #include "app/config/Setup.h"
 #include "app/firmware/CDumpFlash1.h"
+#include "app/firmware/CUpload.h"
 #include "app/kit/FileOpen.h"
 #include "app/kit/ScriptWindowTable.h"
 #include "app/kit/WindowTable.h"
@@ -39,7 +40,7 @@ namespace {
 constexpr int kLaterEntries[] = {cmd::Streaming2k3,     cmd::Streaming100Hz,   cmd::Pulling100Hz,
                                  cmd::Ir4Calibration,   cmd::Ir1Calibration,   cmd::Calibration420,
                                  cmd::IrBitCalibration, cmd::UvBitCalibration, cmd::DciCalibration,
-                                 cmd::StartFmTest,      cmd::UpdateFirmware,       cmd::MonitorExplosions};
+                                 cmd::StartFmTest,      cmd::MonitorExplosions};
 
 QLabel* field(QWidget* parent, const QString& text = {}) {
     auto* l = new QLabel(text, parent);
@@ -237,6 +238,11 @@ void CTesselDlg::onCommand(int id) {
         case cmd::ShowVersion: {
             CVersionInfo version(this, true);
             version.exec();
+            break;
+        }
+        case cmd::UpdateFirmware: {
+            CUpload upload(this);
+            upload.exec();
             break;
         }
         case cmd::FlashDump: {

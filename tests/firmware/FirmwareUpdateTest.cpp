@@ -11,6 +11,7 @@
 #include "firmware/CUploadIds.h"
 #include "firmware/FirmwareUpdate.h"
 #include "protocol/records/ByteOrder.h"
+#include "shell/BaudSwitch.h"
 #include "shell/FakePanel.h"
 #include "support/TestLineWire.h"
 #include "util/PumpWait.h"
@@ -29,6 +30,10 @@ protected:
         std::filesystem::create_directories(dir);
         SetPumpWait([this](unsigned) {
             if (abortAfter && std::ranges::count(lines(), *abortAfter)) panel.requestAbort();
+            if (dropAfter && said(*dropAfter)) {
+                dropAfter.reset();
+                control("drop 1");
+            }
         });
     }
     void TearDown() override {
@@ -46,13 +51,15 @@ protected:
         EXPECT_TRUE(WriteWholeFile(path, b));
         return path;
     }
-    FwResult update(const std::string& path, int verify = 3, bool allowOlder = false) {
+    FwResult update(const std::string& path, int verify = 3, bool allowOlder = false,
+                    const std::function<void(FwUpdateOptions&)>& tweak = {}) {
         FwUpdateOptions o;
         o.keys.verifyParams = verify;
         o.allowOlder = allowOlder;
         o.folder = dir.string();
         o.giveUpS = giveUpS;
         o.stamp = [] { return std::string("20261207-080000"); };
+        if (tweak) tweak(o);
         FirmwareUpdate u(panel, o);
         const FwResult r = u.run(path);
         backup = u.backupPath(), upm = u.upmPath();
@@ -71,7 +78,7 @@ protected:
     }
     std::filesystem::path dir;
     FakePanel panel;
-    std::optional<std::string> abortAfter;
+    std::optional<std::string> abortAfter, dropAfter;
     unsigned giveUpS = 60;
     std::string backup, upm;
     ParamsOutcome outcome = ParamsOutcome::NotAsked;
@@ -179,6 +186,61 @@ TEST_F(UpdateLine, RefusalsAndAbort) {
     panel.typed = {"wrong", "apass"};
     EXPECT_EQ(update(bin(4, 18), 0), FwResult::Updated);
     EXPECT_EQ(after->text(), "4.18");
+}
+
+// A pulled cable: the host keeps sending the block, says after each 10 failed
+// tries that it waits, and goes on at the block the detector asks for.
+TEST_F(UpdateLine, PulledCable) {
+    ASSERT_NO_FATAL_FAILURE(openWire(kIr));
+    control("fw 4 deaf 0 41000");
+    EXPECT_EQ(update(bin(4, 18, 100), 0), FwResult::Updated);
+    EXPECT_TRUE(said("No answer to block 1 after 10 tries; waiting for the detector..."));
+    EXPECT_TRUE(said("ModbusGet(D_UPLOAD_FW) block 1 of 1: status -6 \"FW_WRONG_PKT_NUM\""));
+}
+
+// Where the link ends: a raised one back at 9600 after a failure too; at 9600
+// only the return is skipped, the verification still runs.
+TEST_F(UpdateLine, GiveUpRestartWarningAndTheWayBack) {
+    const struct {
+        const char* name;
+        unsigned baud;
+        const char* fault;
+        const char* dropAfter;  // the next answer is lost
+        FwResult result;
+        const char* message;
+        int returns;  // calls of the way back to 9600
+    } cases[] = {
+        {"give up", 9600, "fw 4 deaf 0 60000", nullptr, FwResult::Failed,
+         "No block accepted for 1 seconds: upload given up...", 0},
+        {"session lost, raised", 115200, "fw 4 restart 0", nullptr, FwResult::Failed,
+         "Please wait: baudrate being restored to 9600...", 1},
+        {"restart unanswered", 9600, nullptr, "The detector will be restarted for the update to take effect...",
+         FwResult::Updated, "Warning: Detector Restart failed; Manual restart required...", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        line.reset();
+        ASSERT_NO_FATAL_FAILURE(startLine({testline::ir(kIr)}));
+        ASSERT_NO_FATAL_FAILURE(openWire(kIr));
+        ASSERT_TRUE(SwitchBaudNow(c.baud));
+        panel.lists.clear();
+        if (c.fault) control(c.fault);
+        if (c.dropAfter) dropAfter = c.dropAfter;
+        int returns = 0;
+        const FwResult r = update(bin(4, 18, 100), c.result == FwResult::Updated ? 3 : 0, false, [&](FwUpdateOptions& o) {
+            o.giveUpS = 1;
+            o.restore9600 = [&] {
+                ++returns;
+                ReturnTo9600();
+            };
+        });
+        EXPECT_EQ(r, c.result);
+        EXPECT_TRUE(said(c.message));
+        EXPECT_EQ(returns, c.returns);
+        EXPECT_EQ(LinkBaud(), 9600u);
+        EXPECT_EQ(outcome, r == FwResult::Updated ? ParamsOutcome::Verified : ParamsOutcome::NotAsked);
+        std::filesystem::remove(backup);
+    }
 }
 
 }  // namespace
