@@ -183,6 +183,8 @@ LogDownloadResult RunLogDownload(Panel& panel, const LogDownloadRequest& rq, con
         if (rq.remainingId) panel.setText(rq.remainingId, std::to_string(remaining));
         PumpWait(kPagePauseMs);
     }
+    // An Abort ends the paging, not the report: failed pages still get their box.
+    panel.clearAbort();
     result.fileWritten =
         WriteWholeFile(rq.file, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
     const int writeErrno = errno;

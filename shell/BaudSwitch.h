@@ -8,7 +8,8 @@
 
 // The speeds a detector knows, in list order.
 constexpr unsigned kBaudRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
-constexpr int kBaudIndex9600 = 3;
+constexpr int kBaudIndex9600 = 3, kBaudIndex57600 = 6;
+static_assert(kBaudRates[kBaudIndex9600] == 9600 && kBaudRates[kBaudIndex57600] == 57600);
 constexpr int kBaudIndex921600 = 10;
 
 // The baud-rate switch of the "Switch Baudrate" window, without the window:

@@ -32,8 +32,6 @@ namespace {
 constexpr const char* kReadyStatus = "Select row for verbose status";
 constexpr const char* kGetAllText = "Get All Records";
 constexpr unsigned kAutomaticPage = 50;
-constexpr int kBaudIndex57600 = 6;
-static_assert(kBaudRates[kBaudIndex57600] == 57600);
 
 CFlash::Launcher& launcher() {
     static CFlash::Launcher l;
@@ -174,13 +172,6 @@ void CFlash::move(LogMove m) {
 void CFlash::getAll() {
     if (running_) {
         panel()->requestAbort();  // after the page on the wire
-        // An abort before its turn keeps the procedure from running at all: the page ends it here.
-        QPointer<CFlash> self(this);
-        Shell().link().post([self, started = started_] {
-            if (*started) return;
-            QMetaObject::invokeMethod(qApp, [self] { if (self) self->finished({}, LogMode::All, {}); },
-                                      Qt::QueuedConnection);
-        });
         return;
     }
     if (automatic_) {
@@ -188,17 +179,9 @@ void CFlash::getAll() {
         if (const auto warning = LogSlowLineWarning(LinkBaud(), total, total))
             if (MessageBox(*warning, "Please Note", MB_OKCANCEL | MB_ICONINFORMATION, this) != IDOK) return;
     } else if (LinkBaud() == 9600) {
-        const int choice = ThreeButtonBox("Baudrate too low...   Recommend switching to 57600 baud", "Logfile",
-                                          "Continue leaving the baudrate unchanged",
-                                          "Increase the baudrate to 57600 and continue", "Don't show all records...",
-                                          2, this);
-        if (choice == 3) return;
-        if (choice == 2) {
-            BaudSwitch::Options to57600;
-            to57600.presetIndex = kBaudIndex57600;
-            to57600.automatic = 1;
-            CBaudrate(to57600, this).exec();
-        }
+        if (CBaudrate::OfferTo57600("Baudrate too low...   Recommend switching to 57600 baud", "Logfile",
+                                    "Don't show all records...", this) == 3)
+            return;
     }
     download(LogMode::All, 0, 0);
 }
@@ -223,9 +206,12 @@ void CFlash::download(LogMode mode, unsigned count, unsigned position) {
     rq.remainingId = automatic_ ? kRemaining : 0;
     auto rows = std::make_shared<LogRows>(family_, Shell().host.usUnits == 1, automatic_);
     QPointer<CFlash> self(this);
-    started_ = std::make_shared<std::atomic<bool>>(false);
-    RunProcedure(panel(), [self, rq, rows, started = started_](Panel& p) {
-        *started = true;
+    const auto skipped = [self] {
+        // Aborted before its turn: the page still leaves its running state.
+        QMetaObject::invokeMethod(qApp, [self] { if (self) self->finished({}, LogMode::All, {}); },
+                                  Qt::QueuedConnection);
+    };
+    RunProcedure(panel(), [self, rq, rows](Panel& p) {
         const auto result = RunLogDownload(p, rq, [&](std::span<const uint8_t> record, unsigned row, const LogRing& ring) {
             if (auto cells = rows->take(record, row, ring))
                 QMetaObject::invokeMethod(
@@ -237,7 +223,12 @@ void CFlash::download(LogMode mode, unsigned count, unsigned position) {
         QMetaObject::invokeMethod(qApp, [self, result, mode = rq.mode, title = rows->finish()] {
             if (self) self->finished(result, mode, title);
         }, Qt::QueuedConnection);
-    });
+    }, true, skipped);
+}
+
+void CFlash::hideEvent(QHideEvent* event) {
+    if (running_) panel()->requestAbort();
+    Page::hideEvent(event);
 }
 
 void CFlash::addRow(const std::vector<std::string>& cells, char mode, int state) {

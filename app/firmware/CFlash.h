@@ -28,6 +28,11 @@ public:
     void onCommand(int id) override;
     void onTimer(int id) override;
 
+protected:
+    // Leaving the page ends a running download after its page on the wire,
+    // so the return to 9600 behind it does not wait for the whole log.
+    void hideEvent(QHideEvent* event) override;
+
     bool running() const { return running_; }
     const std::optional<LogRing>& ring() const { return ring_; }
     QMenu* openLastMenu() const { return menu_; }
@@ -50,7 +55,6 @@ private:
 
     bool automatic_;
     bool running_ = false;
-    std::shared_ptr<std::atomic<bool>> started_;  // the running download's procedure has begun
     LogFamily family_ = LogFamily::Ir;
     std::optional<LogRing> ring_;
     uint32_t workTime_ = 0;  // the detector's operating seconds at workClock_'s start

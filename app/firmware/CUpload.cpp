@@ -67,6 +67,8 @@ CUpload::CUpload(QWidget* parent) : Dialog(parent, kTemplate) {
     grid->addWidget(label(kStatusLine), 6, 0, 1, 4);
     auto* messages = add(kMessages, new QListWidget(this));
     messages->setMinimumSize(520, 200);
+    // The last lines say how the update ended and what to do: keep them in sight.
+    connect(messages->model(), &QAbstractItemModel::rowsInserted, messages, &QListWidget::scrollToBottom);
     grid->addWidget(messages, 7, 0, 1, 4);
 
     FwUpdateOptions options;
@@ -94,31 +96,26 @@ void CUpload::showEvent(QShowEvent* event) {
 void CUpload::open() {
     setText(kStatusLine, "FW Update in process...");
     while (LinkBaud() == 9600) {
-        const int choice = ThreeButtonBox(kLowBaud, kLowBaud, "Continue leaving the baudrate unchanged",
-                                          "Increase the baudrate to 57600 and continue", "Don't Upload Files...", 2,
-                                          this);
+        const int choice = CBaudrate::OfferTo57600(kLowBaud, kLowBaud, "Don't Upload Files...", this);
         if (choice == 3) {
             Dialog::reject();
             return;
         }
         if (choice == 1) break;
-        setText(kStatusLine, "Please wait: switching baudrate to 57600...");
-        BaudSwitch::Options to57600;
-        to57600.presetIndex = static_cast<int>(std::ranges::find(kBaudRates, 57600u) - std::begin(kBaudRates));
-        to57600.automatic = 1;
-        CBaudrate baud(to57600, this);
-        baud.exec();
-        setText(kStatusLine, "FW Update in process...");
     }
     if (!backUpAtOpening_) return;
     idle(false);
+    enable(kStart, false);  // Start would only abort the backup
     QPointer<CUpload> self(this);
-    RunProcedure(panel(), [update = update_, self](Panel&) {
-        update->backUp();
+    const auto done = [self] {
         QMetaObject::invokeMethod(qApp, [self] {
             if (self) self->idle(true);
         }, Qt::QueuedConnection);
-    });
+    };
+    RunProcedure(panel(), [update = update_, done](Panel&) {
+        update->backUp();
+        done();
+    }, true, done);
 }
 
 void CUpload::onCommand(int id) {
@@ -136,9 +133,13 @@ void CUpload::onCommand(int id) {
 }
 
 void CUpload::reject() {
-    // Closing is an Abort: the procedure still returns a raised link to 9600.
+    // Closing is an Abort: an upload still returns a raised link to 9600;
+    // otherwise (idle, backing up, checking) the window returns it itself.
+    const bool uploadReturnsLink = uploading_;
     if (running_) panel()->requestAbort();
+    QWidget* owner = parentWidget();
     Dialog::reject();
+    if (!uploadReturnsLink && LinkBaud() != 9600) CBaudrate::SwitchToFastOrBack(owner);
 }
 
 void CUpload::chooseFile() {
@@ -164,21 +165,25 @@ void CUpload::overrideBox() {
 
 void CUpload::runJob(bool upload) {
     idle(false);
+    uploading_ = upload;
     const unsigned blockSize = itemAs<QComboBox>(kBlockSize)->currentText().toUInt();
     const bool allowOlder = isChecked(kAllowOlder);
     QPointer<CUpload> self(this);
-    RunProcedure(panel(), [update = update_, path = path_, blockSize, allowOlder, upload, self](Panel&) {
-        update->choose(blockSize, allowOlder);
-        const int result = upload ? static_cast<int>(update->run(path)) : update->check(path) ? 1 : 0;
-        const bool closeSoon = upload && update->setupRefused();
+    const auto report = [self, upload](int result, bool closeSoon) {
         QMetaObject::invokeMethod(qApp, [self, upload, result, closeSoon] {
             if (self) self->finished(upload, result, closeSoon);
         }, Qt::QueuedConnection);
-    });
+    };
+    RunProcedure(panel(), [update = update_, path = path_, blockSize, allowOlder, upload, report](Panel&) {
+        update->choose(blockSize, allowOlder);
+        const int result = upload ? static_cast<int>(update->run(path)) : update->check(path) ? 1 : 0;
+        report(result, upload && update->setupRefused());
+    }, true, [report, upload] { report(upload ? static_cast<int>(FwResult::Aborted) : 0, false); });
 }
 
 void CUpload::finished(bool upload, int result, bool closeSoon) {
     idle(true);
+    uploading_ = false;
     if (!upload) {
         enable(kStart, result == 1);
         return;

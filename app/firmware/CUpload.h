@@ -34,4 +34,5 @@ private:
     std::shared_ptr<FirmwareUpdate> update_;
     std::string path_;
     bool opened_ = false, running_ = false, backUpAtOpening_ = false;
+    bool uploading_ = false;  // an upload (not a check or backup) runs: it returns the link itself
 };

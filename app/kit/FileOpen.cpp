@@ -18,7 +18,7 @@ std::string OpenFileDialog(const std::string& extension, const std::string& key,
     const QString folder = QString::fromStdString(ProfileGetString(kParamIni, "general", key, ".", 259));
     const QString path = g_answerer ? QString::fromStdString(g_answerer(title))
                                     : QFileDialog::getOpenFileName(parent, QString::fromStdString(title), folder,
-                                                                   QString("%1 File (*.%1)").arg(ext.toUpper()));
+                                                                   QString("%1 File (*.%2)").arg(ext.toUpper(), ext));
     if (path.isEmpty()) return {};
     ProfileWriteString(kParamIni, "general", key, QFileInfo(path).absolutePath().toStdString());
     return path.toStdString();
