@@ -28,11 +28,6 @@ public:
     void onCommand(int id) override;
     void onTimer(int id) override;
 
-protected:
-    // Leaving the page ends a running download after its page on the wire,
-    // so the return to 9600 behind it does not wait for the whole log.
-    void hideEvent(QHideEvent* event) override;
-
     bool running() const { return running_; }
     const std::optional<LogRing>& ring() const { return ring_; }
     QMenu* openLastMenu() const { return menu_; }
@@ -41,6 +36,11 @@ protected:
     // Tests put their own in; an empty function brings QProcess back.
     using Launcher = std::function<bool(const std::string& program, const std::vector<std::string>& args)>;
     static void SetLauncher(Launcher launcher);
+
+protected:
+    // Leaving the page ends a running download after its page on the wire,
+    // so the return to 9600 behind it does not wait for the whole log.
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void setFamily(LogFamily family);
