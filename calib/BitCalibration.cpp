@@ -85,6 +85,11 @@ std::optional<UvThreshold> UvThresholds(const Params& params, float dark, float 
     const float p2 = params.p[1], p3 = params.p[2], p4 = params.p[3];
     const double darkN = double(dark) / *den, brightN = double(bright) / *den;
     const double v = p4 / brightN;
+    if (std::isnan(v)) {
+        if (error) *error = format("UVBIT_Thr not computed:\r\nparam[4] %.2f / AvgBright %.0f is not a number",
+                                   double(p4), double(bright));
+        return std::nullopt;
+    }
     UvThreshold out;
     out.duration = v < 2.0 ? 2 : v > 4.0 ? 4 : unsigned(std::floor(v + 0.5));
     const double t = out.duration * darkN * p2;

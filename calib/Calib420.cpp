@@ -94,7 +94,8 @@ bool Session::idleExpired() const { return now() - lastActivity_ >= options_.idl
 
 Session::Result Session::exchange(std::span<const uint8_t> request, const char* what, bool longWait) {
     const auto ack = wire_.send(request, longWait);
-    if (ack && *ack != 0) return Result::Done;
+    // The trim has no read-back: only the acknowledgement 1 counts.
+    if (ack && *ack == 1) return Result::Done;
     DebugLog("D_MISC_CONTROL(MISC_CALIB_420, %u) ack failure", static_cast<unsigned>(request[1]));
     const std::string text =
         ack ? std::string("'") + what + "' failed..." : std::string("No response to '") + what + "' request...";
@@ -143,6 +144,8 @@ Session::Result Session::set() {
     fixedSet_ = true;
     point(target_).setAcked = r == Result::Done;
     point(target_).applied = false;
+    // The current now stands at this point: the other one takes no reading.
+    point(target_ == 20 ? 4 : 20).setAcked = false;
     panel_.enable(kSet, false);
     panel_.enable(kApply, point(target_).setAcked);
     state_ = 1;
@@ -219,7 +222,7 @@ void Session::close(bool timedOut) {
     panel_.addLine(kList, "Stopping 'Fixed Current' ...");
     const std::array<uint8_t, 2> stop{kMiscCalib420, kStop};
     const auto ack = wire_.send(stop, false);
-    stopAcked_ = ack && *ack != 0;
+    stopAcked_ = ack && *ack == 1;
     if (stopAcked_) {
         panel_.addLine(kList, "Stopping 'Fixed Current' ... succeeded.");
         wire_.pause(2000);

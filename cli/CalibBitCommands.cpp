@@ -1,6 +1,7 @@
 // wexcon-cli calib ir-bit / uv-bit: the BIT calibration windows' run, for
 // scripts: both sets, the ratio test, and with --burn the parameter view's
 // verified write of the thresholds.
+#include <algorithm>
 #include <cstdio>
 
 #include "calib/BitWire.h"
@@ -37,7 +38,9 @@ std::optional<std::string> parseDurations(const std::string& text, std::array<un
     return std::nullopt;
 }
 
-unsigned long long cellValue(double v) { return static_cast<unsigned long long>(v + 0.5); }
+// Saturated, so that a threshold too large for any field reaches the view's
+// range check instead of an undefined conversion.
+unsigned long long cellValue(double v) { return static_cast<unsigned long long>(std::min(v + 0.5, 1e18)); }
 
 }  // namespace
 
@@ -106,7 +109,7 @@ int CliSession::calibBit(bitcal::Kind kind, const std::array<unsigned, 3>& durat
         const char* name = dark ? "dark" : "bright";
         if (!dark) {
             err_ << "Uncover Lens\r\nBright BIT - GO\n" << std::flush;
-            if (!panel_.answerLine()) {
+            if (WaitForInput(panel_.input()) != InputWait::Ready || !panel_.answerLine()) {
                 err_ << "calib: cancelled\n";
                 return kCliFailed;
             }

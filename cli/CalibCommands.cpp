@@ -50,11 +50,12 @@ public:
         CliPanel::ask(text, caption, MB_OK);
         if ((flags & 0xF) != MB_YESNO) return IDOK;
         std::string line;
-        const bool yes = !timedOut && std::getline(input(), line) && (line == "yes" || line == "yes\r");
+        const bool yes = !timedOut && WaitForInput(input()) == InputWait::Ready && std::getline(input(), line) &&
+                         (line == "yes" || line == "yes\r");
         if (!yes) err_ << "No\n";
         return yes ? IDYES : IDNO;
     }
-    bool timedOut = false;  // the questions after the idle time-out are answered No
+    bool timedOut = false;  // the questions after the idle time-out or a stop signal are answered No
 
 private:
     std::ostream& out_;
@@ -102,7 +103,7 @@ int CliSession::calibDci(const std::vector<std::string>& args) {
         err_ << "Warning: The current address " << address << " is out of range; should be in the range [1 - 247]...\n";
         return kCliUsage;
     }
-    dci::Run run(static_cast<unsigned>(*seconds));
+    dci::Run run(dci::ClampSeconds(*seconds));
     StopSignals signals;
     {
         std::lock_guard lock(LinkLock());
@@ -193,21 +194,31 @@ int CliSession::calib420() {
         std::max(1, ProfileGetInt(kIni, "VantorD", "420_calib_auto_exit_timeout_sec", c420::kDefaultIdleSeconds)));
     Calib420Panel panel(panel_.input(), out_, err_);
     c420::Session session(panel, c420::LinkWire(), setup->LockState == 1, options, [] { return TickMs(); });
-    bool burned = false;
+    StopSignals signals;
+    bool burned = false, stopped = false;
     std::optional<c420::Session::Result> lastBurn;
     std::string line;
     for (;;) {
         panel.newCommand();
+        const InputWait waited = WaitForInput(panel.input(), [&] {
+            session.tick();
+            return !session.idleExpired();
+        });
+        if (waited == InputWait::Stopped) {
+            stopped = panel.timedOut = true;
+            session.close(false);
+            break;
+        }
+        if (waited == InputWait::GaveUp || session.idleExpired()) {
+            panel.timedOut = true;
+            session.close(true);
+            break;
+        }
         if (!std::getline(panel.input(), line)) {
             session.close(false);
             break;
         }
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (session.idleExpired()) {
-            panel.timedOut = true;
-            session.close(true);
-            break;
-        }
         session.touch();
         if (line == "set 4" || line == "set 20") {
             session.choose(line == "set 4" ? 4 : 20);
@@ -228,6 +239,7 @@ int CliSession::calib420() {
         }
     }
     if (burned) return session.stopAcknowledged() ? kCliOk : kCliFailed;
+    if (stopped) return kCliFailed;
     const bool hostRefused = lastBurn && (*lastBurn == c420::Session::Result::Incomplete ||
                                           *lastBurn == c420::Session::Result::OutOfRange);
     return hostRefused ? kCliRefused : kCliFailed;
