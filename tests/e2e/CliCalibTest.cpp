@@ -66,7 +66,9 @@ TEST_F(CliCalib, FourTwentyBurnRefusedAndFailed) {
 
 // A stop signal while the loop stands at a fixed current: the closing stops
 // it before the command ends, so the panel does not read 20 mA as fire.
-TEST_F(TestLine, FourTwentyStoppedBySignalStopsTheFixedCurrent) {
+class CliCalibProcess : public TestLine {};
+
+TEST_F(CliCalibProcess, FourTwentyStoppedBySignalStopsTheFixedCurrent) {
     ASSERT_NO_FATAL_FAILURE(startLine(testline::demo()));
     TempFolder folder;
     int input[2];
