@@ -72,6 +72,7 @@ TEST_F(CalibWindows, Calib420AppliesBothPointsBurnsAndStopsTheFixedCurrent) {
     ASSERT_TRUE(pumpUntil([&] { return calib.ready(); }));
     auto* list = calib.itemAs<QListWidget>(c420::kList);
     for (int radio : {c420::kRadio4, c420::kRadio20}) {
+        calib.setChecked(radio, true);
         calib.onCommand(radio);
         calib.onCommand(c420::kSet);
         onLink([] {});
