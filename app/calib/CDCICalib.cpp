@@ -11,7 +11,6 @@
 #include "app/kit/MessageBox.h"
 #include "app/kit/WindowTable.h"
 #include "calib/CDCICalibIds.h"
-#include "protocol/Transport.h"
 #include "shell/ShellState.h"
 #include "shell/TickTargets.h"
 #include "shell/WindowSlots.h"
@@ -44,7 +43,7 @@ const char* fieldStyle(int state) {
 }  // namespace
 
 CDCICalib::CDCICalib(QWidget* parent, std::function<unsigned long long()> nowMs)
-    : Dialog(parent), now_(nowMs ? std::move(nowMs) : [] { return TickMs(); }) {
+    : Dialog(parent) {
     setWindowTitle("DCI Models: 4.4um vs 4.5um Calibration");
     auto* grid = new QGridLayout(this);
     int row = 0;
@@ -79,7 +78,7 @@ CDCICalib::CDCICalib(QWidget* parent, std::function<unsigned long long()> nowMs)
     state->hide();
     for (auto* b : findChildren<QPushButton*>()) b->setAutoDefault(false);
 
-    const unsigned address = Wire().slave;
+    const unsigned address = Shell().detector.address;
     if (address == 0 || address > 247) {
         refused_ = true;
         MessageBox("The current address " + std::to_string(address) +
@@ -90,10 +89,11 @@ CDCICalib::CDCICalib(QWidget* parent, std::function<unsigned long long()> nowMs)
     duration->setText(q(std::to_string(
         ProfileGetInt(kIni, "Calibration", "DCI_AveragingSec", static_cast<int>(dci::kDefaultSeconds)))));
     QObject::connect(duration, &QLineEdit::textEdited, this, [this] {
-        lastEdit_ = now_();
+        lastEdit_ = TickMs();
         setTimer(kDurationTimer, kEditTimerMs);
     });
-    poll_ = std::make_shared<dci::Poll>(panel(), dci::PollWire(), now_);
+    if (!nowMs) nowMs = [] { return TickMs(); };
+    poll_ = std::make_shared<dci::Poll>(panel(), dci::PollWire(), std::move(nowMs));
     // The clock's ticks keep the status poll off the line; the reads are this window's.
     ticks_ = TakeTicks([] {}, kTickMs);
     setTimer(kPollTimer, kPollMs);
@@ -154,7 +154,7 @@ void CDCICalib::onTimer(int id) {
             if (poll_->claim()) Shell().link().post([poll = poll_] { poll->tick(); });
             break;
         case kDurationTimer:
-            if (now_() - lastEdit_ < kEditSettleMs) break;
+            if (TickMs() - lastEdit_ < kEditSettleMs) break;
             stopTimer(kDurationTimer);
             if (MessageBox("Click 'Yes' to save as default\r\nOtherwise, click 'No'", "'Duration' changed:",
                            MB_YESNO | MB_ICONQUESTION) == IDYES)

@@ -28,7 +28,6 @@ public:
 private:
     void release();
     std::shared_ptr<dci::Poll> poll_;
-    std::function<unsigned long long()> now_;
     PollClock::Target ticks_ = 0;
     unsigned long long lastEdit_ = 0;
     bool refused_ = false, released_ = false;
