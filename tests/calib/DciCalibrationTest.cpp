@@ -111,4 +111,16 @@ TEST(DciPoll, RunsToTheVerdictTheWindowShows) {
     }
 }
 
+TEST(DciPoll, TheEleventhFailedReadStopsThePoll) {
+    auto panel = std::make_shared<FakePanel>();
+    dci::Poll poll(panel, {[] { return std::optional<LiveRecord>(); }, [](unsigned) { return true; }, [] { return 1u; }},
+                   [] { return 0ULL; });
+    for (int i = 0; i < 10; ++i) poll.tick();
+    EXPECT_TRUE(poll.running());
+    poll.tick();
+    EXPECT_FALSE(poll.running());
+    EXPECT_EQ(panel->questions, (std::vector<std::string>{"Error: Detector unresponsive - aborting calibration..."}));
+    EXPECT_EQ(panel->text(dciwin::kFieldsState), std::to_string(dci::kFieldsFailed));
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QListWidget>
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 
@@ -106,6 +107,24 @@ TEST_F(CalibWindows, Calib420AppliesBothPointsBurnsAndStopsTheFixedCurrent) {
     EXPECT_EQ(boxesShown[0], "'Burn': 'Burn' succeeded!");
     EXPECT_EQ(boxesShown[1], std::string("Restart Detector?:: ") + c420::kRestartQuestion);  // answered No
     EXPECT_TRUE(pumpUntil([&] { return window->clock()->target() == 0; }));  // the status poll has the ticks again
+}
+
+// The idle time-out closes as Cancel does: the fixed current stopped, the restart asked.
+TEST_F(CalibWindows, Calib420IdleTimeOutStopsTheFixedCurrent) {
+    ASSERT_NO_FATAL_FAILURE(open(testline::ir(1)));
+    std::atomic<unsigned long long> ms{1000};
+    CCalib420 calib(window.get(), {}, [&] { return ms.load(); });
+    calib.show();
+    ASSERT_TRUE(pumpUntil([&] { return calib.ready(); }));
+    calib.onCommand(c420::kSet);
+    ASSERT_TRUE(pumpUntil([&] { return calib.isEnabled(c420::kApply); }));
+    ms += 300 * 1000;
+    ASSERT_TRUE(pumpUntil([&] { return !calib.isVisible(); }, 8000));
+    auto* list = calib.itemAs<QListWidget>(c420::kList);
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(s(list->item(0)->text()), "Timed-out: Auto-exiting ...");
+    EXPECT_EQ(s(list->item(2)->text()), "Stopping 'Fixed Current' ... succeeded.");
+    EXPECT_EQ(shown().back(), std::string("Restart Detector?:: ") + c420::kRestartQuestion);
 }
 
 }  // namespace
