@@ -14,6 +14,7 @@
 #include "protocol/Transport.h"
 #include "protocol/records/MiscControl.h"
 #include "protocol/records/ResponseHeader.h"
+#include "protocol/records/SetupRecord.h"
 #include "util/Log.h"
 #include "util/PumpWait.h"
 
@@ -52,6 +53,19 @@ std::string OutOfBurnRange(unsigned target, float reading, bool lead) {
                   reading, lo, hi);
 }
 }  // namespace
+
+std::optional<SetupRecord> ReadSetup() {
+    const CommandInfo& info = *commandInfo(D_SETUP2HOST);
+    std::vector<uint8_t> frame(info.responseSize);
+    int r = 0;
+    for (unsigned i = 0; i < 3; ++i) {
+        std::lock_guard lock(LinkLock());
+        r = ModbusGet(0, D_SETUP2HOST, ::Wire().ctx, frame.data(), info.responseSize, 100, 500);
+        if (r == static_cast<int>(info.responseSize)) return DecodeSetupAnswer(frame);
+    }
+    DebugLog("ModbusGet(D_SETUP2HOST) returned %d bytes instead of %u", r, info.responseSize);
+    return std::nullopt;
+}
 
 Link LinkWire() {
     Link w;

@@ -5,36 +5,26 @@
 
 #include "calib/Calib420.h"
 #include "calib/DciCalibration.h"
+#include "calib/DciPoll.h"
 #include "cli/CliCommands.h"
 #include "cli/StopSignals.h"
 #include "config/ParamSession.h"
-#include "monitor/Maint.h"
 #include "protocol/Commands.h"
 #include "protocol/Transport.h"
 #include "protocol/records/ParamRecord.h"
-#include "protocol/records/SetupRecord.h"
 #include "util/Log.h"
 #include "util/Profile.h"
 #include "util/PumpWait.h"
 
 namespace {
 
-constexpr unsigned kDciPeriodMs = 100, kReadTries = 3;
+constexpr unsigned kDciPeriodMs = 100;
 const char* const kIni = "Param.ini";
 
 std::string Fixed1(double v) {
     char buf[48];
     std::snprintf(buf, sizeof buf, "%.1f", v);
     return buf;
-}
-
-// A live record with the window's three tries, 1 ms apart.
-std::optional<LiveRecord> ReadWithTries() {
-    for (unsigned i = 0; i < kReadTries; ++i) {
-        if (i) PumpWait(1);
-        if (auto r = maint::ReadLiveRecord()) return r;
-    }
-    return std::nullopt;
 }
 
 // The 4-20 window on the command line: its progress list on standard output,
@@ -61,19 +51,6 @@ private:
     std::ostream& out_;
     std::ostream& err_;
 };
-
-std::optional<SetupRecord> ReadSetupRecord() {
-    const CommandInfo& info = *commandInfo(D_SETUP2HOST);
-    std::vector<uint8_t> frame(info.responseSize);
-    int r = 0;
-    for (unsigned i = 0; i < kReadTries; ++i) {
-        std::lock_guard lock(LinkLock());
-        r = ModbusGet(0, D_SETUP2HOST, Wire().ctx, frame.data(), info.responseSize, 100, 500);
-        if (r == static_cast<int>(info.responseSize)) return DecodeSetupAnswer(frame);
-    }
-    DebugLog("ModbusGet(D_SETUP2HOST) returned %d bytes instead of %u", r, info.responseSize);
-    return std::nullopt;
-}
 
 }  // namespace
 
@@ -116,7 +93,7 @@ int CliSession::calibDci(const std::vector<std::string>& args) {
                 return kCliFailed;
             }
             const unsigned long long t0 = TickMs();
-            const auto r = ReadWithTries();
+            const auto r = dci::ReadWithTries();
             if (r && Wire().slave == 0) {
                 const unsigned a = r->address();
                 DebugLog(SelectSlave(a) ? "modbus_set_slave(%u) success." : "modbus_set_slave(%u) failure...", a);
@@ -183,7 +160,7 @@ int CliSession::calibDci(const std::vector<std::string>& args) {
 }
 
 int CliSession::calib420() {
-    const auto setup = ReadSetupRecord();
+    const auto setup = c420::ReadSetup();
     if (!setup) {
         err_ << "calib: the detector did not give its setup record\n";
         return kCliFailed;

@@ -10,6 +10,8 @@
 #include <QMenu>
 #include <QPushButton>
 
+#include "app/calib/CCalib420.h"
+#include "app/calib/CDCICalib.h"
 #include "app/config/CUpdateParam.h"
 #include "app/config/ParamView.h"
 #include "app/config/Setup.h"
@@ -37,8 +39,8 @@ namespace {
 
 // Menu entries whose windows the tool does not have yet.
 constexpr int kLaterEntries[] = {cmd::Streaming2k3,     cmd::Streaming100Hz,   cmd::Pulling100Hz,
-                                 cmd::Ir4Calibration,   cmd::Ir1Calibration,   cmd::Calibration420,
-                                 cmd::IrBitCalibration, cmd::UvBitCalibration, cmd::DciCalibration,
+                                 cmd::Ir4Calibration,   cmd::Ir1Calibration,
+                                 cmd::IrBitCalibration, cmd::UvBitCalibration,
                                  cmd::StartFmTest,      cmd::UpdateFirmware,       cmd::MonitorExplosions};
 
 QLabel* field(QWidget* parent, const QString& text = {}) {
@@ -216,6 +218,17 @@ void CTesselDlg::onCommand(int id) {
         case kMaint: {
             CMaint maintenance(this, [console = console_] { return console->outputSuspended(); });
             maintenance.exec();
+            break;
+        }
+        // The DCI and 4-20 mA calibrations.
+        case cmd::Calibration420: {
+            CCalib420 calibration(this, [console = console_] { return console->poll().connected(); });
+            calibration.exec();
+            break;
+        }
+        case cmd::DciCalibration: {
+            CDCICalib calibration(this);
+            calibration.exec();
             break;
         }
         case kSearch: c.setSearch(isChecked(kSearch)); break;
