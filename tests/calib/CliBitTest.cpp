@@ -1,6 +1,5 @@
 // calib ir-bit / uv-bit against the simulator, detector time ten times as fast:
 // one case per exit status.
-#include <chrono>
 #include <regex>
 #include <sstream>
 
@@ -8,21 +7,11 @@
 
 #include "cli/CliCommands.h"
 #include "sim/Control.h"
+#include "support/FastClock.h"
 #include "support/TempFolder.h"
 #include "support/TestLineWire.h"
 
 namespace {
-
-class FastClock : public wsim::Clock {
-public:
-    int64_t nowMs() const override {
-        return 1'000'000 + 10 * std::chrono::duration_cast<std::chrono::milliseconds>(
-                                    std::chrono::steady_clock::now() - start_).count();
-    }
-
-private:
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-};
 
 // Standard input whose first read runs a control command: the technician
 // uncovers the lens before answering "Bright BIT - GO".
