@@ -108,4 +108,27 @@ std::optional<UvThreshold> UvThresholds(const Params& params, float dark, float 
     return out;
 }
 
+DurationCheck CheckDurations(const std::array<std::string, 3>& fields) {
+    DurationCheck c;
+    for (size_t k = 0; k < 3; ++k) {
+        const std::string& f = fields[k];
+        const bool digits =
+            !f.empty() && std::all_of(f.begin(), f.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+        // Too many digits to read is too long a BIT.
+        const unsigned long v = !digits ? 0 : f.size() > 9 ? 21 : std::stoul(f);
+        if (k == 0 && v == 0) {
+            c.refused = 0;
+            c.fieldText = "?";
+            return c;
+        }
+        if (v > 20) {
+            c.refused = int(k);
+            c.message = "Duration may not exceed 20 sec...";
+            return c;
+        }
+        c.durations[k] = unsigned(v);
+    }
+    return c;
+}
+
 }  // namespace bitcal

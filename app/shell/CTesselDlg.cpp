@@ -11,6 +11,7 @@
 #include <QPushButton>
 
 #include "app/calib/CCalib420.h"
+#include "app/calib/CCalibrateBIT.h"
 #include "app/calib/CDCICalib.h"
 #include "app/config/CUpdateParam.h"
 #include "app/config/ParamView.h"
@@ -40,7 +41,6 @@ namespace {
 // Menu entries whose windows the tool does not have yet.
 constexpr int kLaterEntries[] = {cmd::Streaming2k3,     cmd::Streaming100Hz,   cmd::Pulling100Hz,
                                  cmd::Ir4Calibration,   cmd::Ir1Calibration,
-                                 cmd::IrBitCalibration, cmd::UvBitCalibration,
                                  cmd::StartFmTest,      cmd::UpdateFirmware,       cmd::MonitorExplosions};
 
 QLabel* field(QWidget* parent, const QString& text = {}) {
@@ -274,6 +274,9 @@ void CTesselDlg::onCommand(int id) {
         case cmd::MessageAuto: c.startAutoMessages(); break;
         case cmd::EraseMessages: c.eraseMessages(); break;
         case cmd::SanityCheck: c.sanityCheck(); break;
+        // The BIT calibration windows.
+        case cmd::IrBitCalibration: CCalibrateBIT(this).exec(); break;
+        case cmd::UvBitCalibration: CCalibrateBIT_UV(this).exec(); break;
         case cmd::ModbusInterface: new CModbus(this); break;
         case cmd::RunScript: runScript(); break;
         case cmd::CommError: c.simulateCommError(1); break;
