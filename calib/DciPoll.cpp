@@ -10,6 +10,7 @@
 #include "protocol/ModbusRtu.h"
 #include "protocol/Transport.h"
 #include "shell/Catalogue.h"
+#include "shell/ShellState.h"
 #include "util/Log.h"
 #include "util/PumpWait.h"
 
@@ -66,7 +67,10 @@ void Poll::tick() {
     if (r) {
         if (link_.current() == 0) {
             const unsigned a = r->address();
-            DebugLog(link_.select(a) ? "modbus_set_slave(%u) success." : "modbus_set_slave(%u) failure...", a);
+            const bool selected = link_.select(a);
+            DebugLog(selected ? "modbus_set_slave(%u) success." : "modbus_set_slave(%u) failure...", a);
+            // The tool names the detector it now talks to.
+            if (selected) Shell().detector.address = a;
         }
         p.setText(kAddress, std::to_string(r->address()));
         p.setText(kMode, std::string(1, r->mode()));
@@ -79,12 +83,18 @@ void Poll::tick() {
     if (r) {
         const auto shown = summing ? run_.sums().averages() : Channels(*r);
         for (size_t i = 0; i < shown.size(); ++i) p.setText(kValue0 + static_cast<int>(i), Fixed1(shown[i]));
-        if (summing) p.setText(kFactor, FactorText(run_.sums().factor()));
     }
+    // The verdict is read from this field: it shows this run's factor, whether
+    // the last read came or not.
+    if (summing) p.setText(kFactor, FactorText(run_.sums().factor()));
     if (step == Run::Step::Unresponsive) {
         running_ = false;
         p.stopTimer(kPollTimer);
         showFields(kFieldsFailed);
+        // Master / Reset starts over; Start has nothing left to abort.
+        p.setText(kStart, "Start");
+        p.enable(kStart, false);
+        p.enable(kMaster, true);
         p.ask("Detector unresponsive - aborting calibration...", "Error", MB_OK | MB_ICONERROR);
         return;
     }
@@ -127,6 +137,7 @@ void Poll::startOrAbort(const std::string& duration) {
     p.enable(kMaster, false);
     p.setText(kStart, "Abort");
     p.setText(kSumsLabel, "Averaged Sums");
+    p.setText(kFactor, "");
     char* end = nullptr;
     const unsigned long long asked = std::strtoull(duration.c_str(), &end, 10);
     unsigned seconds = ClampSeconds(asked);

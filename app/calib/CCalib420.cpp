@@ -77,7 +77,19 @@ CCalib420::CCalib420(QWidget* parent, std::function<bool()> connected, std::func
     SetWindowSlot(slot::Calibration, this);
 }
 
-CCalib420::~CCalib420() { release(); }
+CCalib420::~CCalib420() {
+    // Destroyed without its closing (the application quits): the loop must not
+    // stay at a fixed current. The detached panel answers the restart question No.
+    if (!closing_) {
+        Shell().link().post([w = work_] {
+            if (w->session && !w->closed) {
+                w->closed = true;
+                w->session->close(false);
+            }
+        });
+    }
+    release();
+}
 
 bool CCalib420::ready() const { return work_->ready.load(); }
 

@@ -49,6 +49,7 @@ struct CCalibrateBIT::Run {
     std::unique_ptr<bitcal::BitSet> set;
     TickJob job;
     std::atomic<bool> ticking{false};
+    std::atomic<bool> uvOn{false};  // the detector acknowledged the UV BIT calibration mode
 };
 
 CCalibrateBIT::CCalibrateBIT(bitcal::Kind kind, QWidget* parent)
@@ -66,7 +67,11 @@ CCalibrateBIT::CCalibrateBIT(bitcal::Kind kind, QWidget* parent)
 }
 
 CCalibrateBIT::~CCalibrateBIT() {
-    abortSet();
+    abortSet(false);
+    // Destroyed without its closing (the application quits): leave the mode all the same.
+    Shell().link().post([run = run_] {
+        if (run->uvOn.exchange(false)) bitcal::SetUvBitCalibration(false);
+    });
     ClearWindowSlot(slot::Calibration, this);
 }
 
@@ -150,6 +155,9 @@ void CCalibrateBIT::startOrAbort(Which which) {
     }
     if (running_) return;
     running_ = which;
+    // A new set makes the last ratio test stale.
+    passed_.reset();
+    for (int id : {kCalculate, kBurn}) enable(id, false);
     setText(button, which == Which::Dark ? "Dark BIT: Abort" : "Bright BIT: Abort");
     const bitcal::BitSet::Config config{kind_, durations_, postManbit_};
     const unsigned generation = ++generation_;
@@ -170,8 +178,12 @@ void CCalibrateBIT::startOrAbort(Which which) {
     if (!ticks_) setTimer(kTickTimer, kTickMs);
 }
 
-void CCalibrateBIT::abortSet() {
+void CCalibrateBIT::abortSet(bool restoreButton) {
     ++generation_;
+    if (running_ && restoreButton) {
+        const bool dark = *running_ == Which::Dark;
+        setText(dark ? kDark : kBright, dark ? kDarkGo : kBrightGo);
+    }
     running_.reset();
     stopTimer(kTickTimer);
     if (ticks_) GiveTicksBack(std::exchange(ticks_, 0));
@@ -205,23 +217,29 @@ void CCalibrateBIT::calculate() {
     const bitcal::Params params = bitcal::ReadParams(kind_);
     const bitcal::RatioResult r = bitcal::RatioTest(kind_, field(kBrightAvg), field(kDarkAvg), params.p[0]);
     setText(kResult, r.line);
-    if (r.pass) enable(kBurn, true);
-    else MessageBox("Cannot proceed\r\nBad Bright/Dark ratio(s)...", "Error", MB_OK | MB_ICONERROR, this);
+    passed_.reset();
+    if (r.pass) passed_ = std::pair{field(kDarkAvg), field(kBrightAvg)};
+    enable(kBurn, r.pass);
+    if (!r.pass) MessageBox("Cannot proceed\r\nBad Bright/Dark ratio(s)...", "Error", MB_OK | MB_ICONERROR, this);
 }
 
 void CCalibrateBIT::burn() {
+    // Only averages that passed the ratio test are burned (the test aid may type its own).
+    if (!passed_ && !debug_) return;
+    const float dark = passed_ && !debug_ ? passed_->first : field(kDarkAvg);
+    const float bright = passed_ && !debug_ ? passed_->second : field(kBrightAvg);
     const bitcal::Params params = bitcal::ReadParams(kind_);
     std::string error;
     ParamHandIn handIn;
     std::unique_ptr<ParamViewBase> view;
     if (kind_ == bitcal::Kind::Ir) {
         if (Shell().detector.uvirModel) return;
-        const auto v = bitcal::IrThreshold(params, field(kDarkAvg), qtemp_, &error);
+        const auto v = bitcal::IrThreshold(params, dark, qtemp_, &error);
         if (v) {
             handIn.manbit = handIn.autobit = double(*v);
             view = std::make_unique<ParamView>(this, handIn);
         }
-    } else if (const auto t = bitcal::UvThresholds(params, field(kDarkAvg), field(kBrightAvg), qtemp_, &error)) {
+    } else if (const auto t = bitcal::UvThresholds(params, dark, bright, qtemp_, &error)) {
         if (debug_ || Keys::shift()) MessageBox(t->debugLine, "Param", MB_OK, this);
         handIn.uvbitThr = t->threshold;
         handIn.uvbitDuration = int(t->duration);
@@ -257,14 +275,17 @@ void CCalibrateBIT::toggleMode() {
         abortSet();
     }
     enable(kMode, false);
+    modePending_ = true;
     QPointer<CCalibrateBIT> self(this);
-    RunProcedure(panel(), [self, enter](Panel&) {
+    RunProcedure(panel(), [self, enter, run = run_](Panel&) {
         const bool ok = bitcal::SetUvBitCalibration(enter);
+        if (ok) run->uvOn = enter;
         onInterface(self, [enter, ok](CCalibrateBIT& w) { w.modeAnswered(enter, ok); });
     });
 }
 
 void CCalibrateBIT::modeAnswered(bool enter, bool ok) {
+    modePending_ = false;
     enable(kMode, true);
     if (enter && ok) {
         modeEntered_ = true;
@@ -299,14 +320,20 @@ void CCalibrateBIT::testAid() {
 void CCalibrateBIT::done(int result) {
     if (closing_) return;
     if (running_) abortSet();
-    if (!modeEntered_) {
+    if (!modeEntered_ && !modePending_) {
         Dialog::done(result);
         return;
     }
+    // Behind a request still on its way: the worker knows what the detector acknowledged.
     closing_ = true;
     QPointer<CCalibrateBIT> self(this);
-    RunProcedure(panel(), [self, result](Panel& p) {
-        const auto closed = bitcal::CloseInUvMode(p, [] { return bitcal::SetUvBitCalibration(false); });
+    RunProcedure(panel(), [self, result, run = run_](Panel& p) {
+        const auto leave = [run] {
+            const bool ok = bitcal::SetUvBitCalibration(false);
+            if (ok) run->uvOn = false;
+            return ok;
+        };
+        const auto closed = run->uvOn ? bitcal::CloseInUvMode(p, leave) : bitcal::UvClose::Left;
         onInterface(self, [closed, result](CCalibrateBIT& w) {
             w.closing_ = false;
             if (closed == bitcal::UvClose::Stay) return;

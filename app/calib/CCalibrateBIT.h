@@ -34,7 +34,7 @@ private:
     using Which = bitcal::BitSet::Which;
     void build();
     void startOrAbort(Which which);
-    void abortSet();
+    void abortSet(bool restoreButton = true);
     void ended(unsigned generation, bitcal::BitSet::Tick tick, const std::string& error, float qtemp);
     void calculate();
     void burn();
@@ -53,6 +53,9 @@ private:
     uint8_t postManbit_ = 0;
     float qtemp_ = 0;
     bool debug_ = false, modeEntered_ = false, closing_ = false, burned_ = false;
+    bool modePending_ = false;  // an enter or leave request is on its way
+    // The dark and bright averages that passed the ratio test: what Burn uses.
+    std::optional<std::pair<float, float>> passed_;
 };
 
 class CCalibrateBIT_UV : public CCalibrateBIT {
