@@ -88,9 +88,17 @@ const char* CliSession::usage() {
            "                              poll; --record writes Recordings/, --extended also\n"
            "                              FailReason.txt; exit 1 no poll answered, 3 a file failed)\n"
            "  maint [--count N] [--channels I,J,K,L,M] [--units us] [--bit]\n"
+           "  calib ir-bit [--burn] | calib uv-bit --durations D1[,D2[,D3]] [--burn]\n"
            "                              (address=A serial=S status=MS name=value per poll, 50 ms\n"
            "                              apart; --bit: the BIT to its end, bitout.txt and the\n"
            "                              Embedded BIT results; 1 not started or cut at 100, 3 no file)\n"
+           "  calib dci [--seconds S] [--master] [--burn]\n"
+           "                              (address= reads= avg45= avg5= avg4= avg44= factor= verdict=\n"
+           "                              [amplify44=N] [Parameters verified]; 0 advised or unnecessary,\n"
+           "                              3 not permitted, 1 unresponsive, 4 read back differs)\n"
+           "  calib 420                   (actions from standard input: set 4|20, apply READING, burn,\n"
+           "                              quit; the progress lines; 0 burned and stopped, 3 the last\n"
+           "                              burn refused by a host check, 1 any other end)\n"
            "  gauges [--count N] [--units us] (vin=TEXT/COLOUR temp=... ma=... per poll, 100 ms apart)\n"
            "  flash dump [FILE]           (per flash area its label and its bytes as the Internal\n"
            "                              Flash Dump window shows them; FILE gets the same)\n"
@@ -169,6 +177,7 @@ int CliSession::run(const std::vector<std::string>& args) {
     if (c == "hang" || c == "reset") return miscCommand(args);
     if (c == "summary") return summary(args);
     if (c == "trend") return trend(args);
+    if (c == "calib") return calib(args);
     return usageError("unknown command '" + c + "'");
 }
 

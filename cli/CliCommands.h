@@ -7,6 +7,7 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include "calib/BitCalibration.h"
 #include "cli/CliPanel.h"
 #include "protocol/records/StatusRecord.h"
 
@@ -91,10 +92,18 @@ private:
     int summary(const std::vector<std::string>& args);
     // One status request: the lock state and the model; nothing (the reason on standard error) without an answer.
     std::optional<StatusRecord> statusOnce();
+    // calib dci [--seconds S] [--master] [--burn], calib 420 (cli/CalibCommands.cpp)
+    // and calib ir-bit|uv-bit (cli/CalibBitCommands.cpp)
+    int calib(const std::vector<std::string>& args);
+    int calibDci(const std::vector<std::string>& args);
+    int calib420();
     // trend --seconds S [--export FILE] [--csv FILE]
     int trend(const std::vector<std::string>& args);
     // firmware info|check|update FILE [options] (cli/FirmwareCommands.cpp).
     int firmware(const std::vector<std::string>& args);
+    int calibBitArgs(const std::vector<std::string>& args);
+    int calibBit(bitcal::Kind kind, const std::array<unsigned, 3>& durations, bool burn);
+    int burnBit(bitcal::Kind kind, const std::vector<std::pair<const char*, unsigned long long>>& values);
     int usageError(const std::string& what);
     nlohmann::ordered_json pollJson(const std::optional<StatusRecord>& answer, int result);
     nlohmann::ordered_json getJson(const std::string& name, unsigned command, const std::vector<uint8_t>& payload,

@@ -56,6 +56,12 @@ void CliPanel::skipLine() {
     std::fill(line.begin(), line.end(), '\0');
 }
 
+std::optional<std::string> CliPanel::answerLine() {
+    std::string line;
+    if (!readLine(&line, false)) return std::nullopt;
+    return line;
+}
+
 std::optional<std::string> CliPanel::askText(const std::string& prompt, const std::string& caption, bool secret) {
     if (typed_ != Typed::NotAsked && !(everyLine_ && typed_ == Typed::Given)) return std::nullopt;
     if (&in_ == &std::cin && ::isatty(STDIN_FILENO)) err_ << caption << ": " << prompt << " " << std::flush;

@@ -25,6 +25,10 @@ public:
     void askEveryLine(bool on) { everyLine_ = on; }
     // Reads and drops one line, so that later commands take the lines meant for them.
     void skipLine();
+    // The technician's next answer, a line of any content; nothing at end of input.
+    std::optional<std::string> answerLine();
+    // The technician's answers, for a command that reads them as actions.
+    std::istream& input() { return in_; }
 
     void setText(int id, const std::string& text) override { texts_[id] = text; }
     std::string text(int id) const override;

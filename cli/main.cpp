@@ -1,4 +1,5 @@
 // wexcon-cli: the detector operations of the service tool from a shell.
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -21,6 +22,9 @@ int usage(const std::string& what) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Answers are read a line at a time while a command waits for a signal
+    // too; a stdio buffer would hide lines already read from the descriptor.
+    std::setvbuf(stdin, nullptr, _IONBF, 0);
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string port;
     unsigned long address = 1;

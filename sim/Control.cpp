@@ -48,6 +48,11 @@ bool parseHex(const std::vector<std::string>& words, size_t from, Bytes* out) {
     return true;
 }
 
+// The BIT lamp's names in option and control order; -1 for no name.
+int lampNumber(const std::string& name) {
+    return name == "normal" ? 0 : name == "weak" ? 1 : name == "dead" ? 2 : -1;
+}
+
 std::string hexText(const Bytes& b) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string s;
@@ -126,6 +131,7 @@ std::optional<DetectorConfig> parseDetectorOption(const std::string& text, std::
         if (key == "locked" && eq == std::string::npos) c.locked = true;
         else if (key == "notags" && eq == std::string::npos) c.tags = false;
         else if (key == "altsensor" && eq == std::string::npos) c.altSensor = true;
+        else if (key == "lamp" && lampNumber(val) >= 0) c.lamp = static_cast<uint8_t>(lampNumber(val));
         else if (key == "serial" && parseNumber(val, 0xFFFFFFFFul, &v)) c.serial = static_cast<uint32_t>(v);
         else if (key == "model" && parseNumber(val, 0xFFFF, &v)) c.model = static_cast<uint16_t>(v);
         else if (key == "picture" && parseNumber(val, 0xFF, &v)) c.picture = static_cast<uint8_t>(v);
@@ -137,6 +143,7 @@ std::optional<DetectorConfig> parseDetectorOption(const std::string& text, std::
         else if (key == "maxrecs" && parseNumber(val, 0xFF, &v)) c.maxRecs = static_cast<uint8_t>(v);
         else if (key == "logflags" && parseNumber(val, 0xFF, &v)) c.logFlags = static_cast<uint8_t>(v);
         else if (key == "ring" && parseRing(val, &c)) continue;
+        else if (parseCalibOption(key, val, &c)) continue;
         else return bad("option '" + p + "'");
     }
     return c;
@@ -201,7 +208,9 @@ const char* controlHelp() {
            "bit-mode ADDR normal|never|stuck | devinfo-corrupt ADDR OFFSET [SKIP] | flash-silent ADDR HEXADDR |\n"
            "version ADDR TEXT... | status |\n"
            "fw ADDR lose|restart K | fw ADDR status K CODE | fw ADDR ask K J | fw ADDR deaf K MS |\n"
-           "fw ADDR end CODE | fw ADDR params-change | fw ADDR params-ignore N";
+           "fw ADDR end CODE | fw ADDR params-change | fw ADDR params-ignore N |\n"
+           "lamp ADDR normal|weak|dead | lens ADDR covered|open |\n"
+           "corrupt-params ADDR SKIP | dci ADDR F|dead45|dead44 | meter ADDR | refuse420 ADDR N";
 }
 
 std::string runControlCommand(Line& line, const std::string& command, bool* ok) {
@@ -356,6 +365,18 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
                                      [&](const auto& k) { return w.size() == 3 && w[2] == k.first; });
         if (m == std::end(kModes)) return fail("bit-mode ADDR normal|never|stuck");
         found = line.setBitMode(addr, m->second);
+    } else if (c == "corrupt-params") {
+        if (!num(2, 1000, &b)) return fail("corrupt-params ADDR SKIP");
+        found = line.withDetector(addr, [&](Detector& d, int64_t) { d.corruptParamRead(static_cast<int>(b)); });
+    } else if (c == "lamp" || c == "lens") {
+        const int l = w.size() == 3 ? lampNumber(w[2]) : -1;
+        if (c == "lamp" && l < 0) return fail("lamp ADDR normal|weak|dead");
+        if (c == "lens" && (w.size() != 3 || (w[2] != "covered" && w[2] != "open")))
+            return fail("lens ADDR covered|open");
+        found = line.withDetector(addr, [&](Detector& d, int64_t) {
+            if (c == "lamp") d.setLamp(static_cast<Detector::Lamp>(l));
+            else d.setLensCovered(w[2] == "covered");
+        });
     } else if (c == "devinfo-corrupt") {
         // SKIP: answers that pass unaltered first (the read before a burn).
         unsigned long skip = 0;
@@ -363,6 +384,11 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
             return fail("devinfo-corrupt ADDR OFFSET (0..107) [SKIP]");
         found = line.withDetector(addr,
                                   [&](Detector& d, int64_t) { d.corruptNextDevInfo(b, static_cast<unsigned>(skip)); });
+    } else if (c == "dci" || c == "meter" || c == "refuse420") {
+        std::string reply;
+        found = line.withDetector(addr, [&](Detector& d, int64_t now) { reply = calibControl(d, w, now); });
+        if (found && reply.rfind("error: ", 0) == 0) return fail(reply.substr(7));
+        if (found && !reply.empty()) return reply;
     } else if (c == "fault") {
         if (!num(2, 95, &b) || w.size() < 4 || (w[3] != "on" && w[3] != "off"))
             return fail("fault ADDR BIT on|off");

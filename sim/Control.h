@@ -1,6 +1,7 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "sim/Detector.h"
 #include "sim/Line.h"
@@ -28,6 +29,10 @@ std::vector<DetectorConfig> demoLine();
 // ("drop 3", "drop=3", "delay 200", "silent 17", "restart 2"). Returns the
 // one-line reply; false in *ok for a command that was not understood.
 std::string runControlCommand(Line& line, const std::string& command, bool* ok = nullptr);
+
+// "dci ADDR F|dead45|dead44", "meter ADDR" (the reading, "%.3f"), "refuse420 ADDR N":
+// "" when done, the reading, or "error: why".
+std::string calibControl(Detector& d, const std::vector<std::string>& words, int64_t now);
 
 // The commands runControlCommand understands, one per line.
 const char* controlHelp();

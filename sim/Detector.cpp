@@ -46,6 +46,11 @@ Detector::Detector(const DetectorConfig& cfg, int64_t now) {
     flash_.fwSub = cfg.fwSub;
     flash_.version = versionTextOf(uvir(), flash_.model, flash_.fwMajor, flash_.fwSub);
     flash_.altSensor = cfg.altSensor;
+    lamp_ = static_cast<Lamp>(std::min<uint8_t>(cfg.lamp, 2));
+    dci_ = cfg.dci;
+    dciFactor_ = cfg.dciFactor;
+    err420_[0] = cfg.err4;
+    err420_[1] = cfg.err20;
     flash_.params = factoryParams(uvir(), flash_.serial);
     devInfo_ = factoryDevInfo();
     flash_.workSince = now;
@@ -67,6 +72,7 @@ void Detector::resetVolatile(int64_t now) {
     lastHeard_ = now;
     elevation_ = 0;
     elevationUntil_ = 0;
+    reset420();
     deafUntil_ = now + kRebootSilentMs;
     hungUntil_ = 0;
     startupUntil_ = deafUntil_ + kStartupStateMs;
@@ -74,6 +80,7 @@ void Detector::resetVolatile(int64_t now) {
     paramReadAt_ = -1;
     setupShownUntil_ = 0;
     bitStart_ = -1;
+    lampHeld_ = uvBitCal_ = false;
     autoBitStart_ = -kNever / 2;
     alarmStart_ = -1;
     alarmLatched_ = false;
@@ -170,6 +177,8 @@ void Detector::startManualBit(int64_t now, unsigned seconds) {
     bitStart_ = now;
     bitMEnd_ = bitMode_ == BitMode::Stuck ? kNever : now + int64_t{seconds} * 1000;
     bitEEnd_ = bitMode_ == BitMode::Stuck ? kNever : bitMEnd_ + int64_t{flash_.setup[setup::PostManBit]} * 1000;
+    lampSum_ = lampReading(now, seconds);
+    lampHeld_ = true;
     alarmLatched_ = false;
     alarmStart_ = -1;
     fireStart_ = -1;
@@ -222,6 +231,7 @@ LiveValues Detector::live(int64_t now) {
     else if (v.mode == 'A' || v.mode == 'L') level = u ? setup::UvAlarm : setup::IrAlarm;
     v.analog = levels[level];
     if (held_[2]) v.analog = static_cast<uint8_t>(std::lround(std::clamp(*held_[2] * 10.0f, 0.0f, 255.0f)));
+    if (fixed420_) v.analog = static_cast<uint8_t>(fixed420_ * 10);
 
     if (elevation_) {
         const int64_t left = elevationUntil_ - now;
@@ -246,6 +256,7 @@ Bytes Detector::liveRecord(int64_t now) {
             putF32(&d[40], v.bitSums[1]);
         } else {
             putF32(&d[108], v.sums[0]);
+            if (lampHeld_) putF32(&d[36], v.bitSums[0]);  // the last manual BIT's UV reading
         }
     } else {
         putF32(&d[20], v.sums[0]);

@@ -27,7 +27,15 @@ struct DetectorConfig {
     // sectors x slots, most records a page may ask for, information flags.
     unsigned logRecords = 0;
     uint8_t ringSectors = 8, ringSlots = 64, maxRecs = 30, logFlags = 0;
+    uint8_t lamp = 0;        // the BIT lamp: 0 normal, 1 weak, 2 dead
+    // DCI and the 4-20 mA output (sim/Output420.cpp).
+    enum class Dci { Off, Factor, Dead45, Dead44 } dci = Dci::Off;
+    float dciFactor = 1;                  // Sum44 = factor x Sum45 in 'N'
+    float err4 = 0.08f, err20 = -0.15f;   // the untrimmed output's error at 4 and 20 mA
 };
+
+// "dci=F" and "err420=E4/E20" (milliamperes); false for any other key or a bad value.
+bool parseCalibOption(const std::string& key, const std::string& value, DetectorConfig* c);
 
 // The serial number a detector built from `cfg` carries.
 inline uint32_t serialOf(const DetectorConfig& cfg) { return cfg.serial ? cfg.serial : 21'030'000u + cfg.address; }
@@ -37,7 +45,7 @@ std::string versionTextOf(bool uvir, uint16_t model, uint8_t major, uint8_t sub)
 
 // Command ids of the record protocol.
 namespace cmd {
-constexpr uint8_t DataShort = 116, ManualBit = 117, SetupToDet = 118, SetupToHost = 119,
+constexpr uint8_t CalibrateUvBit = 115, DataShort = 116, ManualBit = 117, SetupToDet = 118, SetupToHost = 119,
                   Data = 120, ParamToDet = 121, ParamToHost = 122, ReadFlash = 123, VerInfo = 125, SimulateAlarm = 130, SwitchBaud = 140,
                   UploadFw = 141, Elevate = 148, LogFile = 144, Misc = 156, DevInfoToHost = 162, DevInfoToDet = 163;
 }
@@ -136,6 +144,8 @@ public:
     // as from a detector that stored something other than it was sent.
     void refuseSetupWrites(int n) { refuseSetups_ = n; }
     void corruptSetupReads(int n) { corruptSetups_ = n; }
+    // The parameter answer after the next `skip` ones has its last byte inverted.
+    void corruptParamRead(int skip) { paramCorruptSkip_ = skip; }
     // One more line of the message text (MISC 8).
     void addMessage(const std::string& line) { messages_ += line + "\n"; }
     // Seconds of operation counted since the last erase that did not keep them.
@@ -224,6 +234,7 @@ private:
     unsigned logPosition_ = 0;
     int refuseSetups_ = 0;
     int corruptSetups_ = 0;
+    int paramCorruptSkip_ = -1;
     std::string notice_;
     unsigned noticeCount_ = 0;
 
@@ -239,6 +250,11 @@ public:
     void releaseValues();
     void setBitMode(BitMode m) { bitMode_ = m; }
     BitMode bitMode() const { return bitMode_; }
+    // The BIT lamp and the lens in front of it: what a manual BIT measures.
+    enum class Lamp { Normal, Weak, Dead };
+    void setLamp(Lamp l) { lamp_ = l; }
+    void setLensCovered(bool covered) { lensCovered_ = covered; }
+    bool uvBitCalibration() const { return uvBitCal_; }
 
 private:
     char fireMode(int64_t now) const;  // 0 outside a fire
@@ -252,6 +268,14 @@ private:
     bool fireWeak_ = false;
     std::optional<float> held_[3];
     BitMode bitMode_ = BitMode::Normal;
+    // The reading the last manual BIT reaches on the lamp's channel (IR: BIT
+    // sum 4, UV/IR: the UV BIT sum); held through 'E' and the 'N' after it.
+    float lampReading(int64_t start, unsigned seconds) const;
+    Lamp lamp_ = Lamp::Normal;
+    bool lensCovered_ = false;
+    bool uvBitCal_ = false;  // D_CALIBRATE_UV_BIT mode, ended by a restart
+    float lampSum_ = 0;
+    bool lampHeld_ = false;
     // Flash reads: addresses left unanswered (control command flash-silent).
     std::vector<uint32_t> silentFlash_;
 
@@ -309,6 +333,27 @@ private:
         Bytes flash;  // total x 43 bytes, 0xFF where erased
         unsigned total() const { return unsigned(sectors) * slotsPerSector; }
     } logRing_;
+    // ---- DCI and the 4-20 mA output trim (sim/Output420.cpp) ----
+public:
+    void setDci(DetectorConfig::Dci kind, float factor) { dci_ = kind, dciFactor_ = factor; }
+    // What a multimeter in the loop shows: the fixed point plus its error
+    // while fixed, else the level plus the error interpolated between the points.
+    double meter(int64_t now);
+    // The next n MISC_CALIB_420 requests are acknowledged 0.
+    void refuse420(int n) { refuse420_ = n; }
+
+private:
+    std::optional<RecordReply> calib420(const RecordRequest& req, int64_t now);
+    void applyDci(LiveValues& v) const;
+    void reset420();  // a restart: the fixed current ends, an unburned trim is lost
+    double error420(unsigned point) const;
+    DetectorConfig::Dci dci_ = DetectorConfig::Dci::Off;
+    float dciFactor_ = 1;
+    float err420_[2] = {};        // by point: 4, 20
+    float burnedTrim_[2] = {}, trim_[2] = {};  // burned survives a restart
+    bool applied_[2] = {};
+    uint8_t fixed420_ = 0;        // 0, 4 or 20
+    int refuse420_ = 0;
 };
 
 }  // namespace wsim

@@ -71,6 +71,11 @@ std::optional<RecordReply> Detector::handleRecord(const RecordRequest& req, int6
     case cmd::ParamToHost:
         if (!req.isGet) return std::nullopt;
         paramReadAt_ = now;
+        if (paramCorruptSkip_ >= 0 && paramCorruptSkip_-- == 0) {
+            Bytes altered = flash_.params;
+            if (!altered.empty()) altered.back() ^= 0xFF;
+            return RecordReply{altered};
+        }
         return RecordReply{flash_.params};
     case cmd::ParamToDet:
         if (!req.isGet) paramWrite(req, now);
@@ -100,6 +105,11 @@ std::optional<RecordReply> Detector::handleRecord(const RecordRequest& req, int6
         if (req.isGet || n > 1 || alarmRunning(now) || !permitted(kMaint, now)) return std::nullopt;
         startManualBit(now, n == 1 && uvir() && p[0] ? p[0] : 3);
         return std::nullopt;
+    case cmd::CalibrateUvBit:
+        // IR models do not know the mode; any 18-byte answer means done.
+        if (!req.isGet || !uvir() || n < 1) return std::nullopt;
+        uvBitCal_ = p[0] == 1;
+        return status(1);
     case cmd::SimulateAlarm:
         if (!req.isGet) simulateAlarm(now);
         return std::nullopt;
@@ -256,6 +266,8 @@ std::optional<RecordReply> Detector::misc(const RecordRequest& req, int64_t now)
         eraseLog();
         if (p[1] != 1) flash_.workSince = now;  // 1: preserve the operating time
         return ack(true, 400);
+    case 6:
+        return calib420(req, now);
     case 7: {
         const size_t count = n >= 3 ? getU16(p + 1) : 0;
         return ack(n >= 3 && count <= kMaxPlayback && n == 16 + 12 * count);

@@ -20,6 +20,9 @@ constexpr int64_t kWeakEnd = 4'000;
 constexpr float kStrong = 1.5f, kWeak = 0.5f;
 // BIT sums a clean window reaches after 3 s of lamp, in the order of LiveValues::sums.
 constexpr float kIrBitSums[4] = {2400, 1900, 2100, 2000}, kUvirBitSums[2] = {180, 900};
+// What a manual BIT measures through the lens: IR BIT sum 4 outright, UV
+// counts per second of BIT. A weak lamp leaves a bright/dark ratio of 1.2.
+constexpr float kIrLamp[2] = {150, 600}, kUvRate[2] = {8, 40}, kWeakRatio = 1.2f;
 
 float f32At(const Bytes& b, size_t at) {
     float f;
@@ -129,6 +132,14 @@ void Detector::startFire(int64_t now, bool weak) {
     if (!weak) messages_ += "Detection Cond: flame\nDetection time: 3000 ms\n";
 }
 
+float Detector::lampReading(int64_t start, unsigned seconds) const {
+    if (lamp_ == Lamp::Dead) return 0;
+    const int open = lensCovered_ ? 0 : 1;
+    float value = uvir() ? kUvRate[open] * float(seconds) : kIrLamp[open];
+    if (lamp_ == Lamp::Weak && open) value = (uvir() ? kUvRate[0] * float(seconds) : kIrLamp[0]) * kWeakRatio;
+    return value * (1.0f + 0.01f * jitter(start, 50));
+}
+
 void Detector::releaseValues() {
     for (auto& h : held_) h.reset();
 }
@@ -156,6 +167,7 @@ void Detector::fillSignals(LiveValues& v, int64_t now) const {
         for (int i = 0; i < 6; ++i) s.cors[i] += share * (f.cors[i] - s.cors[i]);
     }
     std::copy(std::begin(s.sums), std::end(s.sums), v.sums);
+    if (!u) applyDci(v);
     std::copy(std::begin(s.cors), std::end(s.cors), v.cors);
     if (!u) {
         const float s45 = s.sums[0], s5 = s.sums[1], s4 = s.sums[2], s44 = s.sums[3];
@@ -170,6 +182,12 @@ void Detector::fillSignals(LiveValues& v, int64_t now) const {
     else if (v.mode == 'B') lit = double(std::min<int64_t>(now - autoBitStart_, 2'000)) / 3000.0;
     for (int i = 0; i < (u ? 2 : 4); ++i)
         v.bitSums[i] = float(lit * (u ? kUvirBitSums[i] : kIrBitSums[i]));
+    // The lamp's channel builds up while 'M' lasts and keeps the result after it.
+    if (lampHeld_ && (v.mode == 'M' || v.mode == 'E' || v.mode == 'N')) {
+        const double span = double(std::max<int64_t>(bitMEnd_ - bitStart_, 1));
+        const double share = v.mode == 'M' ? std::min(1.0, double(now - bitStart_) / span) : 1.0;
+        v.bitSums[u ? 0 : 2] = float(share * lampSum_);
+    }
 
     const bool flame = v.mode == 'G' || v.mode == 'W' || v.mode == 'A';
     for (int i = 0; i < 4; ++i) {

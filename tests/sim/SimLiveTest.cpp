@@ -173,3 +173,44 @@ TEST_F(SimLive, BitModesAndBitSumsRisingWhileTheLampFlashes) {
         clock.advance(10'000);
     }
 }
+
+TEST_F(SimLive, LampReadingsHeldAfterAManualBitAndTheUvCalibrationMode) {
+    // IR: BIT sum 4 outright; UV/IR: the UV BIT sum, 5 s of BIT at the rate.
+    const struct {
+        uint8_t addr;
+        const char *lamp, *lens;
+        float expected;
+    } cases[] = {
+        {1, "normal", "covered", 150}, {1, "normal", "open", 600}, {1, "weak", "open", 180}, {1, "dead", "open", 0},
+        {2, "normal", "covered", 40},  {2, "normal", "open", 200}, {2, "weak", "open", 48},  {2, "dead", "covered", 0},
+    };
+    clock.advance(10'000);
+    for (const auto& c : cases) {
+        const std::string a = std::to_string(c.addr);
+        SCOPED_TRACE(a + " " + c.lamp + " " + c.lens);
+        ASSERT_EQ(control("lamp " + a + " " + c.lamp), "ok");
+        ASSERT_EQ(control("lens " + a + " " + c.lens), "ok");
+        line->withDetector(c.addr, [](wsim::Detector& d, int64_t now) { d.startManualBit(now, 5); });
+        const size_t at = c.addr == 1 ? kBitSums + 8 : kBitSums;
+        for (char mode : {'E', 'N'}) {
+            clock.advance(mode == 'E' ? 5'500 : 60'000);
+            const wsim::Bytes d = record(c.addr);
+            EXPECT_EQ(d[1], mode);
+            EXPECT_NEAR(f32(d, at), c.expected, c.expected * 0.01f + 1e-3f);
+        }
+    }
+    EXPECT_NE(control("lamp 1 bright"), "ok");
+    // D_CALIBRATE_UV_BIT: an 18-byte answer with 1 on UV/IR, silence on IR; a restart ends the mode.
+    const uint8_t enter = 1;
+    for (uint8_t addr : {uint8_t(1), uint8_t(2)})
+        line->withDetector(addr, [&](wsim::Detector& d, int64_t now) {
+            const auto reply = d.handleRecord({addr, true, true, 115, 0, 0, false, &enter, 1}, now);
+            EXPECT_EQ(reply.has_value(), addr == 2);
+            if (reply) {
+                EXPECT_EQ(reply->data, wsim::Bytes{1});
+            }
+            EXPECT_EQ(d.uvBitCalibration(), addr == 2);
+        });
+    ASSERT_EQ(control("restart 2"), "ok");
+    line->withDetector(2, [](wsim::Detector& d, int64_t) { EXPECT_FALSE(d.uvBitCalibration()); });
+}
