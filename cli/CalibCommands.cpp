@@ -1,5 +1,6 @@
 // calib dci and calib 420: the DCI and 4-20 mA calibrations for scripts and
 // the bench, the technician's answers on standard input.
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 
@@ -133,30 +134,51 @@ int CliSession::calibDci(const std::vector<std::string>& args) {
     if (!burn) return kCliOk;
 
     DebugLog("Calibration: Get 'param' from master/slave %u", Wire().slave);
-    auto working = readParams();
-    if (!working) return kCliFailed;
+    return burnCalibration(ParamKind::Ir, {{"amplify44", amplification}}, {"amplify44"});
+}
+
+int CliSession::burnCalibration(ParamKind expected, const std::vector<std::pair<const char*, unsigned long long>>& values,
+                                const std::vector<const char*>& nowKeys) {
+    auto read = readParams();
+    if (!read) return kCliFailed;
     const unsigned long long readAt = TickMs();
-    if (!working->setValue("amplify44", 0, amplification)) {
-        err_ << "calib: the detector's parameters hold no amplify44\n";
-        return kCliRefused;
-    }
-    const WriteOutcome outcome = WriteParams(panel_, *working, readAt);
-    switch (outcome.result) {
-    case ParamWriteResult::Verified:
-        out_ << "Parameters verified" << std::endl;
-        return kCliOk;
-    case ParamWriteResult::TooLate:
-    case ParamWriteResult::CheckFailed:
-        return kCliRefused;
-    case ParamWriteResult::VerifyFailed: {
-        const auto now = ReadParams();
-        const auto value = now ? now->value("amplify44") : std::nullopt;
-        out_ << "now amplify44=" << (value ? std::to_string(static_cast<unsigned>(*value)) : "-") << std::endl;
-        return kCliUnverified;
-    }
-    default:
+    if (read->kind() != expected) {
+        err_ << "calib: the detector sent the record of another detector type; nothing sent\n";
         return kCliFailed;
     }
+    ParamRecord working = *read;
+    for (const auto& [key, v] : values)
+        if (!working.setValue(key, 0, double(v))) {
+            err_ << "calib: " << key << '=' << v << " does not fit its field; nothing sent\n";
+            return kCliRefused;
+        }
+    panel_.newCommand();
+    const WriteOutcome outcome = WriteParams(panel_, working, readAt);
+    switch (outcome.result) {
+        case ParamWriteResult::Verified:
+            out_ << "Parameters verified" << std::endl;
+            return kCliOk;
+        case ParamWriteResult::TooLate:
+        case ParamWriteResult::CheckFailed:
+            return kCliRefused;
+        case ParamWriteResult::NotElevated:
+            err_ << "calib: not elevated to ADMIN; nothing sent\n";
+            return kCliFailed;
+        case ParamWriteResult::SendFailed:
+            return kCliFailed;
+        case ParamWriteResult::VerifyFailed:
+            break;
+    }
+    const auto now = outcome.firstDifference >= 0 ? readParams() : std::nullopt;
+    if (!now) {
+        err_ << "calib: the record could not be read back\n";
+        return kCliFailed;
+    }
+    out_ << "now";
+    for (const char* key : nowKeys)
+        out_ << ' ' << key << '=' << static_cast<unsigned long long>(std::min(now->value(key).value_or(0) + 0.5, 1e18));
+    out_ << std::endl;
+    return kCliUnverified;
 }
 
 int CliSession::calib420() {

@@ -9,6 +9,7 @@
 
 #include "calib/BitCalibration.h"
 #include "cli/CliPanel.h"
+#include "protocol/records/ParamRecord.h"
 #include "protocol/records/StatusRecord.h"
 
 struct SetupState;
@@ -103,7 +104,10 @@ private:
     int firmware(const std::vector<std::string>& args);
     int calibBitArgs(const std::vector<std::string>& args);
     int calibBit(bitcal::Kind kind, const std::array<unsigned, 3>& durations, bool burn);
-    int burnBit(bitcal::Kind kind, const std::vector<std::pair<const char*, unsigned long long>>& values);
+    // The parameter view's read, `values` set, its verified write; after a
+    // read-back that differs, `now` with the detector's `nowKeys` (exit 4).
+    int burnCalibration(ParamKind expected, const std::vector<std::pair<const char*, unsigned long long>>& values,
+                        const std::vector<const char*>& nowKeys);
     int usageError(const std::string& what);
     nlohmann::ordered_json pollJson(const std::optional<StatusRecord>& answer, int result);
     nlohmann::ordered_json getJson(const std::string& name, unsigned command, const std::vector<uint8_t>& payload,

@@ -13,6 +13,7 @@
 #include "app/config/ParamView.h"
 #include "app/kit/Keys.h"
 #include "app/kit/MessageBox.h"
+#include "app/kit/SunkenField.h"
 #include "app/kit/WindowTable.h"
 #include "calib/BitWire.h"
 #include "calib/CCalibrateBITIds.h"
@@ -29,13 +30,6 @@ constexpr const char* kModeEnter = "Enter UV BIT Calibration Mode with BIT durat
 constexpr const char* kDarkGo = "Cover Lens\r\nDark BIT - GO";
 constexpr const char* kBrightGo = "Uncover Lens\r\nBright BIT - GO";
 
-QLabel* shown(QWidget* parent) {
-    auto* l = new QLabel(parent);
-    l->setFrameShape(QFrame::Panel);
-    l->setFrameShadow(QFrame::Sunken);
-    l->setMinimumWidth(70);
-    return l;
-}
 
 void onInterface(QPointer<CCalibrateBIT> self, std::function<void(CCalibrateBIT&)> f) {
     QMetaObject::invokeMethod(qApp, [self, f] { if (self) f(*self); }, Qt::QueuedConnection);
@@ -82,7 +76,7 @@ void CCalibrateBIT::build() {
     for (const auto& [caption, id] : {std::pair{"Address:", kAddress}, {"Serial No.:", kSerial}, {"Model:", kModel},
                                       {"Status:", kModeState}}) {
         grid->addWidget(new QLabel(caption, this), row, 0);
-        grid->addWidget(add(id, shown(this)), row++, 1, 1, 3);
+        grid->addWidget(add(id, SunkenField(this)), row++, 1, 1, 3);
     }
     if (uv) {
         auto* mode = addButton(kMode, kModeEnter);
@@ -94,7 +88,7 @@ void CCalibrateBIT::build() {
     const char* reading = uv ? "UV BIT # %1" : "IR BIT # %1";
     for (int i = 0; i < 3; ++i) {
         grid->addWidget(new QLabel(QString(reading).arg(i + 1), this), row, 0);
-        grid->addWidget(add(kReading0 + i, shown(this)), row++, 1, 1, 3);
+        grid->addWidget(add(kReading0 + i, SunkenField(this)), row++, 1, 1, 3);
     }
     // Each set's average under its button.
     grid->addWidget(addButton(kDark, kDarkGo), row, 0);

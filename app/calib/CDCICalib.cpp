@@ -9,6 +9,7 @@
 
 #include "app/config/ParamView.h"
 #include "app/kit/MessageBox.h"
+#include "app/kit/SunkenField.h"
 #include "app/kit/WindowTable.h"
 #include "calib/CDCICalibIds.h"
 #include "shell/ShellState.h"
@@ -23,13 +24,6 @@ namespace {
 constexpr unsigned kTickMs = 50, kPollMs = 100, kEditTimerMs = 50, kEditSettleMs = 750;
 const char* const kIni = "Param.ini";
 
-QLabel* field(QWidget* parent) {
-    auto* l = new QLabel(parent);
-    l->setFrameShape(QFrame::Panel);
-    l->setFrameShadow(QFrame::Sunken);
-    l->setMinimumWidth(70);
-    return l;
-}
 
 // The colours of the value fields by their result state.
 const char* fieldStyle(int state) {
@@ -50,7 +44,7 @@ CDCICalib::CDCICalib(QWidget* parent, std::function<unsigned long long()> nowMs)
     for (const auto& [caption, id] : {std::pair{"Address:", kAddress}, {"Mode:", kMode}, {"State:", kState},
                                       {"Model:", kModel}, {"Serial No.:", kSerial}}) {
         grid->addWidget(new QLabel(caption, this), row, 0);
-        grid->addWidget(add(id, field(this)), row++, 1);
+        grid->addWidget(add(id, SunkenField(this)), row++, 1);
     }
     auto* sums = new QGroupBox("1. Average Sums", this);
     auto* s = new QGridLayout(sums);
@@ -58,10 +52,10 @@ CDCICalib::CDCICalib(QWidget* parent, std::function<unsigned long long()> nowMs)
     const char* names[] = {"4.5um", "5um", "4um", "4.4um"};
     for (int i = 0; i < 4; ++i) {
         s->addWidget(new QLabel(names[i], sums), i + 1, 0);
-        s->addWidget(add(kValue0 + i, field(sums)), i + 1, 1);
+        s->addWidget(add(kValue0 + i, SunkenField(sums)), i + 1, 1);
     }
     s->addWidget(new QLabel("4.4um to 4.5um Factor", sums), 5, 0);
-    s->addWidget(add(kFactor, field(sums)), 5, 1);
+    s->addWidget(add(kFactor, SunkenField(sums)), 5, 1);
     s->addWidget(new QLabel("Duration", sums), 6, 0);
     auto* duration = add(kDuration, new QLineEdit(sums));
     s->addWidget(duration, 6, 1);
