@@ -85,6 +85,11 @@ std::optional<UvThreshold> UvThresholds(const Params& params, float dark, float 
     const float p2 = params.p[1], p3 = params.p[2], p4 = params.p[3];
     const double darkN = double(dark) / *den, brightN = double(bright) / *den;
     const double v = p4 / brightN;
+    if (std::isnan(v)) {
+        if (error) *error = format("UVBIT_Thr not computed:\r\nparam[4] %.2f / AvgBright %.0f is not a number",
+                                   double(p4), double(bright));
+        return std::nullopt;
+    }
     UvThreshold out;
     out.duration = v < 2.0 ? 2 : v > 4.0 ? 4 : unsigned(std::floor(v + 0.5));
     const double t = out.duration * darkN * p2;
@@ -101,6 +106,29 @@ std::optional<UvThreshold> UvThresholds(const Params& params, float dark, float 
         "(param[3] %.2f) * (qtemp %.0f)) = %u\r\n",
         double(p4), double(dark), out.duration, double(p2), double(p3), double(qtemp), unsigned(out.threshold));
     return out;
+}
+
+DurationCheck CheckDurations(const std::array<std::string, 3>& fields) {
+    DurationCheck c;
+    for (size_t k = 0; k < 3; ++k) {
+        const std::string& f = fields[k];
+        const bool digits =
+            !f.empty() && std::all_of(f.begin(), f.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+        // Too many digits to read is too long a BIT.
+        const unsigned long v = !digits ? 0 : f.size() > 9 ? 21 : std::stoul(f);
+        if (k == 0 && v == 0) {
+            c.refused = 0;
+            c.fieldText = "?";
+            return c;
+        }
+        if (v > 20) {
+            c.refused = int(k);
+            c.message = "Duration may not exceed 20 sec...";
+            return c;
+        }
+        c.durations[k] = unsigned(v);
+    }
+    return c;
 }
 
 }  // namespace bitcal

@@ -46,5 +46,16 @@ struct UvThreshold {
 std::optional<UvThreshold> UvThresholds(const Params& params, float dark, float bright, float qtemp,
                                         std::string* error);
 
+// The UV window's three duration fields as typed. A field that is no whole
+// number reads as 0; the first must be above 0 (refused with "?" in it), none
+// above 20 (refused with the message). `refused` is the field to select, or -1.
+struct DurationCheck {
+    std::array<unsigned, 3> durations{};
+    int refused = -1;
+    std::string fieldText;  // the refused field's new text, or empty to keep it
+    std::string message;    // a box to show, or empty
+};
+DurationCheck CheckDurations(const std::array<std::string, 3>& fields);
+
 
 }  // namespace bitcal

@@ -88,10 +88,11 @@ BitSet::Tick BitSet::tick() {
         else if (++ticks_ >= kWaitNTicks) return fail("Timed out waiting for state 'N'");
         return Tick::Running;
     }
-    if (!r) return Tick::Running;
-
     const size_t at = config_.kind == Kind::Ir ? live::BitSum4 : live::UvBitSum;
-    const long reading = std::lround(double(r->f32(at)));
+    // A sum that is not a plain count is a failed read, not a reading.
+    const float sum = r ? r->f32(at) : 0;
+    if (!r || !std::isfinite(sum) || std::fabs(sum) > 1e9f) return Tick::Running;
+    const long reading = std::lround(double(sum));
     readings_[size_t(counter_ % 3)] = reading;
     panel_.setText(bitwin::kReading0 + counter_ % 3, std::to_string(reading));
     const bool lit = r->mode() == 'M' || r->mode() == 'E';

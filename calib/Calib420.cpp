@@ -14,6 +14,7 @@
 #include "protocol/Transport.h"
 #include "protocol/records/MiscControl.h"
 #include "protocol/records/ResponseHeader.h"
+#include "protocol/records/SetupRecord.h"
 #include "util/Log.h"
 #include "util/PumpWait.h"
 
@@ -52,6 +53,19 @@ std::string OutOfBurnRange(unsigned target, float reading, bool lead) {
                   reading, lo, hi);
 }
 }  // namespace
+
+std::optional<SetupRecord> ReadSetup() {
+    const CommandInfo& info = *commandInfo(D_SETUP2HOST);
+    std::vector<uint8_t> frame(info.responseSize);
+    int r = 0;
+    for (unsigned i = 0; i < 3; ++i) {
+        std::lock_guard lock(LinkLock());
+        r = ModbusGet(0, D_SETUP2HOST, ::Wire().ctx, frame.data(), info.responseSize, 100, 500);
+        if (r == static_cast<int>(info.responseSize)) return DecodeSetupAnswer(frame);
+    }
+    DebugLog("ModbusGet(D_SETUP2HOST) returned %d bytes instead of %u", r, info.responseSize);
+    return std::nullopt;
+}
 
 Link LinkWire() {
     Link w;
@@ -94,7 +108,8 @@ bool Session::idleExpired() const { return now() - lastActivity_ >= options_.idl
 
 Session::Result Session::exchange(std::span<const uint8_t> request, const char* what, bool longWait) {
     const auto ack = wire_.send(request, longWait);
-    if (ack && *ack != 0) return Result::Done;
+    // The trim has no read-back: only the acknowledgement 1 counts.
+    if (ack && *ack == 1) return Result::Done;
     DebugLog("D_MISC_CONTROL(MISC_CALIB_420, %u) ack failure", static_cast<unsigned>(request[1]));
     const std::string text =
         ack ? std::string("'") + what + "' failed..." : std::string("No response to '") + what + "' request...";
@@ -143,6 +158,8 @@ Session::Result Session::set() {
     fixedSet_ = true;
     point(target_).setAcked = r == Result::Done;
     point(target_).applied = false;
+    // The current now stands at this point: the other one takes no reading.
+    point(target_ == 20 ? 4 : 20).setAcked = false;
     panel_.enable(kSet, false);
     panel_.enable(kApply, point(target_).setAcked);
     state_ = 1;
@@ -219,7 +236,7 @@ void Session::close(bool timedOut) {
     panel_.addLine(kList, "Stopping 'Fixed Current' ...");
     const std::array<uint8_t, 2> stop{kMiscCalib420, kStop};
     const auto ack = wire_.send(stop, false);
-    stopAcked_ = ack && *ack != 0;
+    stopAcked_ = ack && *ack == 1;
     if (stopAcked_) {
         panel_.addLine(kList, "Stopping 'Fixed Current' ... succeeded.");
         wire_.pause(2000);

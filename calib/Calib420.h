@@ -9,12 +9,12 @@
 #include <span>
 #include <string>
 
+#include "calib/CCalib420Ids.h"
+#include "protocol/records/SetupRecord.h"
 #include "util/Panel.h"
 
 namespace c420 {
 
-// The window's controls.
-constexpr int kList = 1000, kSet = 1001, kApply = 1002, kBurn = IDOK;
 constexpr uint8_t kMiscCalib420 = 6, kRestart = 2, kStop = 0, kBurnPoint = 1, kApplyOffset = 100;
 constexpr unsigned kDefaultIdleSeconds = 300;
 constexpr unsigned long long kHoldMs = 30000, kFreshMs = 5000;
@@ -31,6 +31,9 @@ struct Link {
 };
 // The link's own wire (takes the link lock for each exchange).
 Link LinkWire();
+// The setup record, read on opening (three tries; its byte 32 tells a
+// password-protected detector); nullopt, logged, when it did not come.
+std::optional<SetupRecord> ReadSetup();
 
 class Session {
 public:

@@ -59,6 +59,15 @@ public:
     // Start pressed (or, on the command line, at once once permitted).
     bool canStart() const { return good_ > kGoodReadsBeforeStart; }
     void start(unsigned long long nowMs);
+    void start(unsigned long long nowMs, unsigned seconds) {
+        seconds_ = ClampSeconds(seconds);
+        start(nowMs);
+    }
+    // Abort: the sums are dropped, the read counters kept.
+    void abort() {
+        averaging_ = false;
+        sums_ = {};
+    }
     unsigned elapsedSeconds(unsigned long long nowMs) const;
 
     const Sums& sums() const { return sums_; }

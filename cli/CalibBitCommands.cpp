@@ -1,6 +1,7 @@
 // wexcon-cli calib ir-bit / uv-bit: the BIT calibration windows' run, for
 // scripts: both sets, the ratio test, and with --burn the parameter view's
 // verified write of the thresholds.
+#include <algorithm>
 #include <cstdio>
 
 #include "calib/BitWire.h"
@@ -37,7 +38,9 @@ std::optional<std::string> parseDurations(const std::string& text, std::array<un
     return std::nullopt;
 }
 
-unsigned long long cellValue(double v) { return static_cast<unsigned long long>(v + 0.5); }
+// Saturated, so that a threshold too large for any field reaches the view's
+// range check instead of an undefined conversion.
+unsigned long long cellValue(double v) { return static_cast<unsigned long long>(std::min(v + 0.5, 1e18)); }
 
 }  // namespace
 
@@ -106,7 +109,7 @@ int CliSession::calibBit(bitcal::Kind kind, const std::array<unsigned, 3>& durat
         const char* name = dark ? "dark" : "bright";
         if (!dark) {
             err_ << "Uncover Lens\r\nBright BIT - GO\n" << std::flush;
-            if (!panel_.answerLine()) {
+            if (WaitForInput(panel_.input()) != InputWait::Ready || !panel_.answerLine()) {
                 err_ << "calib: cancelled\n";
                 return kCliFailed;
             }
@@ -160,50 +163,8 @@ int CliSession::calibBit(bitcal::Kind kind, const std::array<unsigned, 3>& durat
         return kCliRefused;
     }
     for (const auto& [key, v] : values) out_ << key << '=' << v << std::endl;
-    return burn ? burnBit(kind, values) : kCliOk;
-}
-
-int CliSession::burnBit(bitcal::Kind kind, const std::vector<std::pair<const char*, unsigned long long>>& values) {
-    auto read = readParams();
-    if (!read) return kCliFailed;
-    const unsigned long long readAt = TickMs();
-    const ParamKind expected = kind == bitcal::Kind::Uv ? ParamKind::Uvir : ParamKind::Ir;
-    if (read->kind() != expected) {
-        err_ << "calib: the detector sent the record of another detector type; nothing sent\n";
-        return kCliFailed;
-    }
-    ParamRecord working = *read;
-    for (const auto& [key, v] : values)
-        if (!working.setValue(key, 0, double(v))) {
-            err_ << "calib: " << key << '=' << v << " does not fit its field; nothing sent\n";
-            return kCliRefused;
-        }
-    panel_.newCommand();
-    const WriteOutcome outcome = WriteParams(panel_, working, readAt);
-    switch (outcome.result) {
-        case ParamWriteResult::Verified:
-            out_ << "Parameters verified" << std::endl;
-            return kCliOk;
-        case ParamWriteResult::TooLate:
-        case ParamWriteResult::CheckFailed:
-            return kCliRefused;
-        case ParamWriteResult::NotElevated:
-            err_ << "calib: not elevated to ADMIN; nothing sent\n";
-            return kCliFailed;
-        case ParamWriteResult::SendFailed:
-            return kCliFailed;
-        case ParamWriteResult::VerifyFailed:
-            break;
-    }
-    const auto now = outcome.firstDifference >= 0 ? readParams() : std::nullopt;
-    if (!now) {
-        err_ << "calib: the record could not be read back\n";
-        return kCliFailed;
-    }
-    // The detector's values, the threshold first.
-    static const char* const kNow[2][2] = {{"manbit", "autobit"}, {"UVBIT_Thr", "UV_BIT_Duration"}};
-    out_ << "now";
-    for (const char* key : kNow[kind == bitcal::Kind::Uv]) out_ << ' ' << key << '=' << cellValue(now->value(key).value_or(0));
-    out_ << std::endl;
-    return kCliUnverified;
+    if (!burn) return kCliOk;
+    // The detector's values after a read-back that differs, the threshold first.
+    static const std::vector<const char*> kNow[2] = {{"manbit", "autobit"}, {"UVBIT_Thr", "UV_BIT_Duration"}};
+    return burnCalibration(uv ? ParamKind::Uvir : ParamKind::Ir, values, kNow[uv]);
 }

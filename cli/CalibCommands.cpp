@@ -1,40 +1,31 @@
 // calib dci and calib 420: the DCI and 4-20 mA calibrations for scripts and
 // the bench, the technician's answers on standard input.
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 
 #include "calib/Calib420.h"
 #include "calib/DciCalibration.h"
+#include "calib/DciPoll.h"
 #include "cli/CliCommands.h"
 #include "cli/StopSignals.h"
 #include "config/ParamSession.h"
-#include "monitor/Maint.h"
 #include "protocol/Commands.h"
 #include "protocol/Transport.h"
 #include "protocol/records/ParamRecord.h"
-#include "protocol/records/SetupRecord.h"
 #include "util/Log.h"
 #include "util/Profile.h"
 #include "util/PumpWait.h"
 
 namespace {
 
-constexpr unsigned kDciPeriodMs = 100, kReadTries = 3;
+constexpr unsigned kDciPeriodMs = 100;
 const char* const kIni = "Param.ini";
 
 std::string Fixed1(double v) {
     char buf[48];
     std::snprintf(buf, sizeof buf, "%.1f", v);
     return buf;
-}
-
-// A live record with the window's three tries, 1 ms apart.
-std::optional<LiveRecord> ReadWithTries() {
-    for (unsigned i = 0; i < kReadTries; ++i) {
-        if (i) PumpWait(1);
-        if (auto r = maint::ReadLiveRecord()) return r;
-    }
-    return std::nullopt;
 }
 
 // The 4-20 window on the command line: its progress list on standard output,
@@ -50,29 +41,17 @@ public:
         CliPanel::ask(text, caption, MB_OK);
         if ((flags & 0xF) != MB_YESNO) return IDOK;
         std::string line;
-        const bool yes = !timedOut && std::getline(input(), line) && (line == "yes" || line == "yes\r");
+        const bool yes = !timedOut && WaitForInput(input()) == InputWait::Ready && std::getline(input(), line) &&
+                         (line == "yes" || line == "yes\r");
         if (!yes) err_ << "No\n";
         return yes ? IDYES : IDNO;
     }
-    bool timedOut = false;  // the questions after the idle time-out are answered No
+    bool timedOut = false;  // the questions after the idle time-out or a stop signal are answered No
 
 private:
     std::ostream& out_;
     std::ostream& err_;
 };
-
-std::optional<SetupRecord> ReadSetupRecord() {
-    const CommandInfo& info = *commandInfo(D_SETUP2HOST);
-    std::vector<uint8_t> frame(info.responseSize);
-    int r = 0;
-    for (unsigned i = 0; i < kReadTries; ++i) {
-        std::lock_guard lock(LinkLock());
-        r = ModbusGet(0, D_SETUP2HOST, Wire().ctx, frame.data(), info.responseSize, 100, 500);
-        if (r == static_cast<int>(info.responseSize)) return DecodeSetupAnswer(frame);
-    }
-    DebugLog("ModbusGet(D_SETUP2HOST) returned %d bytes instead of %u", r, info.responseSize);
-    return std::nullopt;
-}
 
 }  // namespace
 
@@ -104,7 +83,7 @@ int CliSession::calibDci(const std::vector<std::string>& args) {
         err_ << "Warning: The current address " << address << " is out of range; should be in the range [1 - 247]...\n";
         return kCliUsage;
     }
-    dci::Run run(static_cast<unsigned>(*seconds));
+    dci::Run run(dci::ClampSeconds(*seconds));
     StopSignals signals;
     {
         std::lock_guard lock(LinkLock());
@@ -117,7 +96,7 @@ int CliSession::calibDci(const std::vector<std::string>& args) {
                 return kCliFailed;
             }
             const unsigned long long t0 = TickMs();
-            const auto r = ReadWithTries();
+            const auto r = dci::ReadWithTries();
             if (r && Wire().slave == 0) {
                 const unsigned a = r->address();
                 DebugLog(SelectSlave(a) ? "modbus_set_slave(%u) success." : "modbus_set_slave(%u) failure...", a);
@@ -157,34 +136,55 @@ int CliSession::calibDci(const std::vector<std::string>& args) {
     if (!burn) return kCliOk;
 
     DebugLog("Calibration: Get 'param' from master/slave %u", Wire().slave);
-    auto working = readParams();
-    if (!working) return kCliFailed;
+    return burnCalibration(ParamKind::Ir, {{"amplify44", amplification}}, {"amplify44"});
+}
+
+int CliSession::burnCalibration(ParamKind expected, const std::vector<std::pair<const char*, unsigned long long>>& values,
+                                const std::vector<const char*>& nowKeys) {
+    auto read = readParams();
+    if (!read) return kCliFailed;
     const unsigned long long readAt = TickMs();
-    if (!working->setValue("amplify44", 0, amplification)) {
-        err_ << "calib: the detector's parameters hold no amplify44\n";
-        return kCliRefused;
-    }
-    const WriteOutcome outcome = WriteParams(panel_, *working, readAt);
-    switch (outcome.result) {
-    case ParamWriteResult::Verified:
-        out_ << "Parameters verified" << std::endl;
-        return kCliOk;
-    case ParamWriteResult::TooLate:
-    case ParamWriteResult::CheckFailed:
-        return kCliRefused;
-    case ParamWriteResult::VerifyFailed: {
-        const auto now = ReadParams();
-        const auto value = now ? now->value("amplify44") : std::nullopt;
-        out_ << "now amplify44=" << (value ? std::to_string(static_cast<unsigned>(*value)) : "-") << std::endl;
-        return kCliUnverified;
-    }
-    default:
+    if (read->kind() != expected) {
+        err_ << "calib: the detector sent the record of another detector type; nothing sent\n";
         return kCliFailed;
     }
+    ParamRecord working = *read;
+    for (const auto& [key, v] : values)
+        if (!working.setValue(key, 0, double(v))) {
+            err_ << "calib: " << key << '=' << v << " does not fit its field; nothing sent\n";
+            return kCliRefused;
+        }
+    panel_.newCommand();
+    const WriteOutcome outcome = WriteParams(panel_, working, readAt);
+    switch (outcome.result) {
+        case ParamWriteResult::Verified:
+            out_ << "Parameters verified" << std::endl;
+            return kCliOk;
+        case ParamWriteResult::TooLate:
+        case ParamWriteResult::CheckFailed:
+            return kCliRefused;
+        case ParamWriteResult::NotElevated:
+            err_ << "calib: not elevated to ADMIN; nothing sent\n";
+            return kCliFailed;
+        case ParamWriteResult::SendFailed:
+            return kCliFailed;
+        case ParamWriteResult::VerifyFailed:
+            break;
+    }
+    const auto now = outcome.firstDifference >= 0 ? readParams() : std::nullopt;
+    if (!now) {
+        err_ << "calib: the record could not be read back\n";
+        return kCliFailed;
+    }
+    out_ << "now";
+    for (const char* key : nowKeys)
+        out_ << ' ' << key << '=' << static_cast<unsigned long long>(std::min(now->value(key).value_or(0) + 0.5, 1e18));
+    out_ << std::endl;
+    return kCliUnverified;
 }
 
 int CliSession::calib420() {
-    const auto setup = ReadSetupRecord();
+    const auto setup = c420::ReadSetup();
     if (!setup) {
         err_ << "calib: the detector did not give its setup record\n";
         return kCliFailed;
@@ -195,21 +195,31 @@ int CliSession::calib420() {
         std::max(1, ProfileGetInt(kIni, "VantorD", "420_calib_auto_exit_timeout_sec", c420::kDefaultIdleSeconds)));
     Calib420Panel panel(panel_.input(), out_, err_);
     c420::Session session(panel, c420::LinkWire(), setup->LockState == 1, options, [] { return TickMs(); });
-    bool burned = false;
+    StopSignals signals;
+    bool burned = false, stopped = false;
     std::optional<c420::Session::Result> lastBurn;
     std::string line;
     for (;;) {
         panel.newCommand();
+        const InputWait waited = WaitForInput(panel.input(), [&] {
+            session.tick();
+            return !session.idleExpired();
+        });
+        if (waited == InputWait::Stopped) {
+            stopped = panel.timedOut = true;
+            session.close(false);
+            break;
+        }
+        if (waited == InputWait::GaveUp || session.idleExpired()) {
+            panel.timedOut = true;
+            session.close(true);
+            break;
+        }
         if (!std::getline(panel.input(), line)) {
             session.close(false);
             break;
         }
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (session.idleExpired()) {
-            panel.timedOut = true;
-            session.close(true);
-            break;
-        }
         session.touch();
         if (line == "set 4" || line == "set 20") {
             session.choose(line == "set 4" ? 4 : 20);
@@ -230,6 +240,7 @@ int CliSession::calib420() {
         }
     }
     if (burned) return session.stopAcknowledged() ? kCliOk : kCliFailed;
+    if (stopped) return kCliFailed;
     const bool hostRefused = lastBurn && (*lastBurn == c420::Session::Result::Incomplete ||
                                           *lastBurn == c420::Session::Result::OutOfRange);
     return hostRefused ? kCliRefused : kCliFailed;

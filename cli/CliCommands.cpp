@@ -108,6 +108,12 @@ const char* CliSession::usage() {
            "                              Flash Dump window shows them; FILE gets the same)\n"
            "  version                     (the detector's version text or N / A, an empty line,\n"
            "                              the program's own; exit 1 with N / A)\n"
+           "  log info                    (current, sectors, slots, total, record-size, max-records,\n"
+           "                              time, flags; exit 1 no answer)\n"
+           "  log download [FILE] [--count N] [--from P | --all] [--fahrenheit]\n"
+           "                              (the newest N records, N from position P, or all; one line\n"
+           "                              of the list's cells per record, DetLog.txt or FILE gets the\n"
+           "                              file's lines; exit 1 a page or the ring failed, 2 no file)\n"
            "  patch make (--default ir|uvir | --from FILE.bin | --edit FILE.upm) --select NAME[=VALUE]...\n"
            "              [--out FILE]    (writes IR3.upm / UVIR.upm or FILE; no --port needed)\n"
            "  patch show FILE             (IR3 patch or UVIR patch, then NAME=VALUE per marked field;\n"
@@ -121,6 +127,13 @@ const char* CliSession::usage() {
            "                              trend history of Param.ini's \"Trend\" keys, then its export,\n"
            "                              default TrendLog.txt, and with --csv the same with commas;\n"
            "                              3 when a file could not be written)\n"
+           "  firmware info FILE [--block 2048|4096] (product, version, flags, crc, payload, block,\n"
+           "                              nblk, remainder; no --port needed; 3 refused)\n"
+           "  firmware check FILE [--block B] [--allow-same] (the same and detector-product,\n"
+           "                              detector-version; 3 refused, 1 no answer)\n"
+           "  firmware update FILE [--block B] [--allow-same] [--short-header] [--baud RATE]\n"
+           "       [--verify N] [--give-up S] (backup, version, params, upm, result; 1 failed or aborted,\n"
+           "                              3 refused, 4 parameters not restored)\n"
            "  run FILE|-                  (the commands above, one per line; each elevate line\n"
            "                              takes the next line of standard input)\n"
            "exit status: 0 done, 1 the detector(s) did not do it, 2 bad command line, port or file,\n"
@@ -161,7 +174,9 @@ int CliSession::run(const std::vector<std::string>& args) {
     if (c == "gauges") return gauges(args);
     if (c == "devinfo") return devinfo(args);
     if (c == "flash") return flash(args);
+    if (c == "firmware") return firmware(args);
     if (c == "version") return version(args);
+    if (c == "log") return logCommand(args);
     if (c == "patch") return patch(args);
     if (c == "hang" || c == "reset") return miscCommand(args);
     if (c == "summary") return summary(args);

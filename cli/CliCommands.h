@@ -9,6 +9,7 @@
 
 #include "calib/BitCalibration.h"
 #include "cli/CliPanel.h"
+#include "protocol/records/ParamRecord.h"
 #include "protocol/records/StatusRecord.h"
 
 struct SetupState;
@@ -57,6 +58,8 @@ private:
     // flash dump [FILE], version (cli/FlashCommands.cpp).
     int flash(const std::vector<std::string>& args);
     int version(const std::vector<std::string>& args);
+    // log info, log download [FILE] [--count N] [--from P | --all] [--fahrenheit] (cli/LogCommands.cpp).
+    int logCommand(const std::vector<std::string>& args);
     void learnNonce();
     int setupRead(const std::string& outFile);
     int setupBurn(const std::string& file);
@@ -100,9 +103,14 @@ private:
     int calibAuto(const std::vector<std::string>& args);
     // trend --seconds S [--export FILE] [--csv FILE]
     int trend(const std::vector<std::string>& args);
+    // firmware info|check|update FILE [options] (cli/FirmwareCommands.cpp).
+    int firmware(const std::vector<std::string>& args);
     int calibBitArgs(const std::vector<std::string>& args);
     int calibBit(bitcal::Kind kind, const std::array<unsigned, 3>& durations, bool burn);
-    int burnBit(bitcal::Kind kind, const std::vector<std::pair<const char*, unsigned long long>>& values);
+    // The parameter view's read, `values` set, its verified write; after a
+    // read-back that differs, `now` with the detector's `nowKeys` (exit 4).
+    int burnCalibration(ParamKind expected, const std::vector<std::pair<const char*, unsigned long long>>& values,
+                        const std::vector<const char*>& nowKeys);
     int usageError(const std::string& what);
     nlohmann::ordered_json pollJson(const std::optional<StatusRecord>& answer, int result);
     nlohmann::ordered_json getJson(const std::string& name, unsigned command, const std::vector<uint8_t>& payload,

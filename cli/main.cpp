@@ -1,4 +1,5 @@
 // wexcon-cli: the detector operations of the service tool from a shell.
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -21,6 +22,9 @@ int usage(const std::string& what) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Answers are read a line at a time while a command waits for a signal
+    // too; a stdio buffer would hide lines already read from the descriptor.
+    std::setvbuf(stdin, nullptr, _IONBF, 0);
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string port;
     unsigned long address = 1;
@@ -60,8 +64,9 @@ int main(int argc, char** argv) {
         }
     }
     if (i >= args.size()) return usage("no command");
-    // Patches are files only: making and showing one needs no detector.
-    if (args[i] == "patch" && i + 1 < args.size() && (args[i + 1] == "make" || args[i + 1] == "show")) {
+    // Patches and the firmware file's own checks are files only: no detector.
+    if ((args[i] == "patch" && i + 1 < args.size() && (args[i + 1] == "make" || args[i + 1] == "show")) ||
+        (args[i] == "firmware" && i + 1 < args.size() && args[i + 1] == "info")) {
         CliSession session(std::cout, std::cerr);
         return session.run(std::vector<std::string>(args.begin() + static_cast<long>(i), args.end()));
     }

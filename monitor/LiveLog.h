@@ -8,9 +8,8 @@
 #include <vector>
 
 #include "protocol/records/LiveRecord.h"
-
 // A log holds the lines of one detector family only.
-enum class LogFamily { Ir, Uvir };
+#include "protocol/records/LogFamily.h"
 
 struct LogOptions {
     bool extended = false;  // index column, the extra IR columns, fixed appended file names

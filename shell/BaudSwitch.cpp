@@ -3,7 +3,9 @@
 #include <chrono>
 #include <cstdio>
 #include <thread>
+#include <vector>
 
+#include "protocol/Commands.h"
 #include "protocol/SwitchComm.h"
 #include "protocol/Transport.h"
 #include "shell/CBaudrateIds.h"
@@ -194,4 +196,34 @@ void BaudSwitch::finishWaiting(Result r) {
     Shell().waitingForResponse = false;
     panel_->stopTimer(kWaitTimer);
     if (r != Pending) result_ = r;
+}
+
+bool SwitchBaudNow(unsigned rate) {
+    WireState& w = Wire();
+    const unsigned before = w.port.baud;
+    if (rate == before) return true;
+    uint8_t payload[4];
+    for (int i = 0; i < 4; ++i) payload[i] = static_cast<uint8_t>(rate >> (8 * i));
+    if (ModbusSet(sizeof payload, payload, w.ctx, D_SWITCH_BAUD) == -1) return false;
+    // Not cut short by an abort: the way back to 9600 runs after one too.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    w.port.baud = rate;
+    if (ReopenLink()) {
+        const CommandInfo& info = *commandInfo(D_DATA2HOST);
+        std::vector<uint8_t> status(info.responseSize);
+        for (int i = 0; i < 16; ++i)
+            if (ModbusGet(0, D_DATA2HOST, w.ctx, status.data(), info.responseSize, info.waitMs, info.timeoutMs) ==
+                static_cast<int>(info.responseSize))
+                return true;
+    }
+    // The detector goes back by itself when it hears nothing at the new speed.
+    w.port.baud = before;
+    ReopenLink();
+    return false;
+}
+
+void ReturnTo9600() {
+    if (SwitchBaudNow(9600)) return;
+    Wire().port.baud = 9600;
+    ReopenLink();
 }

@@ -8,7 +8,8 @@
 
 // The speeds a detector knows, in list order.
 constexpr unsigned kBaudRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
-constexpr int kBaudIndex9600 = 3;
+constexpr int kBaudIndex9600 = 3, kBaudIndex57600 = 6;
+static_assert(kBaudRates[kBaudIndex9600] == 9600 && kBaudRates[kBaudIndex57600] == 57600);
 constexpr int kBaudIndex921600 = 10;
 
 // The baud-rate switch of the "Switch Baudrate" window, without the window:
@@ -68,3 +69,12 @@ private:
 // an automatic window for the link's current speed.
 BaudSwitch::Options SwitchToFastOrBackOptions(unsigned currentBaud);
 BaudSwitch::Options ReapplyLocalBaudOptions();
+
+// The switch without a window or the status poll, on the thread that drives
+// the link inside a procedure: the detector and the host to `rate`, proved by
+// a status answer; otherwise both back at the speed they had. False when not
+// switched.
+bool SwitchBaudNow(unsigned rate);
+// A raised link back to 9600: the switch, or the host alone when the detector
+// no longer answers at the raised speed (a restarted detector starts at 9600).
+void ReturnTo9600();

@@ -60,6 +60,26 @@ std::string hexText(const Bytes& b) {
     return s;
 }
 
+// "MAJOR.SUB", each 0..255.
+bool parseVersion(const std::string& s, uint8_t* major, uint8_t* sub) {
+    const auto dot = s.find('.');
+    unsigned long a = 0, b = 0;
+    if (dot == std::string::npos || !parseNumber(s.substr(0, dot), 255, &a) || !parseNumber(s.substr(dot + 1), 255, &b))
+        return false;
+    *major = static_cast<uint8_t>(a);
+    *sub = static_cast<uint8_t>(b);
+    return true;
+}
+
+// A signed status code -128..127.
+bool parseStatus(const std::string& s, int* out) {
+    unsigned long v = 0;
+    const bool minus = !s.empty() && s[0] == '-';
+    if (!parseNumber(minus ? s.substr(1) : s, minus ? 128 : 127, &v)) return false;
+    *out = minus ? -static_cast<int>(v) : static_cast<int>(v);
+    return true;
+}
+
 std::vector<std::string> split(const std::string& s, char sep) {
     std::vector<std::string> parts;
     std::string cur;
@@ -75,6 +95,18 @@ std::vector<std::string> split(const std::string& s, char sep) {
     return parts;
 }
 }  // namespace
+
+// "SxP": sectors by slots, each 0..255 (0 makes a detector whose ring the host must refuse).
+bool parseRing(const std::string& s, DetectorConfig* c) {
+    const auto x = s.find('x');
+    unsigned long sectors = 0, slots = 0;
+    if (x == std::string::npos || !parseNumber(s.substr(0, x), 0xFF, &sectors) ||
+        !parseNumber(s.substr(x + 1), 0xFF, &slots))
+        return false;
+    c->ringSectors = static_cast<uint8_t>(sectors);
+    c->ringSlots = static_cast<uint8_t>(slots);
+    return true;
+}
 
 std::optional<DetectorConfig> parseDetectorOption(const std::string& text, std::string* error) {
     auto bad = [&](const std::string& why) -> std::optional<DetectorConfig> {
@@ -105,6 +137,12 @@ std::optional<DetectorConfig> parseDetectorOption(const std::string& text, std::
         else if (key == "picture" && parseNumber(val, 0xFF, &v)) c.picture = static_cast<uint8_t>(v);
         else if (key == "maint" && val.size() <= 16) c.maint = val;
         else if (key == "admin" && val.size() <= 16) c.admin = val;
+        else if (key == "product" && !val.empty() && val.size() <= 8) c.product = val;
+        else if (key == "fw" && parseVersion(val, &c.fwMajor, &c.fwSub)) {}
+        else if (key == "log" && parseNumber(val, 1'000'000, &v)) c.logRecords = static_cast<unsigned>(v);
+        else if (key == "maxrecs" && parseNumber(val, 0xFF, &v)) c.maxRecs = static_cast<uint8_t>(v);
+        else if (key == "logflags" && parseNumber(val, 0xFF, &v)) c.logFlags = static_cast<uint8_t>(v);
+        else if (key == "ring" && parseRing(val, &c)) continue;
         else if (parseCalibOption(key, val, &c)) continue;
         else if (parseAutoCalibOption(key, val, &c)) continue;
         else return bad("option '" + p + "'");
@@ -159,6 +197,7 @@ std::vector<DetectorConfig> demoLine() {
     locked.locked = true;
     locked.maint = "maint17";
     locked.admin = "admin17";
+    ir.logRecords = uvir.logRecords = 40;  // a log to download
     return {ir, uvir, locked};
 }
 
@@ -168,8 +207,11 @@ const char* controlHelp() {
            "alarm ADDR | bit ADDR | refuse-setup ADDR [N] | corrupt-setup ADDR [N] | message ADDR TEXT... |\n"
            "param ADDR [OFFSET HEX] | fire ADDR [weak] | set ADDR vin|temp|ma VALUE | set ADDR auto |\n"
            "bit-mode ADDR normal|never|stuck | devinfo-corrupt ADDR OFFSET [SKIP] | flash-silent ADDR HEXADDR |\n"
-           "version ADDR TEXT... | lamp ADDR normal|weak|dead | lens ADDR covered|open |\n"
-           "corrupt-params ADDR SKIP | dci ADDR F|dead45|dead44 | meter ADDR | refuse420 ADDR N | status |\n"
+           "version ADDR TEXT... | status |\n"
+           "fw ADDR lose|restart K | fw ADDR status K CODE | fw ADDR ask K J | fw ADDR deaf K MS |\n"
+           "fw ADDR end CODE | fw ADDR params-change | fw ADDR params-ignore N |\n"
+           "lamp ADDR normal|weak|dead | lens ADDR covered|open |\n"
+           "corrupt-params ADDR SKIP | dci ADDR F|dead45|dead44 | meter ADDR | refuse420 ADDR N |\n"
            "flame on|off | gain ADDR G[:G:G:G] | bg ADDR B | uvsum ADDR VALUE FROM TO";
 }
 
@@ -294,6 +336,35 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
                 return fail("set ADDR vin 0..60 | temp -60..150 | ma 0..25.5 | auto");
             found = line.holdValue(addr, h->which, value);
         }
+    } else if (c == "fw") {
+        // Faults of the bootloader's next upload.
+        using Kind = Detector::FwFaults::Kind;
+        static const std::pair<const char*, Kind> kBlockFaults[] = {{"lose", Kind::Lose}, {"restart", Kind::Restart},
+            {"status", Kind::Status}, {"ask", Kind::Ask}, {"deaf", Kind::Deaf}};
+        const std::string what = w.size() > 2 ? w[2] : "";
+        const auto* k = std::find_if(std::begin(kBlockFaults), std::end(kBlockFaults),
+                                     [&](const auto& f) { return what == f.first; });
+        const bool takesValue = k != std::end(kBlockFaults) && k->second != Kind::Lose && k->second != Kind::Restart;
+        int value = 0;
+        unsigned long block = 0;
+        bool good = false;
+        if (k != std::end(kBlockFaults))
+            good = w.size() == (takesValue ? 5u : 4u) && num(3, 255, &block) &&
+                   (!takesValue || (k->second == Kind::Status ? parseStatus(w[4], &value)
+                                                              : num(4, k->second == Kind::Ask ? 255 : 600'000, &b)));
+        else if (what == "end") good = w.size() == 4 && (w[3] == "lose" || parseStatus(w[3], &value));
+        else if (what == "params-ignore") good = w.size() == 4 && num(3, 1'000'000, &b);
+        else good = what == "params-change" && w.size() == 3;
+        if (!good) return fail("fw ADDR lose|restart K | status K CODE | ask K J | deaf K MS | end CODE|lose | params-change | params-ignore N");
+        if (takesValue && k->second != Kind::Status) value = static_cast<int>(b);
+        found = line.withDetector(addr, [&](Detector& d, int64_t) {
+            auto& f = d.fwFaults();
+            if (k != std::end(kBlockFaults)) f.block = static_cast<int>(block), f.kind = k->second, f.value = value;
+            else if (what == "end" && w[3] == "lose") f.loseEnd = true;
+            else if (what == "end") f.endStatus = value;
+            else if (what == "params-ignore") d.ignoreParamWrites(static_cast<int>(b));
+            else f.changeParams = true;
+        });
     } else if (c == "bit-mode") {
         static const std::pair<const char*, Detector::BitMode> kModes[] = {
             {"normal", Detector::BitMode::Normal}, {"never", Detector::BitMode::Never},

@@ -19,15 +19,16 @@ constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
 // Alarm delay setting to the pre-alarm time; index 1 is the anti-flare delay.
 constexpr int64_t kDelayMs[8] = {0, 1'000, 3'000, 5'000, 10'000, 15'000, 20'000, 30'000};
 
-std::string defaultVersion(bool uvir, uint16_t model) {
+}  // namespace
+
+std::string versionTextOf(bool uvir, uint16_t model, uint8_t major, uint8_t sub) {
     char buf[160];
     std::snprintf(buf, sizeof buf,
-                  "%s detector firmware 4.17 (model 0x%04X)\r\nApp 4.17 build 2023-11-06\r\n"
+                  "%s detector firmware %u.%u (model 0x%04X)\r\nApp %u.%u build 2023-11-06\r\n"
                   "Boot 1.05\r\n",
-                  uvir ? "UV/IR" : "IR4", model);
+                  uvir ? "UV/IR" : "IR4", major, sub, model, major, sub);
     return buf;
 }
-}  // namespace
 
 Detector::Detector(const DetectorConfig& cfg, int64_t now) {
     flash_.address = cfg.address;
@@ -40,7 +41,10 @@ Detector::Detector(const DetectorConfig& cfg, int64_t now) {
     setPassword(flash_.setup, setup::MaintPassword, cfg.maint);
     setPassword(flash_.setup, setup::AdminPassword, cfg.admin);
     sealSetup(flash_.setup, 0);
-    flash_.version = defaultVersion(uvir(), flash_.model);
+    flash_.product = cfg.product.empty() ? (uvir() ? "WXUV-592" : "WXIR-590") : cfg.product.substr(0, 8);
+    flash_.fwMajor = cfg.fwMajor;
+    flash_.fwSub = cfg.fwSub;
+    flash_.version = versionTextOf(uvir(), flash_.model, flash_.fwMajor, flash_.fwSub);
     flash_.altSensor = cfg.altSensor;
     lamp_ = static_cast<Lamp>(std::min<uint8_t>(cfg.lamp, 2));
     dci_ = cfg.dci;
@@ -53,6 +57,9 @@ Detector::Detector(const DetectorConfig& cfg, int64_t now) {
     if (cfg.bg >= 0) setBackground(cfg.bg);
     devInfo_ = factoryDevInfo();
     flash_.workSince = now;
+    logRing_ = {cfg.ringSectors, cfg.ringSlots, cfg.maxRecs, cfg.logFlags, 0, 0, {}};
+    eraseLog();
+    writeLogRecords(cfg.logRecords, now);
     resetVolatile(now);
     deafUntil_ = startupUntil_ = 0;  // already running when the line starts
 }
@@ -88,7 +95,10 @@ void Detector::resetVolatile(int64_t now) {
     resetCalibration();
 }
 
-void Detector::restart(int64_t now) { resetVolatile(now); }
+void Detector::restart(int64_t now) {
+    installFirmware();
+    resetVolatile(now);
+}
 
 void Detector::hang(int64_t now, int64_t watchdogMs) {
     hungUntil_ = watchdogMs > 0 ? now + watchdogMs : kNever;
@@ -103,7 +113,7 @@ bool Detector::alive(int64_t now) {
 void Detector::noteFrameHeard(int64_t now) { lastHeard_ = now; }
 
 void Detector::update(int64_t now) {
-    if (hungUntil_ && hungUntil_ != kNever && now >= hungUntil_) resetVolatile(hungUntil_);
+    if (hungUntil_ && hungUntil_ != kNever && now >= hungUntil_) restart(hungUntil_);
     if (pendingBaud_ && now >= baudSwitchAt_) {
         baud_ = pendingBaud_;
         pendingBaud_ = 0;

@@ -21,6 +21,12 @@ struct DetectorConfig {
     std::string admin;
     bool tags = true;
     bool altSensor = false;  // reports the alternative channel set (live byte 17 bit 3)
+    std::string product;     // empty: the family's product number
+    uint8_t fwMajor = 4, fwSub = 17;
+    // The log ring (sim/LogRing.cpp): records written since the last erase,
+    // sectors x slots, most records a page may ask for, information flags.
+    unsigned logRecords = 0;
+    uint8_t ringSectors = 8, ringSlots = 64, maxRecs = 30, logFlags = 0;
     uint8_t lamp = 0;        // the BIT lamp: 0 normal, 1 weak, 2 dead
     // DCI and the 4-20 mA output (sim/Output420.cpp).
     enum class Dci { Off, Factor, Dead45, Dead44 } dci = Dci::Off;
@@ -42,12 +48,15 @@ bool parseCalibOption(const std::string& key, const std::string& value, Detector
 // The serial number a detector built from `cfg` carries.
 inline uint32_t serialOf(const DetectorConfig& cfg) { return cfg.serial ? cfg.serial : 21'030'000u + cfg.address; }
 
+// The version text of a detector's firmware.
+std::string versionTextOf(bool uvir, uint16_t model, uint8_t major, uint8_t sub);
+
 // Command ids of the record protocol.
 namespace cmd {
 constexpr uint8_t Calibration = 132, CalibObject = 139, CalibScale = 158;
 constexpr uint8_t CalibrateUvBit = 115, DataShort = 116, ManualBit = 117, SetupToDet = 118, SetupToHost = 119,
                   Data = 120, ParamToDet = 121, ParamToHost = 122, ReadFlash = 123, VerInfo = 125, SimulateAlarm = 130, SwitchBaud = 140,
-                  Elevate = 148, Misc = 156, DevInfoToHost = 162, DevInfoToDet = 163;
+                  UploadFw = 141, Elevate = 148, LogFile = 144, Misc = 156, DevInfoToHost = 162, DevInfoToDet = 163;
 }
 
 // A record frame already delimited and CRC-checked by the line.
@@ -205,6 +214,8 @@ private:
         bool altSensor = false;
         Bytes params;  // the parameter record of the family
         int64_t workSince = 0;  // operating time origin
+        std::string product;
+        uint8_t fwMajor = 4, fwSub = 17;
     } flash_;
 
     // Working state, lost on restart.
@@ -277,6 +288,60 @@ private:
     // Flash reads: addresses left unanswered (control command flash-silent).
     std::vector<uint32_t> silentFlash_;
 
+    // ---- Bootloader (sim/Bootloader.cpp): the D_UPLOAD_FW session, the image installed at restart ----
+public:
+    // Faults of the next upload: after block K lose its answer, answer status
+    // CODE, ask for block J once, go deaf for MS, or restart; an end status;
+    // parameters changed at install; the next N parameter writes ignored.
+    struct FwFaults {
+        int block = -1;  // K; -1: no block fault
+        enum class Kind { None, Lose, Status, Ask, Deaf, Restart } kind = Kind::None;
+        int value = 0;   // CODE, J or MS
+        int endStatus = 0;
+        bool loseEnd = false;  // the answer to a verified end is lost
+        bool changeParams = false;
+    };
+    FwFaults& fwFaults() { return fwFaults_; }
+    void ignoreParamWrites(int n) { ignoreParams_ = n; }
+    // The firmware version as the flash's information block carries it.
+    uint8_t fwMajor() const { return flash_.fwMajor; }
+    uint8_t fwSub() const { return flash_.fwSub; }
+
+private:
+    std::optional<RecordReply> uploadFw(const RecordRequest& req, int64_t now);
+    void installFirmware();
+    struct Upload {
+        bool active = false, verified = false;
+        unsigned blockSize = 0, blocks = 0, next = 0;
+        uint32_t size = 0, crc = 0;
+        uint16_t flags = 0;
+        uint8_t major = 0, sub = 0;
+        int64_t lastMs = 0;
+        Bytes image;
+    } upload_;
+    FwFaults fwFaults_;
+    int ignoreParams_ = 0;
+    // ---- The log ring (sim/LogRing.cpp) ----
+public:
+    // Writes `count` more records where the ring stands, the oldest overwritten.
+    void writeLogRecords(unsigned count, int64_t now);
+    void eraseLog();
+    unsigned logCurrent() const { return logRing_.total() ? logRing_.written % logRing_.total() : 0; }
+    // `count` records from ring position `position` on, wrapping; 0xFF past an empty ring.
+    Bytes logRecordsAt(unsigned position, unsigned count) const;
+    // The position of the oldest record (the download position's 0xFFFF).
+    unsigned logOldest() const { return logRing_.written >= logRing_.total() ? logCurrent() : 0; }
+    unsigned logTotal() const { return logRing_.total(); }
+
+private:
+    std::optional<RecordReply> logFile(const RecordRequest& req) const;
+    struct LogRingState {
+        uint8_t sectors = 0, slotsPerSector = 0, maxRecs = 0, flags = 0;
+        unsigned written = 0;  // records since the last erase; the next one's number
+        uint32_t lastTime = 0;
+        Bytes flash;  // total x 43 bytes, 0xFF where erased
+        unsigned total() const { return unsigned(sectors) * slotsPerSector; }
+    } logRing_;
     // ---- DCI and the 4-20 mA output trim (sim/Output420.cpp) ----
 public:
     void setDci(DetectorConfig::Dci kind, float factor) { dci_ = kind, dciFactor_ = factor; }

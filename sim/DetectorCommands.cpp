@@ -93,6 +93,8 @@ std::optional<RecordReply> Detector::handleRecord(const RecordRequest& req, int6
         return req.isGet ? readFlash(req) : std::nullopt;
     case cmd::Misc:
         return misc(req, now);
+    case cmd::LogFile:
+        return req.isGet ? logFile(req) : std::nullopt;
     case cmd::DevInfoToHost:
         return devInfoRead(req);
     case cmd::DevInfoToDet:
@@ -118,6 +120,8 @@ std::optional<RecordReply> Detector::handleRecord(const RecordRequest& req, int6
     case cmd::SwitchBaud:
         if (!req.isGet) switchBaud(req, now);
         return std::nullopt;
+    case cmd::UploadFw:
+        return req.isGet ? uploadFw(req, now) : std::nullopt;
     default:
         return std::nullopt;
     }
@@ -168,6 +172,10 @@ void Detector::paramWrite(const RecordRequest& req, int64_t now) {
         why = "no parameter read since power-up";
     else if (now - paramReadAt_ > kParamWriteWindowMs)
         why = std::to_string(now - paramReadAt_) + " ms since the last parameter read (at most 120000)";
+    if (why.empty() && ignoreParams_ > 0) {
+        --ignoreParams_;
+        why = "parameter write ignored (fault)";
+    }
     if (!why.empty()) return notice(why);
     Bytes rec(req.payload, req.payload + size);
     if (why = paramProblem(rec, uvir()); !why.empty()) return notice(why);
@@ -254,10 +262,12 @@ std::optional<RecordReply> Detector::misc(const RecordRequest& req, int64_t now)
         if (!permitted(kMaint, now)) return ack(false);
         logPosition_ = 0;
         flash_.workSince = now;
+        eraseLog();
         return ack(true);
     case 5:
         if (n < 2 || !permitted(kMaint, now)) return ack(false);
         logPosition_ = 0;
+        eraseLog();
         if (p[1] != 1) flash_.workSince = now;  // 1: preserve the operating time
         return ack(true, 400);
     case 6:

@@ -14,7 +14,7 @@ constexpr unsigned kVersionReg = 256, kVersionRegs = 32;
 constexpr unsigned kOrdnumReg = 256;
 constexpr unsigned kLogPosReg = 10000, kLogReadReg = 10001, kElevateReg = 10002;
 constexpr unsigned kLogReadCount = 108;
-constexpr unsigned kLogRecords = 5, kLogRecordSize = 43, kLogRingSize = 512;
+constexpr unsigned kLogRecords = 5;
 
 uint16_t be16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
 
@@ -107,7 +107,8 @@ int Detector::writeHolding(unsigned reg, uint16_t value, int64_t now, bool* move
         return 0;
     }
     if (reg == kLogPosReg) {
-        logPosition_ = value == 0xFFFF ? 0 : value % kLogRingSize;
+        const unsigned total = std::max(logTotal(), 1u);
+        logPosition_ = value == 0xFFFF ? logOldest() : value % total;
         return 0;
     }
     return kIllegalAddress;
@@ -128,8 +129,8 @@ std::optional<Bytes> Detector::handleStandard(const uint8_t* f, size_t n, bool b
         Bytes out{addr, fc, 0};
         if (fc == 3 && start == kLogReadReg) {
             if (count != kLogReadCount) return exception(addr, fc, kIllegalValue);
-            // Empty ring positions read as erased flash.
-            out.resize(3 + kLogRecords * kLogRecordSize, 0xFF);
+            const Bytes records = logRecordsAt(logPosition_, kLogRecords);
+            out.insert(out.end(), records.begin(), records.end());
             out.push_back(0);
             out[2] = static_cast<uint8_t>(count * 2);
             return out;

@@ -12,17 +12,16 @@ constexpr uint32_t kFlashFirst = 0x08000000, kFlashLast = 0x0807FFFF;
 constexpr uint32_t kIdentity = 0x08007800, kSerial = 0x08007810;
 constexpr uint32_t kAppCode = 0x08008000, kAppInfo = 0x08043FF0;
 constexpr uint32_t kMaxRead = 256;
-constexpr uint8_t kAppMajor = 4, kAppMinor = 17;  // as the version text says
 }  // namespace
 
 Bytes Detector::flashBytes(uint32_t address, uint32_t length) const {
     Bytes out(length, 0xFF);
-    const char* product = uvir() ? "WXUV-592" : "WXIR-590";
     for (uint32_t i = 0; i < length; ++i) {
         const uint32_t at = address + i;
         uint8_t& b = out[i];
         if (at >= kIdentity && at < kIdentity + 8) {
-            b = static_cast<uint8_t>(product[at - kIdentity]);
+            const size_t i = at - kIdentity;
+            b = i < flash_.product.size() ? static_cast<uint8_t>(flash_.product[i]) : 0;
         } else if (at >= kSerial && at < kSerial + 4) {
             b = static_cast<uint8_t>(flash_.serial >> (8 * (at - kSerial)));
         } else if (at >= kAppCode && at < kAppCode + 8) {
@@ -33,9 +32,9 @@ Bytes Detector::flashBytes(uint32_t address, uint32_t length) const {
         } else if (at >= kAppCode + 8 && at < kAppInfo) {
             b = static_cast<uint8_t>((at * 2654435761u) >> 24);
         } else if (at == kAppInfo) {
-            b = kAppMinor;
+            b = flash_.fwSub;
         } else if (at == kAppInfo + 1) {
-            b = kAppMajor;
+            b = flash_.fwMajor;
         } else if (at >= kAppInfo + 2 && at < kAppInfo + 4) {
             b = static_cast<uint8_t>(flash_.model >> (8 * (at - kAppInfo - 2)));
         }

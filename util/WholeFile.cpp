@@ -1,6 +1,7 @@
 #include "util/WholeFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -44,6 +45,20 @@ bool WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes, boo
         errno = reason;  // the caller's message wants the first failure, not the clean-up's
     }
     return ok;
+}
+
+bool CanWriteFile(const std::string& path) {
+    const std::string temp = path + ".probe" + std::to_string(::getpid());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    ::close(fd);
+    ::unlink(temp.c_str());
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    return true;
 }
 
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, size_t maxSize) {

@@ -6,8 +6,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/calib/CCalib420.h"
+#include "app/firmware/CUpload.h"
 #include "app/kit/FileOpen.h"
 #include "app/network/CModbus.h"
+#include "app/shell/CTesselMain.h"
 #include "config/CMiscIds.h"
 #include "shell/Procedure.h"
 #include "shell/ShellState.h"
@@ -45,9 +48,6 @@ CMisc::CMisc(QWidget* parent, SavePicture saveVersionPicture, std::function<bool
     for (const auto& [id, text] : entries) buttons->addWidget(addButton(id, text));
     top->addWidget(group);
     top->addStretch();
-    // Their windows are not part of the tool yet.
-    enable(kCalibration420, false);
-    enable(kFirmware, false);
 }
 
 void CMisc::busy(bool on) {
@@ -62,6 +62,17 @@ void CMisc::onCommand(int id) {
     const bool isLocked = locked();
     switch (id) {
         case kModbus: new CModbus(this); break;
+        case kFirmware: {
+            CUpload upload(this);
+            upload.exec();
+            break;
+        }
+        case kCalibration420: {
+            auto* main = dynamic_cast<CTesselMain*>(window());
+            CCalib420 calibration(this, [main] { return !main || main->poll().connected(); });
+            calibration.exec();
+            break;
+        }
         case kHang:
         case kReset: {
             const MiscCommand command = id == kHang ? MiscCommand::Hang : MiscCommand::Reset;

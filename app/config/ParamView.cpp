@@ -219,6 +219,8 @@ void ParamViewBase::opened(std::optional<ParamRecord> record) {
     if (handIn_.autobit > 0) handIn("autobit", handIn_.autobit, pendingBit_);
     if (handIn_.manbit > 0) handIn("manbit", handIn_.manbit, pendingBit_);
     if (handIn_.uvbitThr > 0 && kind_ == ParamKind::Uvir) handIn("UVBIT_Thr", handIn_.uvbitThr, pendingBit_);
+    if (handIn_.uvbitDuration > 0 && kind_ == ParamKind::Uvir)
+        handIn("UV_BIT_Duration", handIn_.uvbitDuration, pendingBit_);
     if (handIn_.amplify44 > 0 && kind_ == ParamKind::Ir) handIn("amplify44", handIn_.amplify44, pendingAmplify_);
     if (handIn_.mask) {
         const auto marked = MarkedElements(kind_, *handIn_.mask);

@@ -18,6 +18,7 @@ struct ParamHandIn {
     double autobit = 0, manbit = 0;  // new BIT values, or 0
     int amplify44 = 0;               // IR: a new amplify44, or 0
     int uvbitThr = 0;                // UV/IR: a new UVBIT_Thr, or 0
+    int uvbitDuration = 0;           // UV/IR: a new UV_BIT_Duration (with UVBIT_Thr), or 0
     // Field-selection mode (the patch editor): the mask whose marks are
     // selected when the window opens; on OK `record` holds the checked values
     // and this the mask of the selected fields. Nothing is sent.

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "app/kit/SunkenField.h"
 #include "app/kit/WindowTable.h"
 #include "monitor/CMaintIds.h"
 #include "shell/ShellState.h"
@@ -22,13 +23,6 @@ namespace {
 constexpr unsigned kTickMs = 50;
 const char* const kBitNames[] = {"bit_vsum45", "bit_vsum5", "bit_vsum4", "bit_vsum44"};
 
-QLabel* field(QWidget* parent) {
-    auto* l = new QLabel(parent);
-    l->setFrameShape(QFrame::Panel);
-    l->setFrameShadow(QFrame::Sunken);
-    l->setMinimumWidth(70);
-    return l;
-}
 
 maint::Variant openingVariant() {
     const DetectorView& d = Shell().detector;
@@ -43,13 +37,13 @@ CMaint::CMaint(QWidget* parent, std::function<bool()> outputSuspended) : Dialog(
     for (const auto& [caption, id] : {std::pair{"Address:", kAddress}, {"Serial No.:", kSerial}, {"Model:", kModel},
                                       {"Status:", kModeState}}) {
         grid->addWidget(new QLabel(caption, this), row, 0);
-        grid->addWidget(add(id, field(this)), row++, 1);
+        grid->addWidget(add(id, SunkenField(this)), row++, 1);
     }
-    grid->addWidget(add(kStateText, field(this)), row++, 0, 1, 2);
+    grid->addWidget(add(kStateText, SunkenField(this)), row++, 0, 1, 2);
     for (int i = 0; i < kChannels; ++i) {
         selectors_[static_cast<size_t>(i)] = add(kChannel0 + i, new QComboBox(this));
         grid->addWidget(selectors_[static_cast<size_t>(i)], row, 0);
-        grid->addWidget(add(kValue0 + i, field(this)), row++, 1);
+        grid->addWidget(add(kValue0 + i, SunkenField(this)), row++, 1);
     }
     grid->addWidget(addButton(kRevert, "Revert to Default Channels"), row, 0);
     grid->addWidget(addButton(kFold, "<"), row++, 1);
@@ -59,7 +53,7 @@ CMaint::CMaint(QWidget* parent, std::function<bool()> outputSuspended) : Dialog(
     bitGrid->addWidget(addButton(kBit, "BIT"), 0, 0, 1, 2);
     for (int i = 0; i < 4; ++i) {
         bitGrid->addWidget(new QLabel(kBitNames[i], bitBox), i + 1, 0);
-        bitGrid->addWidget(add(kBitResult0 + i, field(bitBox)), i + 1, 1);
+        bitGrid->addWidget(add(kBitResult0 + i, SunkenField(bitBox)), i + 1, 1);
     }
     grid->addWidget(bitBox, 0, 2, row, 1);
     QObject::connect(static_cast<QPushButton*>(item(kFold)), &QPushButton::clicked, bitBox, [this, bitBox] {

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/kit/MessageBox.h"
 #include "app/kit/QtPanel.h"
 #include "protocol/Transport.h"
 #include "shell/CBaudrateIds.h"
@@ -46,6 +47,18 @@ BaudSwitch::Result CBaudrate::SwitchToFastOrBack(QWidget* parent) {
     CBaudrate dialog(SwitchToFastOrBackOptions(LinkBaud()), parent);
     dialog.exec();
     return dialog.result();
+}
+
+int CBaudrate::OfferTo57600(const std::string& text, const std::string& caption, const std::string& dontText,
+                            QWidget* parent) {
+    const int choice = ThreeButtonBox(text, caption, "Continue leaving the baudrate unchanged",
+                                      "Increase the baudrate to 57600 and continue", dontText, 2, parent);
+    if (choice != 2) return choice;
+    BaudSwitch::Options to57600;
+    to57600.presetIndex = kBaudIndex57600;
+    to57600.automatic = 1;
+    CBaudrate(to57600, parent).exec();
+    return choice;
 }
 
 BaudSwitch::Result CBaudrate::ReapplyLocalBaud(QWidget* parent) {

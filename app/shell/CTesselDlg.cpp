@@ -10,10 +10,14 @@
 #include <QMenu>
 #include <QPushButton>
 
+#include "app/calib/CCalib420.h"
+#include "app/calib/CCalibrateBIT.h"
+#include "app/calib/CDCICalib.h"
 #include "app/config/CUpdateParam.h"
 #include "app/config/ParamView.h"
 #include "app/config/Setup.h"
 #include "app/firmware/CDumpFlash1.h"
+#include "app/firmware/CUpload.h"
 #include "app/kit/FileOpen.h"
 #include "app/kit/ScriptWindowTable.h"
 #include "app/kit/WindowTable.h"
@@ -37,9 +41,8 @@ namespace {
 
 // Menu entries whose windows the tool does not have yet.
 constexpr int kLaterEntries[] = {cmd::Streaming2k3,     cmd::Streaming100Hz,   cmd::Pulling100Hz,
-                                 cmd::Ir4Calibration,   cmd::Ir1Calibration,   cmd::Calibration420,
-                                 cmd::IrBitCalibration, cmd::UvBitCalibration, cmd::DciCalibration,
-                                 cmd::StartFmTest,      cmd::UpdateFirmware,       cmd::MonitorExplosions};
+                                 cmd::Ir4Calibration,   cmd::Ir1Calibration,
+                                 cmd::StartFmTest,      cmd::MonitorExplosions};
 
 QLabel* field(QWidget* parent, const QString& text = {}) {
     auto* l = new QLabel(text, parent);
@@ -218,6 +221,17 @@ void CTesselDlg::onCommand(int id) {
             maintenance.exec();
             break;
         }
+        // The DCI and 4-20 mA calibrations.
+        case cmd::Calibration420: {
+            CCalib420 calibration(this, [console = console_] { return console->poll().connected(); });
+            calibration.exec();
+            break;
+        }
+        case cmd::DciCalibration: {
+            CDCICalib calibration(this);
+            calibration.exec();
+            break;
+        }
         case kSearch: c.setSearch(isChecked(kSearch)); break;
         case kBit: c.manualBit(); break;
         case kSuspend: c.setOutputSuspended(isChecked(kSuspend)); break;
@@ -237,6 +251,11 @@ void CTesselDlg::onCommand(int id) {
         case cmd::ShowVersion: {
             CVersionInfo version(this, true);
             version.exec();
+            break;
+        }
+        case cmd::UpdateFirmware: {
+            CUpload upload(this);
+            upload.exec();
             break;
         }
         case cmd::FlashDump: {
@@ -261,6 +280,9 @@ void CTesselDlg::onCommand(int id) {
         case cmd::MessageAuto: c.startAutoMessages(); break;
         case cmd::EraseMessages: c.eraseMessages(); break;
         case cmd::SanityCheck: c.sanityCheck(); break;
+        // The BIT calibration windows.
+        case cmd::IrBitCalibration: CCalibrateBIT(this).exec(); break;
+        case cmd::UvBitCalibration: CCalibrateBIT_UV(this).exec(); break;
         case cmd::ModbusInterface: new CModbus(this); break;
         case cmd::RunScript: runScript(); break;
         case cmd::CommError: c.simulateCommError(1); break;

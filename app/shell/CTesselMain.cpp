@@ -22,6 +22,7 @@
 #include "app/config/CDevInfo.h"
 #include "app/config/CMisc.h"
 #include "app/config/Setup.h"
+#include "app/firmware/CFlash.h"
 #include "app/util/CVersionInfo.h"
 #include "app/kit/Keys.h"
 #include "app/kit/MessageBox.h"
@@ -254,7 +255,7 @@ void CTesselMain::buildPages() {
         devInfo->setOnVerified([this] { showEntry(0, 0); });
         addPage(devInfo);
     }
-    addPage(new Page(this, page::Logfile, "Logfile"));
+    addPage(new CFlash(this));
     addPage(new CGraph(this));
     showGroup(0);
 }

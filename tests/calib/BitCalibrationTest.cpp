@@ -69,4 +69,23 @@ TEST(BitFormulas, RatioAndThresholds) {
     EXPECT_FALSE(UvThresholds({{1.5f, 1, -0.05f, 200}}, 10, 100, 20, &error));
     EXPECT_NE(error.find("UVBIT_Thr"), std::string::npos);
     EXPECT_FALSE(UvThresholds({{1.5f, 1, 0, NAN}}, 10, 100, 20, &error));
+
+    // The UV window's duration fields: refused field, its new text, the box.
+    const struct {
+        std::array<std::string, 3> fields;
+        int refused;
+        const char* text;
+        const char* box;
+    } durations[] = {
+        {{"5", "0", "7"}, -1, "", ""},  {{"", "5", "5"}, 0, "?", ""},  {{"x", "5", "5"}, 0, "?", ""},
+        {{"5", "21", "0"}, 1, "", "Duration may not exceed 20 sec..."},
+        {{"99999999999", "0", "0"}, 0, "", "Duration may not exceed 20 sec..."},
+    };
+    for (const auto& d : durations) {
+        const DurationCheck c = CheckDurations(d.fields);
+        EXPECT_EQ(c.refused, d.refused) << d.fields[0] << d.fields[1];
+        EXPECT_EQ(c.fieldText, d.text);
+        EXPECT_EQ(c.message, d.box);
+    }
+    EXPECT_EQ(CheckDurations({"5", "0", "7"}).durations, (std::array<unsigned, 3>{5, 0, 7}));
 }

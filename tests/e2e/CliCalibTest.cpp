@@ -1,6 +1,15 @@
 // calib dci and calib 420 against simulated detectors: one case per exit status.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
 #include "CliLine.h"
 #include "sim/Control.h"
 #include "support/TempFolder.h"
@@ -53,6 +62,41 @@ TEST_F(CliCalib, FourTwentyBurnRefusedAndFailed) {
     EXPECT_NE(out.str().find("Calibration not burned ...\nStopping 'Fixed Current' ...\n"
                              "Stopping 'Fixed Current' ... succeeded.\n"),
               std::string::npos) << out.str();
+}
+
+// A stop signal while the loop stands at a fixed current: the closing stops
+// it before the command ends, so the panel does not read 20 mA as fire.
+class CliCalibProcess : public TestLine {};
+
+TEST_F(CliCalibProcess, FourTwentyStoppedBySignalStopsTheFixedCurrent) {
+    ASSERT_NO_FATAL_FAILURE(startLine(testline::demo()));
+    TempFolder folder;
+    int input[2];
+    ASSERT_EQ(::pipe(input), 0);
+    std::string port = line->slavePath() + ":9600,n,8,1";
+    std::vector<std::string> words{WEXCON_CLI, "--port", port, "--address", "1", "calib", "420"};
+    std::vector<char*> argv;
+    for (auto& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_adddup2(&files, input[0], 0);
+    posix_spawn_file_actions_addclose(&files, input[1]);
+    posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&files);
+    ::close(input[0]);
+    ASSERT_EQ(::write(input[1], "set 20\n", 7), 7);
+    const auto meter = [&] { return wsim::runControlCommand(*line, "meter 1"); };
+    for (int i = 0; i < 300 && meter() != "19.850"; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_EQ(meter(), "19.850");  // fixed at 20 mA with its untrimmed error
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ::close(input[1]);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kCliFailed) << status;
+    EXPECT_NE(meter(), "19.850");
 }
 
 }  // namespace

@@ -14,9 +14,9 @@
 
 class MainWindowLine : public TestLine {
 protected:
-    void openOn(const std::vector<wsim::DetectorConfig>& detectors) {
+    void openOn(const std::vector<wsim::DetectorConfig>& detectors, testline::Options options = {}) {
         resetShell();
-        ASSERT_NO_FATAL_FAILURE(startLine(detectors));
+        ASSERT_NO_FATAL_FAILURE(startLine(detectors, options));
         std::ofstream("Param.ini") << "[DCB]\nszCom=" << line->slavePath() << ":9600,n,8,1\n[VantorD]\niGood=1\n";
         LoadHostSettings();
         ASSERT_TRUE(OpenDetectorLink([] { return false; }));
