@@ -1,13 +1,20 @@
 #include "calib/AutoCalibration.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <ctime>
 #include <thread>
 
 #include "calib/AutoCalibExchanges.h"
+#include "calib/CalibrateTexts.h"
 #include "calib/Shutter.h"
+#include "shell/Catalogue.h"
 #include "util/Log.h"
 #include "util/PumpWait.h"
 #include "util/WholeFile.h"
@@ -56,29 +63,47 @@ struct Row {
     bool finishedThisPass = false;
     unsigned finishedSeq = 0;  // the object broadcast its last verified finish came after
     int finishedCode = 0;
+    bool notResponded = false;
 };
+
+}  // namespace
 
 class Procedure {
 public:
-    Procedure(Panel& panel, CalibLink& link, const RunOptions& o)
-        : panel_(panel), link_(link), o_(o), family_(FamilyOf(o.kind)), x_(link, o.kind) {
+    using End = Calibration::End;
+    Procedure(Panel& panel, CalibLink& link, RunOptions o)
+        : panel_(panel), link_(link), o_(std::move(o)), family_(FamilyOf(o_.kind)), x_(link, o_.kind) {
         for (size_t i = 0; i < o.addresses.size() && i < kMaxRows; ++i) {
             Row r;
             r.address = o.addresses[i];
             if (i) r.serial = i - 1 < o.serials.size() ? o.serials[i - 1] : 0;
             rows_.push_back(r);
         }
+        s_ = LoadSettings(family_, o_.ini);
+        for (size_t i = 0; i < rows_.size(); ++i) rows_[i].verify = i == 0 ? 2 : 0;
     }
     RunResult run();
-
-private:
-    enum class End { Done, Stopped, Aborted, Refused };
-    End pass();
     End background();
     End learn();
     End accumulate();
     End burn();
     void close();
+    void stopStep() { stopStep_ = true; }
+    bool begun() const { return accumulating_; }
+    unsigned responding(bool unverifiedOnly) const {
+        unsigned n = 0;
+        for (size_t i = 1; i < rows_.size(); ++i)
+            n += !rows_[i].notResponded && (!unverifiedOnly || rows_[i].verify != 2);
+        return n;
+    }
+    void verified(size_t i) {
+        if (i < rows_.size()) rows_[i].verify = 2;
+    }
+    unsigned address(size_t i) const { return i < rows_.size() ? rows_[i].address : 0; }
+    Settings& settings() { return s_; }
+
+private:
+    End pass();
     bool pollRound(bool learning);
     void say(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void box(const std::string& text, const std::string& caption) { panel_.ask(text, caption, MB_OK); }
@@ -92,6 +117,13 @@ private:
             if (!excluded(r)) r.code = code;
     }
     void shutter(bool open);
+    void showValues(size_t i, const LiveRecord& rec, const char* format) {
+        for (unsigned c = 0; c < family_.channels; ++c) {
+            char v[32];
+            std::snprintf(v, sizeof v, format, rec.f32(family_.channelOffsets[c]));
+            panel_.setText(calwin::kValue0 + 4 * static_cast<int>(i) + static_cast<int>(c), v);
+        }
+    }
     State stateOf(const Row& r, bool master) const;
 
     Panel& panel_;
@@ -103,7 +135,9 @@ private:
     std::vector<Row> rows_;
     std::optional<uint16_t> masterModel_;
     bool masterAlt_ = false;
-    bool accumulating_ = false, modeOpen_ = false, objectTried_ = false;
+    bool accumulating_ = false, modeOpen_ = false, objectTried_ = false, uvFailed_ = false;
+    std::atomic<bool> stopStep_{false};
+    bool mismatch_ = false;
     unsigned iterations_ = 0, objectSeq_ = 0;
     std::string refusal_;
 };
@@ -141,6 +175,8 @@ bool Procedure::pollRound(bool learning) {
         readAny = true;
         const auto rec = x_.live(r.address);
         if (!rec) {
+            if (!r.notResponded) panel_.setIndicator(calwin::kRadio0 + static_cast<int>(i), 0);
+            r.notResponded = true;
             ++r.failed;
             continue;
         }
@@ -150,6 +186,7 @@ bool Procedure::pollRound(bool learning) {
             if (!masterModel_ && rec->uvirModel() != (family_.kind == ParamKind::Uvir)) {
                 refusal_ = std::string("Error: the master (ID 247) is no ") +
                            (family_.kind == ParamKind::Uvir ? "UV/IR" : "IR") + " detector";
+                if (o_.manual) box(refusal_, "Error");
                 return false;
             }
             masterModel_ = model;
@@ -157,6 +194,15 @@ bool Procedure::pollRound(bool learning) {
             r.serial = rec->serial();
         } else if (masterModel_ && r.code != -1 &&
                    (model != *masterModel_ || (family_.kind == ParamKind::Ir && rec->alternateSensor() != masterAlt_))) {
+            if (o_.manual) {
+                std::string caption;
+                const std::string text =
+                    MismatchText(family_.kind, ModelName(*masterModel_), ModelName(model), masterAlt_,
+                                 rec->alternateSensor(), &caption);
+                panel_.ask(text, caption, MB_OK | MB_ICONERROR);
+                mismatch_ = true;
+                return false;
+            }
             say("Calibration: address %u: model or variant differs from the master's", r.address);
             r.code = -1;
             r.failed = kFailedOut;
@@ -164,6 +210,8 @@ bool Procedure::pollRound(bool learning) {
         char shown[16];
         std::snprintf(shown, sizeof shown, "%c%u", rec->mode(), rec->state() == 99 ? 0u : unsigned{rec->state()});
         panel_.setText(kStatus, std::to_string(r.address) + " " + shown);
+        panel_.setText(calwin::kIterStat0 + static_cast<int>(i), shown);
+        showValues(i, *rec, "%.1f");
         if (learning)
             for (unsigned c = 0; c < family_.channels; ++c)
                 r.bg[c] = std::max<double>(r.bg[c], rec->f32(family_.channelOffsets[c]));
@@ -174,9 +222,17 @@ bool Procedure::pollRound(bool learning) {
 
 Procedure::End Procedure::background() {
     for (;;) {
-        if (!pollRound(false)) return refusal_.empty() ? End::Aborted : End::Refused;
+        if (!pollRound(false)) return !refusal_.empty() ? End::Refused : mismatch_ ? End::Stopped : End::Aborted;
         if (std::all_of(rows_.begin(), rows_.end(), [](const Row& r) { return r.good >= kGoodIn || r.failed >= kFailedOut; }))
             break;
+    }
+    if (o_.manual) {
+        std::vector<unsigned> silent;
+        for (const auto& r : rows_)
+            if (r.notResponded) silent.push_back(r.address);
+        if (!silent.empty() && panel_.ask(NotRespondedText(silent), "Warning", MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK)
+            return End::Stopped;
+        return End::Done;
     }
     for (auto& r : rows_)
         if (r.failed >= kFailedOut && r.code == 0) r.code = -2;
@@ -189,18 +245,39 @@ Procedure::End Procedure::background() {
 
 Procedure::End Procedure::learn() {
     for (auto& r : rows_) r.bg = {};
-    box("Click 'OK' to mask the sensors from IR radiation and start learning the background", "Learn Background");
-    shutter(false);
-    if (!pause(s_.shutterWaitMs)) return End::Aborted;
+    stopStep_ = false;
+    if (o_.manual) {
+        box("Mask the sensors from IR radiation and then click 'OK'", "Learn Background");
+    } else {
+        box("Click 'OK' to mask the sensors from IR radiation and start learning the background", "Learn Background");
+        shutter(false);
+        if (!pause(s_.shutterWaitMs)) return End::Aborted;
+    }
     say("Calibration: Started learning the background");
     const unsigned long long start = link_.nowMs();
     for (;;) {
         if (!pollRound(true)) return End::Aborted;
+        if (stopStep_) {
+            panel_.setProgress(calwin::kProgress, 0);
+            say("Calibration: Learning the background aborted");
+            box("You can now start accumulating sums...\r\n\r\nExpose the IR sensors to flame - and then click OK",
+                "Learning Background - done.");
+            return End::Done;
+        }
         const unsigned long long elapsed = (link_.nowMs() - start + 500) / 1000;
-        if (s_.learnSec) panel_.setProgress(kStatus, static_cast<int>(std::min<unsigned long long>(100, elapsed * 100 / s_.learnSec)));
+        if (s_.learnSec) panel_.setProgress(calwin::kProgress, static_cast<int>(std::min<unsigned long long>(100, elapsed * 100 / s_.learnSec)));
         if (elapsed >= s_.learnSec) break;
     }
     say("Calibration: Learning the background concluded");
+    if (o_.manual) {
+        box(family_.kind == ParamKind::Ir
+                ? "Expose the IR sensors to flame - and then, click 'OK'.\r\nAccumulating Sums will be enabled a few "
+                  "seconds later - - after the IR sensors have stabilized..."
+                : "Expose the IR sensor to flame - and then, click 'OK'.\r\nAccumulating Sums will be enabled a few "
+                  "seconds later - - after the IR sensor has stabilized...",
+            "Learning Background - done.");
+        return pause(s_.stabilizationSec * 1000) ? End::Done : End::Aborted;
+    }
     for (auto& r : rows_) {
         if (r.failed >= kFailedOut || r.code < 0) continue;
         for (unsigned c = 0; c < family_.channels; ++c)
@@ -230,19 +307,27 @@ Procedure::End Procedure::learn() {
 
 Procedure::End Procedure::accumulate() {
     say("Calibration: Start accumulating sums");
+    stopStep_ = false;
     for (auto& r : rows_) r.pending = !excluded(r);
     iterations_ = IterationsRule(s_.iterations);
+    panel_.setText(calwin::kIterations, std::to_string(iterations_));
     accumulating_ = modeOpen_ = true;  // tried is enough: it may have gone out
     if (!x_.broadcastIterations(iterations_)) {
-        say("Auto Calibration: begin calibration broadcast failed...");
-        setAll(-5);
-        return End::Stopped;
+        if (o_.manual) {
+            say("ModbusGet(mdbs, D_CALIBRATION...) failed...");
+        } else {
+            say("Auto Calibration: begin calibration broadcast failed...");
+            setAll(-5);
+            return End::Stopped;
+        }
     }
     const unsigned long long begun = link_.nowMs();
     for (auto& r : rows_) r.counter = 0, r.counterSince = begun;
     for (;;) {
         bool any = false;
-        for (auto& r : rows_) {
+        for (size_t i = 0; i < rows_.size(); ++i) {
+            Row& r = rows_[i];
+            if (stopStep_) return End::Stopped;
             if (!r.pending) continue;
             if (r.failed > 0) {
                 r.pending = false;
@@ -265,11 +350,21 @@ Procedure::End Procedure::accumulate() {
                     const long uv = std::lround(rec->f32(live::UvSum));
                     if (counter >= s_.minUvSumIter0 && counter < iterations_) {
                         r.minUv = static_cast<unsigned>(std::clamp<long>(std::min<long>(r.minUv, uv), 0, 2147483647));
-                        if (uv < static_cast<long>(s_.uvSumThr) && r.code >= 0) r.code = -12;
+                        if (uv < static_cast<long>(s_.uvSumThr)) {
+                            uvFailed_ = true;
+                            if (r.code >= 0) r.code = -12;
+                        }
                     }
+                    panel_.setText(calwin::kValue0 + 4 * static_cast<int>(i) + 3, std::to_string(r.minUv));
                 }
+                char shown[32];
+                std::snprintf(shown, sizeof shown, "%u %c%u", counter, rec->mode(),
+                              rec->state() == 99 ? 0u : unsigned{rec->state()});
+                panel_.setText(calwin::kIterStat0 + static_cast<int>(i), shown);
+                showValues(i, *rec, "%.0f");
                 if (r.failed == 0 && counter >= iterations_) r.pending = false;
             } else {
+                r.notResponded = true;
                 ++r.failed;
             }
             if (r.pending && r.failed == 0 && now - r.counterSince > kStallMs) {
@@ -282,14 +377,33 @@ Procedure::End Procedure::accumulate() {
         if (!any) break;
     }
     say("Calibration: Accumulating sums done");
-    say("Auto Calibration: Accumulating sums done - burning");
+    panel_.setText(calwin::kRowTitle, "S/N");
+    for (size_t i = 0; i < rows_.size(); ++i)
+        panel_.setText(calwin::kIterStat0 + static_cast<int>(i),
+                       rows_[i].failed ? "N/A" : o_.manual ? "S/N?" : std::to_string(rows_[i].serial));
+    if (o_.manual) box("Now ready to Burn", "Accumulating sums done");
+    else say("Auto Calibration: Accumulating sums done - burning");
     return End::Done;
 }
 
 Procedure::End Procedure::burn() {
+    if (o_.manual && uvFailed_ && panel_.ask(kUvBurnQuestion, "Warning", MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK)
+        return End::Stopped;
     BurnBands(family_, s_.bands);
+    for (unsigned k = 0; k < family_.quantities; ++k)
+        if (family_.banded(k)) {
+            char lo[16], hi[16];
+            std::snprintf(lo, sizeof lo, "%.2f", s_.bands[k].lo);
+            std::snprintf(hi, sizeof hi, "%.2f", s_.bands[k].hi);
+            panel_.setText(calwin::kLo0 + static_cast<int>(k), lo);
+            panel_.setText(calwin::kHi0 + static_cast<int>(k), hi);
+        }
     say("Calibration: Get 'calib' from master");
     auto object = x_.readObject();
+    if (!object && o_.manual) {
+        box("Error: Failed getting TCalibration object from master", "Error");
+        return End::Stopped;
+    }
     if (!object) {
         say("Auto Calibration: Failed getting TCalibration object from master...");
         setAll(-7);
@@ -301,11 +415,17 @@ Procedure::End Procedure::burn() {
     ++objectSeq_;
     objectTried_ = true;
     if (!x_.broadcastObject(*object)) {
+        if (o_.manual) {
+            box("Error: Broadcasting master calibration to slaves failed...", "Error");
+            return End::Stopped;
+        }
         say("Error: Broadcasting master calibration to slaves failed...");
         setAll(-7);
         return End::Stopped;
     }
     if (!pause(kAfterBroadcastMs)) return End::Aborted;
+    for (size_t i = 0; i < rows_.size(); ++i) panel_.enable(calwin::kRadio0 + static_cast<int>(i), !excluded(rows_[i]));
+    panel_.setText(calwin::kMonitorLabel, "View Scaling (click) && Parameters (double-click)");
     say("Calibration: can now view scaling and burn S/N");
     for (size_t i = 0; i < rows_.size(); ++i) {
         Row& r = rows_[i];
@@ -323,6 +443,11 @@ Procedure::End Procedure::burn() {
             continue;
         }
         r.scales = *scales;
+        for (unsigned k = 0; k < family_.quantities; ++k) {
+            char v[32];
+            std::snprintf(v, sizeof v, "%.3g", r.scales[k]);
+            panel_.setText(calwin::kScale0 + static_cast<int>(k), v);
+        }
         const double n = iterations_;
         auto avg = [&](unsigned scale, unsigned ref) { return r.scales[scale] * object->reference(ref) / n; };
         r.averages.clear();
@@ -330,7 +455,12 @@ Procedure::End Procedure::burn() {
             for (unsigned k = 0; k < family_.quantities; ++k) r.averages.push_back(avg(k, k));
         else
             r.averages = {avg(0, 0), avg(2, 1), avg(1, 2)};  // ratio high = scale 3 x reference 2
+        panel_.setCheck(calwin::kRadio0 + static_cast<int>(i), 1);
         if (i == 0) continue;
+        if (o_.manual) {
+            r.verify = 1;
+            continue;
+        }
         const int burned = x_.burnSerial(r.address, r.serial);
         if (burned != 0) {
             r.code = burned;
@@ -340,16 +470,28 @@ Procedure::End Procedure::burn() {
         r.finishedThisPass = true;
         r.finishedSeq = objectSeq_;
     }
-    say("Done.");
+    if (o_.manual)
+        box("Set detector S/N's in the fields marked 'S/N?'.\r\nNote: The S/N's will only be applied upon visual "
+            "verification of parameters...\r\nYou can now proceed with calibration verification.",
+            "Burn complete");
+    else say("Done.");
     return End::Done;
 }
 
 void Procedure::close() {
-    for (size_t i = 1; i < rows_.size(); ++i)
+    for (size_t i = 1; i < rows_.size() && !o_.manual; ++i)
         if (rows_[i].code == 0 && rows_[i].verify == 0) rows_[i].code = -4;
     if (accumulating_) {
-        if (x_.broadcastIterations(0)) modeOpen_ = false;
-        else say("ModbusSet(mdbs, D_CALIBRATION Off...) failed...");
+        if (x_.broadcastIterations(0)) {
+            modeOpen_ = false;
+        } else {
+            say("ModbusSet(mdbs, D_CALIBRATION Off...) failed...");
+            if (o_.manual)
+                box("Ending the calibration mode failed: the detectors may still be in calibration mode "
+                    "('calib off' or a reset ends it)",
+                    "Warning");
+        }
+        accumulating_ = false;
     }
     for (size_t i = 0; i < rows_.size(); ++i) {
         Row& r = rows_[i];
@@ -382,7 +524,6 @@ State Procedure::stateOf(const Row& r, bool master) const {
 
 RunResult Procedure::run() {
     RunResult result;
-    s_ = LoadSettings(family_, o_.ini);
     std::optional<ResultsText> results;
     for (unsigned retry = 0;; ++retry) {
         for (size_t i = 0; i < rows_.size(); ++i) {
@@ -450,10 +591,76 @@ RunResult Procedure::run() {
     return result;
 }
 
-}  // namespace
-
 RunResult RunAutoCalibration(Panel& panel, CalibLink& link, const RunOptions& options) {
     return Procedure(panel, link, options).run();
+}
+
+Calibration::Calibration(Panel& panel, CalibLink& link, RunOptions options)
+    : p_(std::make_unique<Procedure>(panel, link, std::move(options))) {}
+Calibration::~Calibration() = default;
+Calibration::End Calibration::background() { return p_->background(); }
+Calibration::End Calibration::learn() { return p_->learn(); }
+Calibration::End Calibration::accumulate() { return p_->accumulate(); }
+Calibration::End Calibration::burn() { return p_->burn(); }
+void Calibration::close() { p_->close(); }
+void Calibration::stopStep() { p_->stopStep(); }
+bool Calibration::accumulationBegun() const { return p_->begun(); }
+unsigned Calibration::respondingSlaves() const { return p_->responding(false); }
+unsigned Calibration::unverifiedSlaves() const { return p_->responding(true); }
+void Calibration::verified(size_t row) { p_->verified(row); }
+unsigned Calibration::address(size_t row) const { return p_->address(row); }
+Settings& Calibration::settings() { return p_->settings(); }
+
+int PrepareRun(RunOptions& options, const std::string& serials, std::string* error) {
+    if (options.addresses.size() > kMaxRows) options.addresses.resize(kMaxRows);
+    if (const auto rows = CheckRows(options.addresses)) {
+        *error = *rows;
+        return kExitRefused;
+    }
+    std::vector<std::string> items;
+    for (size_t at = 0;;) {
+        const size_t comma = serials.find(',', at);
+        items.push_back(serials.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
+        if (comma == std::string::npos) break;
+        at = comma + 1;
+    }
+    if (items.size() != options.addresses.size() - 1) {
+        *error = std::to_string(items.size()) + " serial number(s) for " +
+                 std::to_string(options.addresses.size() - 1) + " slave(s)";
+        return kExitUsage;
+    }
+    options.serials.clear();
+    for (const auto& item : items) {
+        const auto serial = SerialNumber(ScannedLabel(item));
+        if (!serial) {
+            *error = std::string(kSerialCaption) + ": " + kSerialText + " ('" + item + "')";
+            return kExitUsage;
+        }
+        options.serials.push_back(*serial);
+    }
+    ::mkdir("Results", 0777);
+    struct stat st{};
+    if (::stat("Results", &st) != 0 || !S_ISDIR(st.st_mode) || ::access("Results", W_OK | X_OK) != 0) {
+        *error = "the folder Results cannot be written";
+        return kExitUsage;
+    }
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    options.resultsPath = ResultsFileName(utc);
+    return kExitOk;
+}
+
+int RunExitCode(const RunResult& result) {
+    if (result.outcome == RunResult::Outcome::Refused) return kExitRefused;
+    if (result.outcome == RunResult::Outcome::Aborted) return kExitFailed;
+    bool allDone = true, allWritten = true;
+    for (size_t i = 1; i < result.rows.size(); ++i) {
+        const int c = result.rows[i].code;
+        allDone = allDone && (c == 0 || c == 10);
+        allWritten = allWritten && (c == 0 || c == 10 || c == -10 || c == -11 || c == -12);
+    }
+    return allDone ? kExitOk : allWritten ? kExitUnverified : kExitFailed;
 }
 
 }  // namespace autocal

@@ -7,12 +7,14 @@
 // the end is worked out from what went out after its last verified finish.
 // The wire is behind CalibLink, so tests script it or put the simulator there.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "calib/AutoCalibSettings.h"
+#include "calib/CCalibrateIds.h"
 #include "calib/CalibResults.h"
 #include "protocol/records/CalibRecords.h"
 #include "protocol/records/LiveRecord.h"
@@ -22,7 +24,7 @@ namespace autocal {
 
 constexpr unsigned kMasterAddress = 247, kMaxRows = 9;
 // The window's log list and status line (the command line prints both).
-constexpr int kLogList = 4901, kStatus = 4902;
+constexpr int kLogList = calwin::kLogList, kStatus = calwin::kStatus;
 
 // The wire as the procedure needs it: single exchanges. The tries, pauses,
 // sizes and the answering address are judged by the procedure.
@@ -51,6 +53,9 @@ struct RunOptions {
     unsigned retries = 0;
     std::string ini = "Param.ini";
     std::string resultsPath;  // written whole at the end of every pass
+    // The window's manual mode: problems are boxes, no serial burn (the user
+    // verifies each slave in the parameter view), no results file, one pass.
+    bool manual = false;
 };
 
 struct DetectorEnd {
@@ -75,5 +80,46 @@ constexpr const char* kRowsError = "Error: expecting a master (ID 247) in the ne
 // DebugLog and the panel's kLogList. The panel's abort ends the run, never
 // between a parameter write and its read-back.
 RunResult RunAutoCalibration(Panel& panel, CalibLink& link, const RunOptions& options);
+
+class Procedure;
+
+// The same steps one at a time, for the window's manual mode: each a job on
+// the link worker, started by its button, so that the line is free between
+// them (the verification's parameter view needs it).
+class Calibration {
+public:
+    enum class End { Done, Stopped, Aborted, Refused };
+    Calibration(Panel& panel, CalibLink& link, RunOptions options);
+    ~Calibration();
+    End background();  // polls until every detector answered or failed 3 times
+    End learn();
+    End accumulate();  // Stopped after stopStep(): Start may be pressed again
+    End burn();
+    void close();      // the end broadcast, when accumulation was begun
+    // The window's Abort of learning (it concludes at once) or accumulation.
+    void stopStep();
+    bool accumulationBegun() const;
+    // Slaves that responded, and of those the ones not verified yet.
+    unsigned respondingSlaves() const;
+    unsigned unverifiedSlaves() const;
+    // The verified parameter view of a slave ended with OK.
+    void verified(size_t row);
+    unsigned address(size_t row) const;
+    // The opening's settings; the window puts its fields (Duration,
+    // Iterations, the bands) here before it starts the step that uses them.
+    Settings& settings();
+
+private:
+    std::unique_ptr<Procedure> p_;
+};
+
+// What the command line and the tool's unattended run share.
+enum : int { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitRefused = 3, kExitUnverified = 4 };
+// The rows (cut to 9), the serial list ("," between numbers or scanned labels)
+// and the Results folder checked before anything is sent; fills `options`'
+// serials and results path. kExitOk, else kExitRefused / kExitUsage with *error.
+int PrepareRun(RunOptions& options, const std::string& serials, std::string* error);
+// 0 every slave at 0 or 10; 4 each at 0, 10, -10, -11 or -12; else 1.
+int RunExitCode(const RunResult& result);
 
 }  // namespace autocal

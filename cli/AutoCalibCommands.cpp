@@ -1,10 +1,6 @@
 // calib run, calib scale, calib off: the automatic calibration of a group of
 // detectors against the master at 247 for production lines and tests.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <ctime>
 
 #include "calib/AutoCalibWire.h"
 #include "cli/CliCommands.h"
@@ -54,12 +50,6 @@ std::vector<std::string> SplitList(const std::string& text) {
         if (comma == std::string::npos) return items;
         at = comma + 1;
     }
-}
-
-bool FolderWritable(const char* folder) {
-    ::mkdir(folder, 0777);
-    struct stat st{};
-    return ::stat(folder, &st) == 0 && S_ISDIR(st.st_mode) && ::access(folder, W_OK | X_OK) == 0;
 }
 
 }  // namespace
@@ -119,32 +109,11 @@ int CliSession::calibAuto(const std::vector<std::string>& args) {
         for (uint8_t a : Book().selected()) options.addresses.push_back(a);
     }
     if (options.addresses.empty()) options.addresses.push_back(Wire().slave);
-    if (options.addresses.size() > autocal::kMaxRows) options.addresses.resize(autocal::kMaxRows);
-    if (const auto error = autocal::CheckRows(options.addresses)) {
-        err_ << *error << "\n";
-        return kCliRefused;
+    std::string error;
+    if (const int code = autocal::PrepareRun(options, *serials, &error)) {
+        err_ << (code == kCliRefused ? error : "calib run: " + error) << "\n";
+        return code;
     }
-    const auto items = SplitList(*serials);
-    if (items.size() != options.addresses.size() - 1) {
-        err_ << "calib run: " << items.size() << " serial number(s) for " << options.addresses.size() - 1 << " slave(s)\n";
-        return kCliUsage;
-    }
-    for (const auto& item : items) {
-        const auto serial = autocal::SerialNumber(autocal::ScannedLabel(item));
-        if (!serial) {
-            err_ << autocal::kSerialCaption << ": " << autocal::kSerialText << " ('" << item << "')\n";
-            return kCliUsage;
-        }
-        options.serials.push_back(*serial);
-    }
-    if (!FolderWritable("Results")) {
-        err_ << "calib run: the folder Results cannot be written\n";
-        return kCliUsage;
-    }
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    options.resultsPath = autocal::ResultsFileName(utc);
 
     StopSignals signals;
     AutoPanel panel(panel_.input(), err_);
@@ -154,15 +123,8 @@ int CliSession::calibAuto(const std::vector<std::string>& args) {
         err_ << result.refusal << "\n";
         return kCliRefused;
     }
-    bool allDone = true, allWritten = true;
-    for (size_t i = 0; i < result.rows.size(); ++i) {
-        const auto& r = result.rows[i];
+    for (const auto& r : result.rows)
         out_ << r.address << '\t' << r.serial << '\t' << r.code << '\t' << autocal::StateName(r.state) << "\n";
-        if (i == 0) continue;
-        allDone = allDone && (r.code == 0 || r.code == 10);
-        allWritten = allWritten && (r.code == 0 || r.code == 10 || r.code == -10 || r.code == -11 || r.code == -12);
-    }
     out_ << "results " << options.resultsPath << std::endl;
-    if (result.outcome == autocal::RunResult::Outcome::Aborted) return kCliFailed;
-    return allDone ? kCliOk : allWritten ? kCliUnverified : kCliFailed;
+    return autocal::RunExitCode(result);
 }
