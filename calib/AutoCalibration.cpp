@@ -87,7 +87,7 @@ public:
     End learn();
     End accumulate();
     End burn();
-    void close();
+    bool close();
     void stopStep() { stopStep_ = true; }
     bool begun() const { return accumulating_; }
     unsigned responding(bool unverifiedOnly) const {
@@ -101,6 +101,12 @@ public:
     }
     unsigned address(size_t i) const { return i < rows_.size() ? rows_[i].address : 0; }
     Settings& settings() { return s_; }
+    void showScale(size_t i) {
+        if (i >= rows_.size()) return;
+        say("Calibration: Get 'scale' from slave %u", rows_[i].address);
+        if (const auto scales = x_.readScale(rows_[i].address)) showScales(*scales);
+        else say("Calibration: Get 'scale' from slave %u failed...", rows_[i].address);
+    }
 
 private:
     End pass();
@@ -117,6 +123,14 @@ private:
             if (!excluded(r)) r.code = code;
     }
     void shutter(bool open);
+    void showScales(const std::vector<double>& scales) {
+        for (unsigned k = 0; k < family_.quantities && k < scales.size(); ++k) {
+            char v[32];
+            std::snprintf(v, sizeof v, "%.3g", scales[k]);
+            panel_.setText(calwin::kScale0 + static_cast<int>(k), v);
+            panel_.setIndicator(calwin::kScale0 + static_cast<int>(k), s_.bands[k].passes(scales[k]));
+        }
+    }
     void showValues(size_t i, const LiveRecord& rec, const char* format) {
         for (unsigned c = 0; c < family_.channels; ++c) {
             char v[32];
@@ -313,8 +327,10 @@ Procedure::End Procedure::accumulate() {
     panel_.setText(calwin::kIterations, std::to_string(iterations_));
     accumulating_ = modeOpen_ = true;  // tried is enough: it may have gone out
     if (!x_.broadcastIterations(iterations_)) {
-        if (o_.manual) {
+        if (o_.manual) {  // Start again
             say("ModbusGet(mdbs, D_CALIBRATION...) failed...");
+            box("ModbusGet(mdbs, D_CALIBRATION...) failed...", "Error");
+            return End::Stopped;
         } else {
             say("Auto Calibration: begin calibration broadcast failed...");
             setAll(-5);
@@ -443,11 +459,7 @@ Procedure::End Procedure::burn() {
             continue;
         }
         r.scales = *scales;
-        for (unsigned k = 0; k < family_.quantities; ++k) {
-            char v[32];
-            std::snprintf(v, sizeof v, "%.3g", r.scales[k]);
-            panel_.setText(calwin::kScale0 + static_cast<int>(k), v);
-        }
+        showScales(r.scales);
         const double n = iterations_;
         auto avg = [&](unsigned scale, unsigned ref) { return r.scales[scale] * object->reference(ref) / n; };
         r.averages.clear();
@@ -478,7 +490,7 @@ Procedure::End Procedure::burn() {
     return End::Done;
 }
 
-void Procedure::close() {
+bool Procedure::close() {
     for (size_t i = 1; i < rows_.size() && !o_.manual; ++i)
         if (rows_[i].code == 0 && rows_[i].verify == 0) rows_[i].code = -4;
     if (accumulating_) {
@@ -486,10 +498,6 @@ void Procedure::close() {
             modeOpen_ = false;
         } else {
             say("ModbusSet(mdbs, D_CALIBRATION Off...) failed...");
-            if (o_.manual)
-                box("Ending the calibration mode failed: the detectors may still be in calibration mode "
-                    "('calib off' or a reset ends it)",
-                    "Warning");
         }
         accumulating_ = false;
     }
@@ -503,6 +511,7 @@ void Procedure::close() {
         // and it did not finish again (or finished out of its bands).
         if (r.earlier && (!objectTried_ || (r.finishedThisPass && r.code == 0))) r.code = 10;
     }
+    return !modeOpen_;
 }
 
 Procedure::End Procedure::pass() {
@@ -602,7 +611,8 @@ Calibration::End Calibration::background() { return p_->background(); }
 Calibration::End Calibration::learn() { return p_->learn(); }
 Calibration::End Calibration::accumulate() { return p_->accumulate(); }
 Calibration::End Calibration::burn() { return p_->burn(); }
-void Calibration::close() { p_->close(); }
+bool Calibration::close() { return p_->close(); }
+void Calibration::showScale(size_t row) { p_->showScale(row); }
 void Calibration::stopStep() { p_->stopStep(); }
 bool Calibration::accumulationBegun() const { return p_->begun(); }
 unsigned Calibration::respondingSlaves() const { return p_->responding(false); }

@@ -95,7 +95,11 @@ public:
     End learn();
     End accumulate();  // Stopped after stopStep(): Start may be pressed again
     End burn();
-    void close();      // the end broadcast, when accumulation was begun
+    // The end broadcast, when accumulation was begun; false when it failed
+    // (the detectors may still be in calibration mode).
+    bool close();
+    // A row's scale record read and shown (a click on its radio button).
+    void showScale(size_t row);
     // The window's Abort of learning (it concludes at once) or accumulation.
     void stopStep();
     bool accumulationBegun() const;

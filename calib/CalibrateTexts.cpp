@@ -28,6 +28,10 @@ std::string MismatchText(ParamKind kind, const std::string& masterModel, const s
            std::to_string(masterVariant) + "\", Slave \"" + std::to_string(slaveVariant) + "\"\r\n";
 }
 
+const char* const kModeStillOnText =
+    "ModbusSet(mdbs, D_CALIBRATION Off...) failed...\r\n\r\nThe detectors may still be in calibration mode: "
+    "end it with 'wexcon-cli calib off' or reset them.";
+
 std::string IncompleteText(unsigned notVerified, unsigned responding) {
     char buf[256];
     std::snprintf(buf, sizeof buf,

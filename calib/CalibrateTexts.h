@@ -15,6 +15,8 @@ std::string MismatchText(ParamKind kind, const std::string& masterModel, const s
                          unsigned masterVariant, unsigned slaveVariant, std::string* caption);
 // "Warning", OK/Cancel before a UV/IR burn after a UV sum below the threshold.
 extern const char* const kUvBurnQuestion;
+// "Warning" after the window has gone, when the end broadcast failed.
+extern const char* const kModeStillOnText;
 // "Calibration Incomplete", OK/Cancel at closing.
 std::string IncompleteText(unsigned notVerified, unsigned responding);
 

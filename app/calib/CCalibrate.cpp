@@ -305,6 +305,14 @@ void CCalibrate::onCommand(int id) {
             step(kBurn, &Calibration::burn, 0);
             break;
         case kDefaults: saveDefaults(); break;
+        case kRadio0 + 0: case kRadio0 + 1: case kRadio0 + 2: case kRadio0 + 3: case kRadio0 + 4:
+        case kRadio0 + 5: case kRadio0 + 6: case kRadio0 + 7: case kRadio0 + 8:
+            if (run_->burned && idle()) {
+                auto run = run_;
+                const size_t row = static_cast<size_t>(id - kRadio0);
+                RunProcedure(panel(), [run, row](Panel&) { run->calibration->showScale(row); });
+            }
+            break;
         default: Dialog::onCommand(id);
     }
 }
@@ -399,7 +407,10 @@ void CCalibrate::done(int result) {
         panel()->requestAbort();
         auto run = run_;
         auto end = [run] {
-            run->calibration->close();
+            // The window is gone by now: the box is the application's.
+            if (!run->calibration->close())
+                QMetaObject::invokeMethod(qApp, [] { MessageBox(autocal::kModeStillOnText, "Warning", MB_OK | MB_ICONEXCLAMATION); },
+                                          Qt::QueuedConnection);
             SelectSlave(run->calibration->address(run->calibration->address(1) ? 1 : 0));
         };
         RunProcedure(panel(), [end](Panel&) { end(); }, true, end);
