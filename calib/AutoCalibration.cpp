@@ -73,10 +73,10 @@ public:
     using End = Calibration::End;
     Procedure(Panel& panel, CalibLink& link, RunOptions o)
         : panel_(panel), link_(link), o_(std::move(o)), family_(FamilyOf(o_.kind)), x_(link, o_.kind) {
-        for (size_t i = 0; i < o.addresses.size() && i < kMaxRows; ++i) {
+        for (size_t i = 0; i < o_.addresses.size() && i < kMaxRows; ++i) {
             Row r;
-            r.address = o.addresses[i];
-            if (i) r.serial = i - 1 < o.serials.size() ? o.serials[i - 1] : 0;
+            r.address = o_.addresses[i];
+            if (i) r.serial = i - 1 < o_.serials.size() ? o_.serials[i - 1] : 0;
             rows_.push_back(r);
         }
         s_ = LoadSettings(family_, o_.ini);
@@ -142,7 +142,7 @@ private:
 
     Panel& panel_;
     CalibLink& link_;
-    const RunOptions& o_;
+    const RunOptions o_;
     const Family& family_;
     Exchanges x_;
     Settings s_;

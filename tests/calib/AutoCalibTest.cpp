@@ -323,3 +323,38 @@ TEST(AutoCalibRun, EveryEndWithItsStates) {
         EXPECT_EQ(warned, c.states[2] == S::CalibrationApplied || c.states[2] == S::CalibrationMode);
     }
 }
+
+// Manual mode, one step at a time: boxes instead of codes, learning cut short
+// by its Abort, a refused begin broadcast leaves Start to be pressed again,
+// and the serials are left to the user's verification.
+TEST(AutoCalibRun, ManualStepsAskAndLeaveTheSerialsToTheUser) {
+    using E = Calibration::End;
+    TempFolder folder;
+    std::ofstream("Param.ini") << kIni;
+    SimLink link({Det(247, false), Det(1, false), Det(2, false)});
+    FakePanel panel;
+    RunOptions o{ParamKind::Ir, {247, 1, 2}, {}, 0, "Param.ini", ""};
+    o.manual = true;
+    Calibration cal(panel, link, o);
+    auto last = [&] { return panel.questions.back().substr(0, panel.questions.back().find(':')); };
+    ASSERT_EQ(cal.background(), E::Done);
+    link.hook = [&](unsigned, unsigned c, std::span<const uint8_t>) { if (c == D_DATA2HOST) cal.stopStep(); };
+    ASSERT_EQ(cal.learn(), E::Done);
+    EXPECT_EQ(panel.questions.back().find("Learning Background - done.: You can now start accumulating"), 0u);
+    link.hook = {};
+    link.refuse = [](unsigned c, std::span<const uint8_t> p) { return c == D_CALIBRATION && p[0] != 0; };
+    EXPECT_EQ(cal.accumulate(), E::Stopped);
+    EXPECT_EQ(panel.questions.back(), "Error: ModbusGet(mdbs, D_CALIBRATION...) failed...");
+    link.refuse = {};
+    ASSERT_EQ(cal.accumulate(), E::Done);
+    EXPECT_EQ(last(), "Accumulating sums done");
+    int paramWrites = 0;
+    link.hook = [&](unsigned, unsigned c, std::span<const uint8_t>) { paramWrites += c == D_PARAM2DET; };
+    ASSERT_EQ(cal.burn(), E::Done);
+    EXPECT_EQ(last(), "Burn complete");
+    EXPECT_EQ(paramWrites, 0);
+    EXPECT_EQ(cal.unverifiedSlaves(), 2u);
+    cal.verified(1);
+    EXPECT_EQ(cal.unverifiedSlaves(), 1u);
+    EXPECT_TRUE(cal.close());
+}
