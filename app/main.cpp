@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/Application.h"
+#include "app/calib/CCalibrate.h"
 #include "app/config/ParamViewShooter.h"
 #include "app/kit/MessageBox.h"
 #include "util/UserFolder.h"
@@ -15,6 +16,7 @@ namespace {
 
 const char kUsage[] =
     "Usage: Wexcon [--console] [--raw-diagnostic] [--user-folder] [--screenshot-run DIR]\n"
+    "              [--auto-calibration ir|uvir --serials LIST [--retries N]]\n"
     "The service tool for RS-485 networks of flame detectors. It keeps Param.ini,\n"
     "its logs and its results in the working folder.\n"
     "\n"
@@ -30,6 +32,15 @@ const char kUsage[] =
     "                     record against its type's master in Masters/ (results\n"
     "                     in ScreenshotOutput.ini); exit 0 when all passed, else 1.\n"
     "                     No message boxes; without a display it runs offscreen\n"
+    "  --auto-calibration ir|uvir --serials LIST [--retries N]\n"
+    "                     unattended: the calibration window in automatic mode\n"
+    "                     for the master (247) and slaves of the address book;\n"
+    "                     LIST the slaves' serial numbers (or scanned labels) in\n"
+    "                     row order; boxes go to standard error answered OK; per\n"
+    "                     row ADDR, SERIAL, CODE, STATE and the results file on\n"
+    "                     standard output; exit 0 all calibrated, 4 some out of\n"
+    "                     tolerance or not read back equal, 1 otherwise, 2 bad\n"
+    "                     command line, port or Results folder, 3 refused\n"
     "  --help             print this help and exit\n"
     "  --version          print the version and exit\n"
     "\n"
@@ -52,16 +63,31 @@ int main(int argc, char** argv) {
     // The screenshot run is unattended, also where no display is: the windows
     // it opens need no screen to draw their pictures.
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--screenshot-run") == 0 && !std::getenv("QT_QPA_PLATFORM") &&
+        if ((std::strcmp(argv[i], "--screenshot-run") == 0 || std::strcmp(argv[i], "--auto-calibration") == 0) &&
+            !std::getenv("QT_QPA_PLATFORM") &&
             !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     StartOptions options;
     bool userFolder = false;
-    std::string screenshotRun;
+    std::string screenshotRun, autoKind, serials;
+    long retries = 0;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--screenshot-run") == 0 && i + 1 < argc && *argv[i + 1]) {
+        const bool value = i + 1 < argc && *argv[i + 1];
+        if (std::strcmp(argv[i], "--screenshot-run") == 0 && value) {
             screenshotRun = argv[++i];
+        } else if (std::strcmp(argv[i], "--auto-calibration") == 0 && value &&
+                   (std::strcmp(argv[i + 1], "ir") == 0 || std::strcmp(argv[i + 1], "uvir") == 0)) {
+            autoKind = argv[++i];
+        } else if (std::strcmp(argv[i], "--serials") == 0 && value) {
+            serials = argv[++i];
+        } else if (std::strcmp(argv[i], "--retries") == 0 && value) {
+            char* end = nullptr;
+            retries = std::strtol(argv[++i], &end, 10);
+            if (*end || retries < 0 || retries > 100) {
+                std::cerr << kUsage;
+                return 2;
+            }
         } else if (std::strcmp(argv[i], "--console") == 0) {
             options.console = true;
         } else if (std::strcmp(argv[i], "--raw-diagnostic") == 0) {
@@ -80,5 +106,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (!screenshotRun.empty()) return RunScreenshotRun(screenshotRun);
+    if (autoKind.empty() != serials.empty()) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    if (!autoKind.empty())
+        return RunAutoCalibrationWindow(autoKind == "ir" ? ParamKind::Ir : ParamKind::Uvir, serials,
+                                        static_cast<unsigned>(retries));
     return RunWexcon(options);
 }

@@ -60,8 +60,10 @@ int CliSession::calib(const std::vector<std::string>& args) {
     if (args.size() >= 2 && args[1] == "dci") return calibDci(args);
     if (args.size() == 2 && args[1] == "420") return calib420();
     if (args.size() >= 2 && (args[1] == "ir-bit" || args[1] == "uv-bit")) return calibBitArgs(args);
+    if (args.size() >= 2 && (args[1] == "run" || args[1] == "scale" || args[1] == "off")) return calibAuto(args);
     return usageError("calib ir-bit [--burn] | calib uv-bit --durations D1[,D2[,D3]] [--burn] | "
-                      "calib dci [--seconds S] [--master] [--burn] | calib 420");
+                      "calib dci [--seconds S] [--master] [--burn] | calib 420 | "
+                      "calib run ir|uvir --serials LIST [--addresses A,B,..] [--retries N] | calib scale | calib off");
 }
 
 int CliSession::calibDci(const std::vector<std::string>& args) {

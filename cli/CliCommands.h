@@ -98,6 +98,9 @@ private:
     int calib(const std::vector<std::string>& args);
     int calibDci(const std::vector<std::string>& args);
     int calib420();
+    // calib run ir|uvir --serials LIST [--addresses A,B,..] [--retries N], calib scale, calib off
+    // (cli/AutoCalibCommands.cpp)
+    int calibAuto(const std::vector<std::string>& args);
     // trend --seconds S [--export FILE] [--csv FILE]
     int trend(const std::vector<std::string>& args);
     // firmware info|check|update FILE [options] (cli/FirmwareCommands.cpp).

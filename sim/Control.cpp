@@ -144,6 +144,7 @@ std::optional<DetectorConfig> parseDetectorOption(const std::string& text, std::
         else if (key == "logflags" && parseNumber(val, 0xFF, &v)) c.logFlags = static_cast<uint8_t>(v);
         else if (key == "ring" && parseRing(val, &c)) continue;
         else if (parseCalibOption(key, val, &c)) continue;
+        else if (parseAutoCalibOption(key, val, &c)) continue;
         else return bad("option '" + p + "'");
     }
     return c;
@@ -210,7 +211,8 @@ const char* controlHelp() {
            "fw ADDR lose|restart K | fw ADDR status K CODE | fw ADDR ask K J | fw ADDR deaf K MS |\n"
            "fw ADDR end CODE | fw ADDR params-change | fw ADDR params-ignore N |\n"
            "lamp ADDR normal|weak|dead | lens ADDR covered|open |\n"
-           "corrupt-params ADDR SKIP | dci ADDR F|dead45|dead44 | meter ADDR | refuse420 ADDR N";
+           "corrupt-params ADDR SKIP | dci ADDR F|dead45|dead44 | meter ADDR | refuse420 ADDR N |\n"
+           "flame on|off | gain ADDR G[:G:G:G] | bg ADDR B | uvsum ADDR VALUE FROM TO";
 }
 
 std::string runControlCommand(Line& line, const std::string& command, bool* ok) {
@@ -266,6 +268,12 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
                     << v.mode << " " << unsigned{v.state} << " elev " << d.elevationLevel(now);
             });
         return out.str();
+    }
+    if (c == "flame") {
+        if (w.size() != 2 || (w[1] != "on" && w[1] != "off")) return fail("flame on|off");
+        for (uint8_t addr : line.addresses())
+            line.withDetector(addr, [&](Detector& d, int64_t) { d.setFlame(w[1] == "on"); });
+        return "ok";
     }
     if (!num(1, 247, &a)) return fail("unknown command or missing address: '" + command + "'");
     const uint8_t addr = static_cast<uint8_t>(a);
@@ -389,6 +397,9 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
         found = line.withDetector(addr, [&](Detector& d, int64_t now) { reply = calibControl(d, w, now); });
         if (found && reply.rfind("error: ", 0) == 0) return fail(reply.substr(7));
         if (found && !reply.empty()) return reply;
+    } else if (c == "gain" || c == "bg" || c == "uvsum") {
+        const std::string why = autoCalibControl(line, addr, w, &found);
+        if (!why.empty()) return fail(why);
     } else if (c == "fault") {
         if (!num(2, 95, &b) || w.size() < 4 || (w[3] != "on" && w[3] != "off"))
             return fail("fault ADDR BIT on|off");

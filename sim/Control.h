@@ -34,6 +34,10 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok =
 // "" when done, the reading, or "error: why".
 std::string calibControl(Detector& d, const std::vector<std::string>& words, int64_t now);
 
+// "gain ADDR G[:G:G:G]", "bg ADDR B", "uvsum ADDR VALUE FROM TO" on the detector at
+// `addr` (*found: it is there): "" when done, else why not.
+std::string autoCalibControl(Line& line, uint8_t addr, const std::vector<std::string>& words, bool* found);
+
 // The commands runControlCommand understands, one per line.
 const char* controlHelp();
 

@@ -52,6 +52,9 @@ Detector::Detector(const DetectorConfig& cfg, int64_t now) {
     err420_[0] = cfg.err4;
     err420_[1] = cfg.err20;
     flash_.params = factoryParams(uvir(), flash_.serial);
+    scales_.assign(uvir() ? 3 : 10, 1.0);
+    if (!cfg.gains.empty()) setGains(cfg.gains);
+    if (cfg.bg >= 0) setBackground(cfg.bg);
     devInfo_ = factoryDevInfo();
     flash_.workSince = now;
     logRing_ = {cfg.ringSectors, cfg.ringSlots, cfg.maxRecs, cfg.logFlags, 0, 0, {}};
@@ -89,6 +92,7 @@ void Detector::resetVolatile(int64_t now) {
     bootMs_ = now;
     messages_.clear();
     logPosition_ = 0;
+    resetCalibration();
 }
 
 void Detector::restart(int64_t now) {
@@ -266,6 +270,7 @@ Bytes Detector::liveRecord(int64_t now) {
         for (int i = 0; i < 4; ++i) putF32(&d[36 + 4 * i], v.bitSums[i]);
     }
     putChannels(d, v);
+    putCalibration(d, now);
     putF32(&d[132], v.temperature);
     putF32(&d[136], v.tempGradient);
     putF32(&d[140], v.vin);

@@ -32,7 +32,15 @@ struct DetectorConfig {
     enum class Dci { Off, Factor, Dead45, Dead44 } dci = Dci::Off;
     float dciFactor = 1;                  // Sum44 = factor x Sum45 in 'N'
     float err4 = 0.08f, err20 = -0.15f;   // the untrimmed output's error at 4 and 20 mA
+    // The calibration scene (sim/AutoCalib.cpp): channel gains in the family's
+    // channel order (IR 45, 4, 5, 44; UV/IR first pass, ratio high, ratio low)
+    // and the background; either one puts the detector in the scene.
+    std::vector<float> gains;
+    float bg = -1;  // below 0: not given (2)
 };
+
+// "gain=G" or "gain=G:G:G:G", "bg=B"; false for any other key or a bad value.
+bool parseAutoCalibOption(const std::string& key, const std::string& value, DetectorConfig* c);
 
 // "dci=F" and "err420=E4/E20" (milliamperes); false for any other key or a bad value.
 bool parseCalibOption(const std::string& key, const std::string& value, DetectorConfig* c);
@@ -45,6 +53,7 @@ std::string versionTextOf(bool uvir, uint16_t model, uint8_t major, uint8_t sub)
 
 // Command ids of the record protocol.
 namespace cmd {
+constexpr uint8_t Calibration = 132, CalibObject = 139, CalibScale = 158;
 constexpr uint8_t CalibrateUvBit = 115, DataShort = 116, ManualBit = 117, SetupToDet = 118, SetupToHost = 119,
                   Data = 120, ParamToDet = 121, ParamToHost = 122, ReadFlash = 123, VerInfo = 125, SimulateAlarm = 130, SwitchBaud = 140,
                   UploadFw = 141, Elevate = 148, LogFile = 144, Misc = 156, DevInfoToHost = 162, DevInfoToDet = 163;
@@ -354,6 +363,35 @@ private:
     bool applied_[2] = {};
     uint8_t fixed420_ = 0;        // 0, 4 or 20
     int refuse420_ = 0;
+
+    // ---- Automatic calibration (sim/AutoCalib.cpp) ----
+public:
+    // The scene: flame on or off in front of the sensors (joins the scene).
+    void setFlame(bool on);
+    // False for a count other than 1 or the family's channel count.
+    bool setGains(const std::vector<float>& gains);
+    void setBackground(float bg);
+    // The UV sum (UV/IR) shows `value` while the iteration counter is in from..to-1.
+    void setUvSumDip(float value, uint32_t from, uint32_t to);
+    const std::vector<double>& scales() const { return scales_; }
+    uint32_t iterationCounter(int64_t now);
+
+private:
+    std::optional<RecordReply> autoCalib(const RecordRequest& req, int64_t now);
+    // The family's channel values at `now` (scene or the ordinary signals).
+    std::array<float, 4> calibChannels(int64_t now) const;
+    void accumulate(int64_t now);
+    void putCalibration(Bytes& d, int64_t now);  // counter, and the scene's channels
+    void resetCalibration();                     // a restart loses the run
+    bool scene_ = false, flame_ = false;
+    std::vector<float> gains_;
+    float bg_ = 2;
+    uint32_t calibN_ = 0, counted_ = 0;
+    int64_t calibStart_ = -1;
+    std::vector<double> totals_;
+    std::vector<double> scales_;  // flash
+    float dipValue_ = 0;
+    uint32_t dipFrom_ = 0, dipTo_ = 0;
 };
 
 }  // namespace wsim

@@ -113,6 +113,10 @@ std::optional<RecordReply> Detector::handleRecord(const RecordRequest& req, int6
     case cmd::SimulateAlarm:
         if (!req.isGet) simulateAlarm(now);
         return std::nullopt;
+    case cmd::Calibration:
+    case cmd::CalibObject:
+    case cmd::CalibScale:
+        return autoCalib(req, now);
     case cmd::SwitchBaud:
         if (!req.isGet) switchBaud(req, now);
         return std::nullopt;

@@ -1,7 +1,10 @@
 // wexcon-sim: a virtual RS-485 line of detectors on a pseudo-terminal.
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -21,18 +24,21 @@ void onSignal(int) { g_stop = 1; }
 void usage(FILE* to) {
     std::fprintf(to,
                  "usage: wexcon-sim [--link PATH] [--detector DET]... [--detectors RANGE]... [--fault COMMAND]...\n"
-                 "                  [--fast] [--echo]\n"
+                 "                  [--fast] [--echo] [--control PATH]\n"
                  "  --link PATH      publish the line as PATH (default /tmp/wexcon-sim/ttyDET0)\n"
                  "  --detector DET   ADDR:ir|uvir[,serial=N][,model=0xNNNN][,picture=0xNN][,locked]\n"
                  "                   [,maint=TEXT][,admin=TEXT][,notags][,altsensor][,product=TEXT][,fw=MAJOR.SUB]\n"
                  "                   [,log=N][,ring=SxP][,maxrecs=M][,logflags=F]\n"
-                 "                   [,lamp=normal|weak|dead][,dci=F|dead45|dead44][,err420=E4/E20];\n"
+                 "                   [,lamp=normal|weak|dead][,dci=F|dead45|dead44][,err420=E4/E20]\n"
+                 "                   [,gain=G|G:G:G:G][,bg=B];\n"
                  "                   default: the demo line\n"
                  "                   1:ir, 2:uvir, 17:ir,locked,maint=maint17,admin=admin17\n"
                  "  --detectors RANGE FIRST-LAST:ir|uvir[,options of --detector]: one detector at\n"
                  "                   every address of the range; serial=N is FIRST's, counting up\n"
                  "  --fault COMMAND  a control command applied at start, e.g. drop=3, delay=200\n"
                  "  --fast           answer at once, without line pacing\n"
+                 "  --control PATH   also take control commands from the named pipe PATH (made if\n"
+                 "                   missing), so a program can write e.g. \"flame off\" to it\n"
                  "  --echo           play a half-duplex adapter that hands back every byte the host\n"
                  "                   sends before any answer (corrupt-echo N garbles the next N)\n"
                  "Control commands on standard input:\n%s\n",
@@ -46,6 +52,7 @@ int main(int argc, char** argv) {
     opt.link = "/tmp/wexcon-sim/ttyDET0";
     std::vector<wsim::DetectorConfig> detectors;
     std::vector<std::string> faults;
+    std::string controlPath;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&]() -> std::string {
@@ -59,6 +66,7 @@ int main(int argc, char** argv) {
         else if (a == "--fast") opt.fast = true;
         else if (a == "--echo") opt.echo = true;
         else if (a == "--fault") faults.push_back(value());
+        else if (a == "--control") controlPath = value();
         else if (a == "--detector") {
             std::string error;
             auto cfg = wsim::parseDetectorOption(value(), &error);
@@ -119,32 +127,51 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "wexcon-sim: %s\n", error.c_str());
         return 1;
     }
+    // Opened for writing too, so that it never reports end of file between writers.
+    int control = -1;
+    if (!controlPath.empty()) {
+        struct stat st{};
+        if (::stat(controlPath.c_str(), &st) != 0 && ::mkfifo(controlPath.c_str(), 0600) != 0) {
+            std::fprintf(stderr, "wexcon-sim: cannot make %s: %s\n", controlPath.c_str(), std::strerror(errno));
+            return 2;
+        }
+        control = ::open(controlPath.c_str(), O_RDWR | O_NONBLOCK);
+        if (control < 0) {
+            std::fprintf(stderr, "wexcon-sim: cannot open %s: %s\n", controlPath.c_str(), std::strerror(errno));
+            return 2;
+        }
+    }
     std::printf("ready %s\n", opt.link.c_str());
     std::fflush(stdout);
 
     bool stdinOpen = true;
-    std::string pending;
+    std::string pendings[2];
     while (!g_stop) {
-        pollfd p{0, POLLIN, 0};
-        const int r = ::poll(&p, stdinOpen ? 1 : 0, 200);
-        if (r <= 0 || !(p.revents & (POLLIN | POLLHUP))) continue;
-        char buf[512];
-        const ssize_t n = ::read(0, buf, sizeof buf);
-        if (n <= 0) {
-            stdinOpen = false;  // keep serving the line until a signal
-            continue;
-        }
-        pending.append(buf, static_cast<size_t>(n));
-        for (size_t nl; (nl = pending.find('\n')) != std::string::npos;) {
-            std::string cmd = pending.substr(0, nl);
-            pending.erase(0, nl + 1);
-            if (!cmd.empty() && cmd.back() == '\r') cmd.pop_back();
-            if (cmd.find_first_not_of(" \t") == std::string::npos) continue;
-            if (cmd == "quit" || cmd == "exit") g_stop = 1;
-            else std::printf("%s\n", wsim::runControlCommand(line, cmd).c_str());
-            std::fflush(stdout);
+        pollfd p[2] = {{stdinOpen ? 0 : -1, POLLIN, 0}, {control, POLLIN, 0}};
+        const int r = ::poll(p, 2, 200);
+        if (r <= 0) continue;
+        for (int src = 0; src < 2; ++src) {
+            if (!(p[src].revents & (POLLIN | POLLHUP))) continue;
+            std::string& pending = pendings[src];
+            char buf[512];
+            const ssize_t n = ::read(p[src].fd, buf, sizeof buf);
+            if (n <= 0) {
+                if (src == 0) stdinOpen = false;  // keep serving the line until a signal
+                continue;
+            }
+            pending.append(buf, static_cast<size_t>(n));
+            for (size_t nl; (nl = pending.find('\n')) != std::string::npos;) {
+                std::string cmd = pending.substr(0, nl);
+                pending.erase(0, nl + 1);
+                if (!cmd.empty() && cmd.back() == '\r') cmd.pop_back();
+                if (cmd.find_first_not_of(" \t") == std::string::npos) continue;
+                if (cmd == "quit" || cmd == "exit") g_stop = 1;
+                else std::printf("%s\n", wsim::runControlCommand(line, cmd).c_str());
+                std::fflush(stdout);
+            }
         }
     }
+    if (control >= 0) ::close(control);
     line.stop();
     return 0;
 }

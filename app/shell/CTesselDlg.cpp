@@ -11,6 +11,7 @@
 #include <QPushButton>
 
 #include "app/calib/CCalib420.h"
+#include "app/calib/CCalibrate.h"
 #include "app/calib/CCalibrateBIT.h"
 #include "app/calib/CDCICalib.h"
 #include "app/config/CUpdateParam.h"
@@ -41,7 +42,7 @@ namespace {
 
 // Menu entries whose windows the tool does not have yet.
 constexpr int kLaterEntries[] = {cmd::Streaming2k3,     cmd::Streaming100Hz,   cmd::Pulling100Hz,
-                                 cmd::Ir4Calibration,   cmd::Ir1Calibration,
+                                 cmd::Ir1Calibration,
                                  cmd::StartFmTest,      cmd::MonitorExplosions};
 
 QLabel* field(QWidget* parent, const QString& text = {}) {
@@ -225,6 +226,13 @@ void CTesselDlg::onCommand(int id) {
         case cmd::Calibration420: {
             CCalib420 calibration(this, [console = console_] { return console->poll().connected(); });
             calibration.exec();
+            break;
+        }
+        case cmd::Ir4Calibration: {
+            std::unique_ptr<CCalibrate> calibration = Shell().detector.uvirModel
+                                                          ? std::make_unique<CUVIRCalibration>(this)
+                                                          : std::make_unique<CCalibrate>(this);
+            calibration->exec();
             break;
         }
         case cmd::DciCalibration: {

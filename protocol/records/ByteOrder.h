@@ -47,9 +47,18 @@ inline std::optional<float> f32(std::span<const uint8_t> b, size_t at) {
     return bits ? std::optional<float>(std::bit_cast<float>(*bits)) : std::nullopt;
 }
 
+inline std::optional<double> f64(std::span<const uint8_t> b, size_t at) {
+    const auto bits = detail::read<uint64_t>(b, at);
+    return bits ? std::optional<double>(std::bit_cast<double>(*bits)) : std::nullopt;
+}
+
 inline bool put16(std::span<uint8_t> b, size_t at, uint16_t v) { return detail::write(b, at, v); }
 inline bool put32(std::span<uint8_t> b, size_t at, uint32_t v) { return detail::write(b, at, v); }
 inline bool putF32(std::span<uint8_t> b, size_t at, float v) { return put32(b, at, std::bit_cast<uint32_t>(v)); }
+
+inline bool putF64(std::span<uint8_t> b, size_t at, double v) {
+    return detail::write(b, at, std::bit_cast<uint64_t>(v));
+}
 
 inline void append16(std::vector<uint8_t>& v, uint16_t x) { detail::append(v, x); }
 inline void append32(std::vector<uint8_t>& v, uint32_t x) { detail::append(v, x); }

@@ -1,0 +1,117 @@
+// The IR and UV/IR calibration windows in manual mode: each box that stops or
+// questions a step, on a simulated group.
+#include <gtest/gtest.h>
+
+#include "MainWindowLine.h"
+#include "app/calib/CCalibrate.h"
+#include "app/kit/OpenDocument.h"
+#include "calib/CalibrateTexts.h"
+#include "network/AddressBook.h"
+
+namespace {
+
+enum class Until { Open, Burn, Close };
+
+struct BoxCase {
+    const char* name;
+    bool uvir;
+    std::vector<wsim::DetectorConfig> line;
+    Until until;           // the step whose box is looked for
+    std::string caption, text;
+    int answer;            // to that box
+    bool closes;           // the window is gone after the answer
+};
+
+class CalibrateWindow : public MainWindowLine {};
+
+TEST_F(CalibrateWindow, EachStoppingBoxWithItsAnswer) {
+    auto uv = [](uint8_t a) { return testline::uvir(a); };
+    const BoxCase cases[] = {
+        {"not responded", false, {testline::ir(247), testline::ir(1)}, Until::Open, "Warning",
+         autocal::NotRespondedText({2}), IDCANCEL, true},
+        {"mismatch", false, {testline::ir(247), testline::ir(1), uv(2)}, Until::Open,
+         "Master / Slave Model or I / M mismatch", "", IDOK, true},
+        {"uv burn", true, {uv(247), uv(1)}, Until::Burn, "Warning", autocal::kUvBurnQuestion, IDCANCEL, true},
+        {"incomplete", false, {testline::ir(247), testline::ir(1)}, Until::Close, "Calibration Incomplete",
+         autocal::IncompleteText(1, 1), IDCANCEL, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NO_FATAL_FAILURE(openOn(c.line));
+        // UV sums are 0 without flame: below the threshold from the first iteration.
+        std::ofstream("Param.ini", std::ios::app)
+            << "[Calibration]\nLearnBGsec=1\nnum_iter=1\n[UVIR_Calibration]\nLearnBGsec=1\nnum_iter=2\n"
+               "min_UV_Sum_Iter0=0\n[Calibrate]\nWaitForSensorStabilization=0\n";
+        for (unsigned a : {247u, 1u, 2u}) Book().setState(a, AddressBook::Selected);
+        Book().rebuildList();
+        BoxRecorder boxes;
+        std::unique_ptr<CCalibrate> w = c.uvir ? std::make_unique<CUVIRCalibration>(window.get())
+                                               : std::make_unique<CCalibrate>(window.get());
+        boxes.next = {c.answer};
+        auto asked = [&] {
+            for (const auto& b : boxes.calls)
+                if (b.caption == c.caption && (c.text.empty() || b.text == c.text)) return true;
+            return false;
+        };
+        if (c.until != Until::Open) {
+            boxes.next.clear();
+            w->show();
+            ASSERT_TRUE(pumpUntil([&] { return w->isEnabled(calwin::kLearnStart); }, 10000));
+            w->onCommand(calwin::kLearnStart);
+            ASSERT_TRUE(pumpUntil([&] { return w->isEnabled(calwin::kAccumStart); }, 10000));
+            w->onCommand(calwin::kAccumStart);
+            ASSERT_TRUE(pumpUntil([&] { return w->isEnabled(calwin::kBurn); }, 10000));
+            if (c.until == Until::Burn) boxes.next = {c.answer};
+            w->onCommand(calwin::kBurn);
+            if (c.until == Until::Close) {
+                ASSERT_TRUE(pumpUntil([&] { return w->text(calwin::kBurn) == "Done."; }, 15000));
+                EXPECT_EQ(boxes.calls.back().caption, "Burn complete");
+                boxes.next = {c.answer};
+                w->done(IDCANCEL);
+            }
+        } else {
+            w->show();
+        }
+        EXPECT_TRUE(pumpUntil(asked, 15000));
+        EXPECT_EQ(pumpUntil([&] { return !w->isVisible(); }, 2000), c.closes);
+        if (!c.closes) {  // OK now: the end broadcast, and the window goes
+            boxes.next = {IDOK};
+            w->done(IDOK);
+            EXPECT_FALSE(w->isVisible());
+        }
+        w.reset();
+        window.reset();
+        TearDown();
+    }
+}
+
+// Automatic mode: the whole run with its boxes answered, the serial burned,
+// and the window gone by itself.
+TEST_F(CalibrateWindow, AutomaticRunClosesByItselfWithTheRows) {
+    ASSERT_NO_FATAL_FAILURE(openOn({testline::ir(247), testline::ir(1)}));
+    std::ofstream("Param.ini", std::ios::app)
+        << "[Calibration]\nLearnBGsec=1\nnum_iter=1\n[Calibrate]\nWaitForSensorStabilization=0\n"
+           "WaitForShutterCloseSec=0\n";
+    BoxRecorder boxes;
+    autocal::RunOptions options;
+    options.addresses = {247, 1};
+    std::string error;
+    ASSERT_EQ(autocal::PrepareRun(options, "4711", &error), autocal::kExitOk) << error;
+    CCalibrate w(window.get(), &options);
+    w.show();
+    std::string opened;
+    SetDocumentOpener([&](const std::string& path) { return opened = path, true; });
+    w.onCommand(calwin::kHelp);  // the read-me is the project's, written where it is opened
+    SetDocumentOpener({});
+    EXPECT_EQ(opened, "CalibrationReadMe.txt");
+    EXPECT_TRUE(std::filesystem::exists(opened));
+    ASSERT_TRUE(pumpUntil([&] { return !w.isVisible(); }, 20000));
+    const auto result = w.result();
+    ASSERT_TRUE(result);
+    ASSERT_EQ(result->rows.size(), 2u);
+    EXPECT_EQ(result->rows[1].state, autocal::State::Calibrated);
+    EXPECT_EQ(autocal::RunExitCode(*result), autocal::kExitOk);
+    EXPECT_EQ(ParamRecord::FromBytes(params(1))->value("ordnum"), 4711.0);
+}
+
+}  // namespace
