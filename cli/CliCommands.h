@@ -91,6 +91,8 @@ private:
     std::optional<StatusRecord> statusOnce();
     // trend --seconds S [--export FILE] [--csv FILE]
     int trend(const std::vector<std::string>& args);
+    // record stream|pull NAME [--rate 2300|100] [--seconds S] [--comment TEXT] (cli/RecordCommands.cpp)
+    int record(const std::vector<std::string>& args);
     int usageError(const std::string& what);
     nlohmann::ordered_json pollJson(const std::optional<StatusRecord>& answer, int result);
     nlohmann::ordered_json getJson(const std::string& name, unsigned command, const std::vector<uint8_t>& payload,

@@ -5,29 +5,12 @@
 #include <memory>
 
 #include "cli/CliCommands.h"
+#include "cli/StopSignals.h"
 #include "monitor/LivePoll.h"
 #include "protocol/Transport.h"
 #include "util/PumpWait.h"
 
 namespace {
-
-volatile std::sig_atomic_t g_stop = 0;
-void OnStopSignal(int) { g_stop = 1; }
-
-// SIGINT and SIGTERM end the run between polls while it lasts.
-struct StopSignals {
-    StopSignals() {
-        g_stop = 0;
-        oldInt = std::signal(SIGINT, OnStopSignal);
-        oldTerm = std::signal(SIGTERM, OnStopSignal);
-    }
-    ~StopSignals() {
-        std::signal(SIGINT, oldInt);
-        std::signal(SIGTERM, oldTerm);
-    }
-    void (*oldInt)(int);
-    void (*oldTerm)(int);
-};
 
 struct LiveArgs {
     std::vector<uint8_t> addresses;
@@ -128,9 +111,9 @@ int CliSession::live(const std::vector<std::string>& args) {
     std::vector<std::string> shownColumns;
     std::string failedFile;
     bool answered = false;
-    for (unsigned long i = 0; (a.count == 0 || i < a.count) && !g_stop && !timeUp(); ++i) {
+    for (unsigned long i = 0; (a.count == 0 || i < a.count) && !StopSignals::stopRequested() && !timeUp(); ++i) {
         if (i) PumpWait(static_cast<unsigned>(a.period));
-        if (g_stop) break;
+        if (StopSignals::stopRequested()) break;
         const LiveStep step = poll.tick();
         if (!step.record) {
             out_ << "Address=" << step.address << " Failed=" << step.result << std::endl;

@@ -76,8 +76,9 @@ public:
     // separator did not reach the log.
     bool finish();
 
+    // Who the log lines name, once the opening read found out.
+    void setDetector(const RecordedDetector& who) { options_.who = who; }
     const RecordingCounters& counters() const { return counters_; }
-    RecordingCounters& counters() { return counters_; }
     const std::string& samplePath() const { return options_.samplePath; }
     std::string logPath() const { return RecordingLogPath(options_.samplePath); }
     const std::string& errorFile() const { return errorFile_; }

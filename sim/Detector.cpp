@@ -42,6 +42,7 @@ Detector::Detector(const DetectorConfig& cfg, int64_t now) {
     sealSetup(flash_.setup, 0);
     flash_.version = defaultVersion(uvir(), flash_.model);
     flash_.altSensor = cfg.altSensor;
+    streamAtLineSpeed_ = cfg.streamAtLineSpeed;
     flash_.params = factoryParams(uvir(), flash_.serial);
     devInfo_ = factoryDevInfo();
     flash_.workSince = now;
@@ -75,6 +76,8 @@ void Detector::resetVolatile(int64_t now) {
     bootMs_ = now;
     messages_.clear();
     logPosition_ = 0;
+    raw_ = {};
+    q100_ = {};
 }
 
 void Detector::restart(int64_t now) { resetVolatile(now); }
@@ -100,7 +103,7 @@ void Detector::update(int64_t now) {
     }
     // A detector left at another speed by a host that went away must become
     // reachable again at the speed every host starts with.
-    if (baud_ != 9600 && !pendingBaud_ && now - lastHeard_ >= kBaudRevertMs) baud_ = 9600;
+    if (baud_ != 9600 && !pendingBaud_ && !streaming() && now - lastHeard_ >= kBaudRevertMs) baud_ = 9600;
     if (elevation_ && now >= elevationUntil_) elevation_ = 0;
     if (bitStart_ >= 0 && now >= bitEEnd_) bitStart_ = -1;
     if (alarmStart_ >= 0 && now >= alarmAEnd_) {

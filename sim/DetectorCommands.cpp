@@ -104,6 +104,10 @@ std::optional<RecordReply> Detector::handleRecord(const RecordRequest& req, int6
     case cmd::SwitchBaud:
         if (!req.isGet) switchBaud(req, now);
         return std::nullopt;
+    case cmd::RecordRawAdc:
+        return recordRaw(req, now);
+    case cmd::Record100Hz:
+        return record100(req, now);
     default:
         return std::nullopt;
     }
