@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -88,6 +89,14 @@ TEST_F(CliRecord, StreamsByteExactAtBothRates) {
         line->withDetector(1, [&](wsim::Detector& d, int64_t) { streaming = d.streaming(); });
         EXPECT_FALSE(streaming);
     }
+    // The converter: the first block's number, then its first sample.
+    const std::string bin = "Recordings/r100.bin";
+    ASSERT_EQ(std::system((std::string(WEXCON_RAWCONV) + " " + bin).c_str()), 0);
+    uint32_t first;
+    std::memcpy(&first, slurp(bin).data() + 12, 4);
+    EXPECT_EQ(slurp(bin + ".txt").rfind("# block " + std::to_string(first) + "\n" + std::to_string(first * 100) + "\n", 0),
+              0u);
+    EXPECT_EQ(WEXITSTATUS(std::system((std::string(WEXCON_RAWCONV) + " Recordings/r100.log 2>/dev/null").c_str())), 2);
 }
 
 TEST_F(CliRecord, FailuresStillStopTheDetector) {

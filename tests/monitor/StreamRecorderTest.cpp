@@ -122,11 +122,13 @@ TEST(StreamRecorder, LogLineFromTheFrameImage) {
     ASSERT_TRUE(files.openSample() && files.openLog());
     files.statusBlock(Block(5), false);
     EXPECT_EQ(files.lastState().substr(0, 4), "N 3 ");
+    EXPECT_FALSE(files.statusBlock(Block(4), true));  // the pulled recording's lower number: not logged
     files.finish();
     const std::string log = slurp("Recordings/test.log");
     EXPECT_EQ(log.rfind("<c> Start 'fast' recording\n", 0), 0u);
     EXPECT_NE(log.find("\n7\t"), std::string::npos) << log;
     EXPECT_NE(log.find("\t99887766\t"), std::string::npos) << log;
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4);
 }
 
 }  // namespace
