@@ -66,6 +66,14 @@ std::optional<RecordedDetector> ReadRecordedDetector() {
     return std::nullopt;
 }
 
+OutsideProgram ConverterProgram(const std::string& samplePath, bool uvir) {
+    OutsideProgram p{uvir ? "./Rawconv_LB" : "./Rawconv", {samplePath}};
+    DebugLog("%s \"%s\"", p.program.c_str(), samplePath.c_str());
+    return p;
+}
+
+OutsideProgram PlotProgram(const std::string& samplePath) { return {"./Graph", {samplePath + ".txt"}}; }
+
 std::string StreamTitle(unsigned rate) {
     return Format("Make streaming %s ADC Recording at 921600 baud", rate == 2 ? "100Hz" : "2.3KHz");
 }
@@ -178,7 +186,12 @@ bool StreamRecording::start() {
 bool StreamRecording::tick() {
     if (!active_ || failed_ || !source_) return !failed_;
     if (ticking_.exchange(true)) return true;
-    const StreamRecorder::Turn turn = recorder_.turn(*source_);
+    StreamRecorder::Turn turn = StreamRecorder::Turn::Going;
+    try {
+        turn = recorder_.turn(*source_);
+    } catch (const std::exception&) {
+        DebugLog("Exception in file '%s' in function '%s'", "Info", "CInfo::OnTimer");
+    }
     ticking_ = false;
     if (turn == StreamRecorder::Turn::RetrainFailed) {
         show("Retraining failed...");
@@ -263,7 +276,15 @@ bool PullRecording::tick() {
         std::atomic<bool>& flag;
         ~Release() { flag = false; }
     } release{ticking_};
+    try {
+        return pull();
+    } catch (const std::exception&) {
+        DebugLog("Exception in file '%s' in function '%s'", "Rec100Hz", "CRec100Hz::OnTimer");
+        return true;
+    }
+}
 
+bool PullRecording::pull() {
     std::vector<uint8_t> answer(kPullAnswer);
     bool block = false;
     for (int attempt = 0; attempt < 3 && !block; ++attempt) {

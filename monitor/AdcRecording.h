@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "monitor/CInfoIds.h"
 #include "monitor/RecordingFiles.h"
@@ -31,6 +33,19 @@ bool SwitchBaudProved(unsigned baud);
 // The opening read: who answers at the current address (a live data
 // record, up to 3 attempts 100 ms apart).
 std::optional<RecordedDetector> ReadRecordedDetector();
+
+// The outside programs the windows start, from the working folder, with the
+// file as one argument and no shell: the converter ("./Rawconv", or
+// "./Rawconv_LB" for UV/IR models; its command line goes to DebugLog) and the
+// plot program ("./Graph" on the converter's FILE.txt).
+struct OutsideProgram {
+    std::string program;
+    std::vector<std::string> args;
+};
+OutsideProgram ConverterProgram(const std::string& samplePath, bool uvir);
+OutsideProgram PlotProgram(const std::string& samplePath);
+// Both refuse while recording ("Error").
+inline const char* kRecordingOngoing = "Recording is ongoing...";
 
 // "Make streaming 2.3KHz ADC Recording at 921600 baud" and the pulled
 // window's title.
@@ -109,5 +124,6 @@ public:
     uint64_t misses() const { return misses_; }
 
 private:
+    bool pull();
     uint64_t misses_ = 0;
 };
