@@ -90,7 +90,8 @@ protected:
     std::shared_ptr<Panel> panel_;
     RecordingFiles files_;
     AdcHooks hooks_;
-    bool active_ = false, startSent_ = false;
+    std::atomic<bool> active_{false};  // read by the window
+    bool startSent_ = false;
     unsigned long long startedMs_ = 0;
     std::atomic<bool> ticking_{false};
 };

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <deque>
 
+#include "sim/Control.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -109,6 +110,55 @@ TEST(StreamRecorder, Table) {
         EXPECT_EQ(files.counters().bytes, c.file.size());
         EXPECT_EQ(rec.counts().lost, c.lost);
         EXPECT_EQ(rec.counts().retrain, c.retrainTotal);
+    }
+}
+
+// The simulator's stream at 100 Hz, its control command given 1.5 s in,
+// read every 100 ms of detector time.
+TEST(StreamRecorder, SimulatedStreamFaults) {
+    const struct {
+        const char* control;
+        int64_t runMs;
+        uint64_t blocks, skipped, retrain;
+    } cases[] = {
+        {"status", 3050, 4, 0, 0},
+        {"stream 1 skip 2", 3050, 4, 1, 0},
+        {"stream 1 junk 50", 3050, 4, 0, 50},
+        {"stream 1 trailer", 3050, 3, 1, 480},
+        {"stream 1 stall 3000", 5050, 3, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.control);
+        TempFolder folder;
+        wsim::Line line;  // not started: the test is its clock and its host
+        line.addDetector({});
+        struct SimSource : ByteSource {
+            wsim::Line& line;
+            int64_t now = 0;
+            explicit SimSource(wsim::Line& l) : line(l) {}
+            size_t read(uint8_t* buf, size_t max, uint64_t* overwritten) override {
+                *overwritten = 0;
+                Bytes b;
+                line.withDetector(1, [&](wsim::Detector& d, int64_t) { b = d.streamDue(now); });
+                EXPECT_LE(b.size(), max);
+                std::copy(b.begin(), b.end(), buf);
+                return b.size();
+            }
+            uint32_t waiting() override { return 0; }
+        } source(line);
+        const uint8_t rate = 2;
+        line.withDetector(1, [&](wsim::Detector& d, int64_t) { d.handleRecord({1, false, false, 126, 0, 0, false, &rate, 1}, 0); });
+        RecordingFiles files({"s.bin", "", {}, {}, {}});
+        ASSERT_TRUE(files.openSample());
+        StreamRecorder rec(files, {2, "retrain.bin", {}, {}});
+        for (source.now = 100; source.now <= c.runMs; source.now += 100) {
+            if (source.now == 1500) wsim::runControlCommand(line, c.control);
+            ASSERT_EQ(rec.turn(source), StreamRecorder::Turn::Going);
+        }
+        EXPECT_EQ(files.counters().blocks, c.blocks);
+        EXPECT_EQ(files.counters().skipped, c.skipped);
+        EXPECT_EQ(rec.counts().retrain, c.retrain);
+        EXPECT_EQ(files.counters().bytes, c.blocks * 180 + (c.blocks - 1) * 300);
     }
 }
 
