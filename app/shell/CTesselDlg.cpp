@@ -18,6 +18,7 @@
 #include "app/kit/ScriptWindowTable.h"
 #include "app/kit/WindowTable.h"
 #include "app/monitor/FireThresh.h"
+#include "app/monitor/CInfo.h"
 #include "app/monitor/CMaint.h"
 #include "app/network/CModbus.h"
 #include "app/network/CNetwork.h"
@@ -36,8 +37,7 @@ using namespace techdlg;
 namespace {
 
 // Menu entries whose windows the tool does not have yet.
-constexpr int kLaterEntries[] = {cmd::Streaming2k3,     cmd::Streaming100Hz,   cmd::Pulling100Hz,
-                                 cmd::Ir4Calibration,   cmd::Ir1Calibration,   cmd::Calibration420,
+constexpr int kLaterEntries[] = {cmd::Ir4Calibration,   cmd::Ir1Calibration,   cmd::Calibration420,
                                  cmd::IrBitCalibration, cmd::UvBitCalibration, cmd::DciCalibration,
                                  cmd::StartFmTest,      cmd::UpdateFirmware,       cmd::MonitorExplosions};
 
@@ -216,6 +216,17 @@ void CTesselDlg::onCommand(int id) {
         case kMaint: {
             CMaint maintenance(this, [console = console_] { return console->outputSuspended(); });
             maintenance.exec();
+            break;
+        }
+        case cmd::Streaming2k3:
+        case cmd::Streaming100Hz: {
+            CInfo recording(this, id == cmd::Streaming2k3 ? 1 : 2, Shell().detector.uvirModel.load());
+            recording.exec();
+            break;
+        }
+        case cmd::Pulling100Hz: {
+            CRec100Hz recording(this, Shell().detector.uvirModel.load());
+            recording.exec();
             break;
         }
         case kSearch: c.setSearch(isChecked(kSearch)); break;
