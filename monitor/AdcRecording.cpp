@@ -228,6 +228,7 @@ bool StreamRecording::stop() {
         rawOn_ = false;
     }
     active_ = false;
+    startSent_ = false;  // a second stop has nothing to stop
     Shell().busy = false;
     panel_->enable(adcwin::kStop, true);
     return ok;
@@ -310,19 +311,14 @@ bool PullRecording::pull() {
     const int64_t expected = files_.counters().expected;
     bool logFailed = false;
     if (!files_.statusBlock(data, true, &logFailed)) {
-        const uint32_t got = static_cast<uint32_t>(data[12] | data[13] << 8 | data[14] << 16) |
-                             static_cast<uint32_t>(data[15]) << 24;
-        show(Format("Expected iblk %u, but got %u...\r\n", static_cast<unsigned>(expected), got));
+        show(Format("Expected iblk %u, but got %u...\r\n", static_cast<unsigned>(expected), adc::BlockNumber(data)));
         return true;
     }
     if (logFailed) {
         error("Failed writing file \"" + files_.errorFile() + "\"...");
         return false;
     }
-    const RecordingCounters& c = files_.counters();
-    show(Format("Current blk %u\r\n%llu blks received\r\n%llu blks skipped\r\n%llu KB written to \"%s\"\r\n", c.current,
-                static_cast<unsigned long long>(c.blocks), static_cast<unsigned long long>(c.skipped),
-                static_cast<unsigned long long>(c.bytes / 1024), files_.samplePath().c_str()));
+    show(CountersText(files_.counters(), files_.samplePath()));
     panel_->setText(adcwin::kState, files_.lastState());
     return true;
 }
@@ -339,6 +335,7 @@ bool PullRecording::stop() {
         files_.finish();
     }
     active_ = false;
+    startSent_ = false;
     panel_->enable(adcwin::kStop, true);
     return ok;
 }

@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 
 #include "shell/Catalogue.h"
@@ -19,6 +20,11 @@ bool ZeroTrailer(std::span<const uint8_t> block) {
 
 bool StartsWithSync(std::span<const uint8_t> bytes) {
     return bytes.size() >= kSyncSize && std::memcmp(bytes.data(), kSync, kSyncSize) == 0;
+}
+
+uint32_t BlockNumber(std::span<const uint8_t> block) {
+    return static_cast<uint32_t>(block[kNumberAt]) | static_cast<uint32_t>(block[kNumberAt + 1]) << 8 |
+           static_cast<uint32_t>(block[kNumberAt + 2]) << 16 | static_cast<uint32_t>(block[kNumberAt + 3]) << 24;
 }
 
 }  // namespace adc
@@ -46,6 +52,15 @@ std::string RecordingLogPath(const std::string& samplePath) {
     const size_t dot = samplePath.find_last_of('.');
     const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
     return (hasExtension ? samplePath.substr(0, dot) : samplePath) + ".log";
+}
+
+std::string CountersText(const RecordingCounters& c, const std::string& samplePath) {
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "Current blk %u\r\n%llu blks received\r\n%llu blks skipped\r\n%llu KB written to \"%s\"\r\n",
+                  c.current, static_cast<unsigned long long>(c.blocks), static_cast<unsigned long long>(c.skipped),
+                  static_cast<unsigned long long>(c.bytes / 1024), samplePath.c_str());
+    return text;
 }
 
 RecordingFiles::RecordingFiles(RecordingOptions options) : options_(std::move(options)) {
@@ -100,8 +115,7 @@ std::optional<LiveRecord> RecordingFiles::frameImage(std::span<const uint8_t> bl
 bool RecordingFiles::statusBlock(std::span<const uint8_t> block, bool refuseLower, bool* logFailed) {
     if (logFailed) *logFailed = false;
     if (block.size() < adc::kStatusBlockSize) return false;
-    const uint32_t number = static_cast<uint32_t>(block[12]) | static_cast<uint32_t>(block[13]) << 8 |
-                            static_cast<uint32_t>(block[14]) << 16 | static_cast<uint32_t>(block[15]) << 24;
+    const uint32_t number = adc::BlockNumber(block);
     counters_.blocks++;
     if (refuseLower && counters_.expected >= 0 && number < counters_.expected) return false;
     if (counters_.expected >= 0 && number != counters_.expected) counters_.skipped++;

@@ -22,6 +22,8 @@ constexpr uint8_t kIrMark = 144, kUvirMark = 146;
 // True when `block` (at least 180 bytes) ends its status part with the zero trailer.
 bool ZeroTrailer(std::span<const uint8_t> block);
 bool StartsWithSync(std::span<const uint8_t> bytes);
+// The status block's number (bytes 12..15, little-endian); the block holds at least 16 bytes.
+uint32_t BlockNumber(std::span<const uint8_t> block);
 }  // namespace adc
 
 // Who is recorded, as the window's opening read found it.
@@ -56,6 +58,10 @@ std::string RecordingPath(const std::string& name, const std::string& extension,
                           const std::string& folder = "Recordings");
 // The recording log beside it: the extension replaced by ".log".
 std::string RecordingLogPath(const std::string& samplePath);
+
+// "Current blk %u\r\n%u blks received\r\n%u blks skipped\r\n%u KB written to \"%s\"\r\n".
+struct RecordingCounters;
+std::string CountersText(const RecordingCounters& counters, const std::string& samplePath);
 
 class RecordingFiles {
 public:

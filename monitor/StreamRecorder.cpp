@@ -1,7 +1,6 @@
 #include "monitor/StreamRecorder.h"
 
 #include <algorithm>
-#include <cinttypes>
 #include <cstdio>
 
 #include "link/CommDriver.h"
@@ -161,11 +160,5 @@ void StreamRecorder::endSearch() {
 }
 
 std::string StreamRecorder::statusText(uint32_t bytesAvail) const {
-    const RecordingCounters& c = files_.counters();
-    char text[512];
-    std::snprintf(text, sizeof text,
-                  "Current blk %u\r\n%" PRIu64 " blks received\r\n%" PRIu64 " blks skipped\r\n%" PRIu64
-                  " KB written to \"%s\"\r\nBytesAvail %u\r\n",
-                  c.current, c.blocks, c.skipped, c.bytes / 1024, files_.samplePath().c_str(), bytesAvail);
-    return text;
+    return CountersText(files_.counters(), files_.samplePath()) + "BytesAvail " + std::to_string(bytesAvail) + "\r\n";
 }
