@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "link/CommDriver.h"
+#include "util/Keyboard.h"
 #include "util/Log.h"
 
 namespace {
@@ -135,8 +136,16 @@ bool StreamRecorder::skip(size_t n) {
     searchSkipped_ += n;
     counts_.retrain += n;
     pos_ += n;
-    if (options_.status && searchSkipped_ / 1000 != before / 1000)
-        options_.status("Retraining " + std::to_string(searchSkipped_ / 1000 * 1000) + " ...");
+    if (options_.status && searchSkipped_ / 1000 != before / 1000) {
+        // With Shift held the window shows where the search stands: its count and the window of 12 bytes.
+        if (CurrentKeys().shift && pending_.size() - pos_ >= adc::kSyncSize) {
+            char count[16];
+            std::snprintf(count, sizeof count, "%6u ", static_cast<unsigned>(searchSkipped_));
+            options_.status(count + HexRow("", pending_.data() + pos_, adc::kSyncSize));
+        } else {
+            options_.status("Retraining " + std::to_string(searchSkipped_ / 1000 * 1000) + " ...");
+        }
+    }
     return searchSkipped_ <= adc::kRetrainLimit;
 }
 
