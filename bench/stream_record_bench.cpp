@@ -5,10 +5,15 @@
 // file is then checked against the simulator's counter samples. Counters:
 // lost (bytes missing, doubled or out of order between the first and the last
 // block written; target 0), cpu (the recording's CPU time over wall time;
-// targets 0.05 and 0.15), kb_s (bytes written a second).
+// targets 0.05 and 0.15), kb_s (bytes written a second). BM_PullPeriod: the
+// pulled 100 Hz recording at 57600 baud, ticks every 490 ms as the command
+// line keeps them (a tick due while one runs is left out); period_ratio is
+// the mean time between pulls over 490 ms (target at most 1.02), tick_ms the
+// longest tick.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -88,6 +93,46 @@ void BM_StreamRecord(benchmark::State& state) {
     ResetWire();
 }
 BENCHMARK(BM_StreamRecord)->ArgName("line_speed")->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+void BM_PullPeriod(benchmark::State& state) {
+    SimProcess sim({"--detector", "1:ir"});
+    if (!sim.ready() || !OpenSimLink(sim, 57600) || !SelectSlave(1)) {
+        state.SkipWithError("cannot set up the line");
+        return;
+    }
+    const std::string path = "/tmp/wexcon-bench-" + std::to_string(::getpid()) + "/pull.100";
+    constexpr auto kPeriod = std::chrono::milliseconds(490);
+    constexpr int kTicks = 40;
+    for (auto _ : state) {
+        PullRecording rec(std::make_shared<FakePanel>(), {path, "", {}, {}, {}});
+        if (!rec.start()) {
+            state.SkipWithError("the pull did not start");
+            break;
+        }
+        double longest = 0;
+        auto next = std::chrono::steady_clock::now();
+        std::chrono::steady_clock::time_point first, last;
+        int pulls = 0;
+        for (; pulls < kTicks; ++pulls) {
+            next += kPeriod;
+            const auto now = std::chrono::steady_clock::now();
+            if (next > now) std::this_thread::sleep_for(next - now);
+            else while (next + kPeriod <= now) next += kPeriod;
+            const auto tick0 = std::chrono::steady_clock::now();
+            if (pulls == 0) first = tick0;
+            last = tick0;
+            rec.tick();
+            longest = std::max(longest, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - tick0).count());
+        }
+        const double ms = std::chrono::duration<double, std::milli>(last - first).count();
+        state.counters["period_ratio"] = ms / (pulls - 1) / 490.0;
+        state.counters["tick_ms"] = longest;
+        rec.stop();
+        SwitchBaudProved(9600);
+    }
+    ResetWire();
+}
+BENCHMARK(BM_PullPeriod)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 }  // namespace
 
