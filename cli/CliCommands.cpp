@@ -130,6 +130,14 @@ const char* CliSession::usage() {
            "  firmware update FILE [--block B] [--allow-same] [--short-header] [--baud RATE]\n"
            "       [--verify N] [--give-up S] (backup, version, params, upm, result; 1 failed or aborted,\n"
            "                              3 refused, 4 parameters not restored)\n"
+           "  record stream NAME [--rate 2300|100] [--seconds S] [--comment TEXT]\n"
+           "                              (the streamed ADC recording at 921600 baud into\n"
+           "                              Recordings/NAME.bin and .log; S from the stream's start,\n"
+           "                              default until SIGINT/SIGTERM; then back to 9600. Prints\n"
+           "                              file, log, blocks, skipped, bytes, retrain, lost, stop\n"
+           "                              ok|failed; 1 switch, start, sync or stop failed, 2 a file)\n"
+           "  record pull NAME [--seconds S] [--comment TEXT] (the pulled 100 Hz recording at 57600\n"
+           "                              baud into Recordings/NAME.100; the same output)\n"
            "  run FILE|-                  (the commands above, one per line; each elevate line\n"
            "                              takes the next line of standard input)\n"
            "exit status: 0 done, 1 the detector(s) did not do it, 2 bad command line, port or file,\n"
@@ -178,6 +186,7 @@ int CliSession::run(const std::vector<std::string>& args) {
     if (c == "summary") return summary(args);
     if (c == "trend") return trend(args);
     if (c == "calib") return calib(args);
+    if (c == "record") return record(args);
     return usageError("unknown command '" + c + "'");
 }
 

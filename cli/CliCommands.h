@@ -108,6 +108,8 @@ private:
     // read-back that differs, `now` with the detector's `nowKeys` (exit 4).
     int burnCalibration(ParamKind expected, const std::vector<std::pair<const char*, unsigned long long>>& values,
                         const std::vector<const char*>& nowKeys);
+    // record stream|pull NAME [--rate 2300|100] [--seconds S] [--comment TEXT] (cli/RecordCommands.cpp)
+    int record(const std::vector<std::string>& args);
     int usageError(const std::string& what);
     nlohmann::ordered_json pollJson(const std::optional<StatusRecord>& answer, int result);
     nlohmann::ordered_json getJson(const std::string& name, unsigned command, const std::vector<uint8_t>& payload,

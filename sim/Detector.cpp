@@ -51,6 +51,7 @@ Detector::Detector(const DetectorConfig& cfg, int64_t now) {
     dciFactor_ = cfg.dciFactor;
     err420_[0] = cfg.err4;
     err420_[1] = cfg.err20;
+    streamAtLineSpeed_ = cfg.streamAtLineSpeed;
     flash_.params = factoryParams(uvir(), flash_.serial);
     devInfo_ = factoryDevInfo();
     flash_.workSince = now;
@@ -89,6 +90,8 @@ void Detector::resetVolatile(int64_t now) {
     bootMs_ = now;
     messages_.clear();
     logPosition_ = 0;
+    raw_ = {};
+    q100_ = {};
 }
 
 void Detector::restart(int64_t now) {
@@ -117,7 +120,7 @@ void Detector::update(int64_t now) {
     }
     // A detector left at another speed by a host that went away must become
     // reachable again at the speed every host starts with.
-    if (baud_ != 9600 && !pendingBaud_ && now - lastHeard_ >= kBaudRevertMs) baud_ = 9600;
+    if (baud_ != 9600 && !pendingBaud_ && !streaming() && now - lastHeard_ >= kBaudRevertMs) baud_ = 9600;
     if (elevation_ && now >= elevationUntil_) elevation_ = 0;
     if (bitStart_ >= 0 && now >= bitEEnd_) bitStart_ = -1;
     if (alarmStart_ >= 0 && now >= alarmAEnd_) {

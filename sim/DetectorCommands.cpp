@@ -118,6 +118,10 @@ std::optional<RecordReply> Detector::handleRecord(const RecordRequest& req, int6
         return std::nullopt;
     case cmd::UploadFw:
         return req.isGet ? uploadFw(req, now) : std::nullopt;
+    case cmd::RecordRawAdc:
+        return recordRaw(req, now);
+    case cmd::Record100Hz:
+        return record100(req, now);
     default:
         return std::nullopt;
     }

@@ -21,8 +21,9 @@
 #include "app/kit/FileOpen.h"
 #include "app/kit/ScriptWindowTable.h"
 #include "app/kit/WindowTable.h"
-#include "app/monitor/FireThresh.h"
+#include "app/monitor/CInfo.h"
 #include "app/monitor/CMaint.h"
+#include "app/monitor/FireThresh.h"
 #include "app/network/CModbus.h"
 #include "app/network/CNetwork.h"
 #include "app/network/CSetAddr.h"
@@ -40,9 +41,7 @@ using namespace techdlg;
 namespace {
 
 // Menu entries whose windows the tool does not have yet.
-constexpr int kLaterEntries[] = {cmd::Streaming2k3,     cmd::Streaming100Hz,   cmd::Pulling100Hz,
-                                 cmd::Ir4Calibration,   cmd::Ir1Calibration,
-                                 cmd::StartFmTest,      cmd::MonitorExplosions};
+constexpr int kLaterEntries[] = {cmd::Ir4Calibration, cmd::Ir1Calibration, cmd::StartFmTest, cmd::MonitorExplosions};
 
 QLabel* field(QWidget* parent, const QString& text = {}) {
     auto* l = new QLabel(text, parent);
@@ -230,6 +229,17 @@ void CTesselDlg::onCommand(int id) {
         case cmd::DciCalibration: {
             CDCICalib calibration(this);
             calibration.exec();
+            break;
+        }
+        case cmd::Streaming2k3:
+        case cmd::Streaming100Hz: {
+            CInfo recording(this, id == cmd::Streaming2k3 ? 1 : 2, Shell().detector.uvirModel.load());
+            recording.exec();
+            break;
+        }
+        case cmd::Pulling100Hz: {
+            CRec100Hz recording(this, Shell().detector.uvirModel.load());
+            recording.exec();
             break;
         }
         case kSearch: c.setSearch(isChecked(kSearch)); break;

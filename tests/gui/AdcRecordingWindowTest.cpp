@@ -1,0 +1,57 @@
+// The ADC recording windows offscreen against the simulator: each records,
+// refuses the plot program while it does, and on closing stops the detector
+// and takes the line back to 9600 baud.
+#include <gtest/gtest.h>
+
+#include <QPointer>
+#include <filesystem>
+
+#include "GuiSupport.h"
+#include "app/monitor/CInfo.h"
+#include "support/TempFolder.h"
+#include "support/TestLineWire.h"
+
+namespace {
+
+using namespace adcwin;
+
+class AdcWindow : public TestLine {
+protected:
+    void SetUp() override {
+        resetShell();
+        ASSERT_NO_FATAL_FAILURE(startLine({testline::ir(1)}));
+        ASSERT_NO_FATAL_FAILURE(openWire(1));
+    }
+    void TearDown() override {
+        resetShell();
+        TestLine::TearDown();
+    }
+    TempFolder folder;
+};
+
+TEST_F(AdcWindow, RecordsAndStopsOnClosing) {
+    for (const bool pulled : {false, true}) {
+        SCOPED_TRACE(pulled ? "CRec100Hz" : "CInfo");
+        QPointer<CInfo> window = pulled ? new CRec100Hz(nullptr, false) : new CInfo(nullptr, 2, false);
+        window->show();
+        window->setText(kName, "w");
+        window->onCommand(kStart);
+        ASSERT_TRUE(pumpUntil([&] { return !window->text(kState).empty(); }, 20000)) << window->text(kStatus);
+        EXPECT_EQ(window->text(kState).substr(0, 2), "N ");
+        EXPECT_EQ(window->text(kStatus).rfind("Current blk", 0), 0u);
+        BoxRecorder boxes;
+        window->onCommand(kPlot);
+        ASSERT_EQ(boxes.calls.size(), 1u);
+        EXPECT_EQ(boxes.calls[0].text, "Recording is ongoing...");
+        window->close();
+        ASSERT_TRUE(pumpUntil([&] { return window->text(kStatus).find("suceeded") != std::string::npos; }, 15000));
+        ASSERT_TRUE(pumpUntil([&] { return LinkBaud() == 9600; }, 15000));
+        bool streaming = true;
+        line->withDetector(1, [&](wsim::Detector& d, int64_t) { streaming = d.streaming(); });
+        EXPECT_FALSE(streaming);
+        EXPECT_TRUE(std::filesystem::exists(pulled ? "Recordings/w.100" : "Recordings/w.bin"));
+        delete window;
+    }
+}
+
+}  // namespace
