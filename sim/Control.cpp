@@ -160,7 +160,7 @@ const char* controlHelp() {
            "alarm ADDR | bit ADDR | refuse-setup ADDR [N] | corrupt-setup ADDR [N] | message ADDR TEXT... |\n"
            "param ADDR [OFFSET HEX] | fire ADDR [weak] | set ADDR vin|temp|ma VALUE | set ADDR auto |\n"
            "bit-mode ADDR normal|never|stuck | devinfo-corrupt ADDR OFFSET [SKIP] | flash-silent ADDR HEXADDR |\n"
-           "version ADDR TEXT... | status";
+           "version ADDR TEXT... | explode ADDR MS|none [false] | fm-fire ADDR MS [x] [norelay] | status";
 }
 
 std::string runControlCommand(Line& line, const std::string& command, bool* ok) {
@@ -217,6 +217,7 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
             });
         return out.str();
     }
+    if (c == "explode" || c == "fm-fire") return runFieldTestCommand(line, w, ok);
     if (!num(1, 247, &a)) return fail("unknown command or missing address: '" + command + "'");
     const uint8_t addr = static_cast<uint8_t>(a);
     bool found = false;

@@ -1,6 +1,7 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "sim/Detector.h"
 #include "sim/Line.h"
@@ -28,6 +29,9 @@ std::vector<DetectorConfig> demoLine();
 // ("drop 3", "drop=3", "delay 200", "silent 17", "restart 2"). Returns the
 // one-line reply; false in *ok for a command that was not understood.
 std::string runControlCommand(Line& line, const std::string& command, bool* ok = nullptr);
+
+// "explode ..." and "fm-fire ..." (sim/FieldTests.cpp), the words already split.
+std::string runFieldTestCommand(Line& line, const std::vector<std::string>& words, bool* ok);
 
 // The commands runControlCommand understands, one per line.
 const char* controlHelp();
