@@ -6,8 +6,8 @@
 #include "monitor/CFMTest2Ids.h"
 #include "monitor/ExplosionMonitor.h"
 #include "monitor/FmTest.h"
+#include "monitor/TickLoop.h"
 #include "protocol/Transport.h"
-#include "util/PumpWait.h"
 
 namespace {
 
@@ -37,14 +37,12 @@ int CliSession::explosion(const std::vector<std::string>& args) {
     explosion::ExplosionMonitor m(panel, o);
 
     m.startErase();
-    do PumpWait(explosion::kTickMs);
-    while (m.eraseTick());
+    RunOnClock(explosion::kTickMs, [&](unsigned long long) { return m.eraseTick(); });
     panel_.ask("Close this message box when done.", "Generate Explosion", MB_OK | MB_ICONINFORMATION);
     panel_.skipLine();
     m.generated();
     if (!m.startRetrieve()) return kCliUsage;
-    do PumpWait(explosion::kTickMs);
-    while (m.retrieveTick());
+    RunOnClock(explosion::kTickMs, [&](unsigned long long) { return m.retrieveTick(); });
 
     bool allPass = true;
     for (unsigned i = 0; i < m.handled(); ++i) {
@@ -116,15 +114,13 @@ int CliSession::fmtest(const std::vector<std::string>& args) {
     test.open();
     test.start();
 
-    // The poll clock's 50 ms ticks; a tick that overruns makes the next one late, not doubled.
-    const unsigned long long begin = TickMs();
-    unsigned long long next = begin;
-    while (test.expected() != 0 && TickMs() - begin < seconds * 1000ull) {
-        const unsigned long long now = TickMs();
-        if (now < next) PumpWait(static_cast<unsigned>(next - now));
-        next = std::max(next + fmwin::kPollPeriodMs, TickMs());
-        test.tick(TickMs());
-    }
+    RunOnClock(
+        fmwin::kPollPeriodMs,
+        [&](unsigned long long now) {
+            test.tick(now);
+            return test.expected() != 0;
+        },
+        TickMs() + seconds * 1000ull);
     const bool allFrozen = test.expected() == 0;
     for (const std::string& row : test.resultRows(pcTimer)) out_ << row << '\n';
     out_.flush();

@@ -148,6 +148,7 @@ void FmTest::start() {
     for (Row& r : rows_) {
         r.relayAtAlarm = -1;
         r.state = NotSeen;
+        r.timerMs.reset();
     }
     start_ = kPending;
     unsaved_ = true;
@@ -239,7 +240,8 @@ void FmTest::pollOne(unsigned long long nowMs) {
                 row.state = Frozen;
                 if (row.relayAtAlarm < 0) row.relayAtAlarm = s->alarmRelayOn() ? 1 : 0;
             }
-            setCell(i, Timer, TimerText(ShownTime(s->timerMs, correction_, row.state == Frozen, list.size())));
+            row.timerMs = ShownTime(s->timerMs, correction_, row.state == Frozen, list.size());
+            setCell(i, Timer, TimerText(*row.timerMs));
             if (showPc_) setCell(i, PcTimer, TimerText(static_cast<uint32_t>(nowMs - start_)));
         }
         char modeState[16];

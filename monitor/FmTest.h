@@ -43,6 +43,7 @@ struct Row {
     int state = NotSeen;
     int relayAtAlarm = -1;
     bool blink = false;
+    std::optional<uint32_t> timerMs;  // the detector timer as shown, once running
     // The cells of fmwin::Column.
     std::array<std::string, 8> cells;
 };
