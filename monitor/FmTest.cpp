@@ -115,6 +115,11 @@ void FmTest::setCell(unsigned row, int column, const std::string& text) {
     panel_->setText(Cell(static_cast<int>(row), column), text);
 }
 
+void FmTest::setState(unsigned row, int state) {
+    rows_[row].state = state;
+    shown_[row] = state;
+}
+
 void FmTest::blankRow(unsigned row) {
     for (int c = Address; c <= PcTimer; ++c) setCell(row, c, "");
 }
@@ -145,10 +150,10 @@ void FmTest::open() {
 void FmTest::start() {
     showPc_ = panel_->check(kShowPcTimer) == 1;
     correction_ = ProfileGetInt(opt_.paramIni, "FMTest", "TimerCorrection_ms", 0);
-    for (Row& r : rows_) {
-        r.relayAtAlarm = -1;
-        r.state = NotSeen;
-        r.timerMs.reset();
+    for (unsigned i = 0; i < kRows; ++i) {
+        rows_[i].relayAtAlarm = -1;
+        rows_[i].timerMs.reset();
+        setState(i, NotSeen);
     }
     start_ = kPending;
     unsaved_ = true;
@@ -170,7 +175,7 @@ bool FmTest::clear() {
     start_ = 0;
     for (unsigned r = 0; r < kRows; ++r) {
         if (rows_[r].state == NotSeen) continue;
-        rows_[r].state = NotSeen;
+        setState(r, NotSeen);
         for (int c = Address; c < PcTimer; ++c) setCell(r, c, "");
         setCell(r, PcTimer, "Timer");
     }
@@ -234,10 +239,10 @@ void FmTest::pollOne(unsigned long long nowMs) {
             row.blink = !row.blink;
             setCell(i, Timer, row.blink ? "-" : " ");
         } else if (row.state != Frozen) {
-            if (row.state == NotSeen) row.state = Seen;
+            if (row.state == NotSeen) setState(i, Seen);
             if (s->inAlarm()) {
                 expected_ = std::max(0, expected_ - 1);
-                row.state = Frozen;
+                setState(i, Frozen);
                 if (row.relayAtAlarm < 0) row.relayAtAlarm = s->alarmRelayOn() ? 1 : 0;
             }
             row.timerMs = ShownTime(s->timerMs, correction_, row.state == Frozen, list.size());

@@ -3,6 +3,7 @@
 // takes to go into alarm after a test fire is lit, timed by the detector's own
 // counter from the start broadcast, and the results appended to FMResults.txt.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -79,6 +80,9 @@ public:
     int expected() const { return expected_; }
     bool unsaved() const { return unsaved_; }
     const Row& row(unsigned i) const { return rows_[i]; }
+    // A row's state for the window's colours, readable from any thread.
+    int shownState(unsigned i) const { return shown_[i].load(); }
+    void showPcTimer(bool on) { showPc_ = on; }
     // The saved block's rows ("%s\t%s\t%s\t%s\t%s"), for rows with an address.
     std::vector<std::string> resultRows(bool withPcTimer) const;
     std::string resultsBlock() const;
@@ -86,6 +90,7 @@ public:
 private:
     static constexpr unsigned long long kPending = ~0ull;
     void setCell(unsigned row, int column, const std::string& text);
+    void setState(unsigned row, int state);
     void blankRow(unsigned row);
     void refreshClock();
     void selectFirst();
@@ -97,6 +102,7 @@ private:
     std::shared_ptr<Panel> panel_;
     Options opt_;
     std::array<Row, kRows> rows_;
+    std::array<std::atomic<int>, kRows> shown_{};
     unsigned long long start_ = 0;
     int expected_ = -1;
     size_t turn_ = 0;

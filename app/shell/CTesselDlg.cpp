@@ -19,6 +19,8 @@
 #include "app/kit/WindowTable.h"
 #include "app/monitor/FireThresh.h"
 #include "app/monitor/CMaint.h"
+#include "app/monitor/CFMTest2.h"
+#include "app/monitor/CMonitorExplosions.h"
 #include "app/network/CModbus.h"
 #include "app/network/CNetwork.h"
 #include "app/network/CSetAddr.h"
@@ -39,7 +41,7 @@ namespace {
 constexpr int kLaterEntries[] = {cmd::Streaming2k3,     cmd::Streaming100Hz,   cmd::Pulling100Hz,
                                  cmd::Ir4Calibration,   cmd::Ir1Calibration,   cmd::Calibration420,
                                  cmd::IrBitCalibration, cmd::UvBitCalibration, cmd::DciCalibration,
-                                 cmd::StartFmTest,      cmd::UpdateFirmware,       cmd::MonitorExplosions};
+                                 cmd::UpdateFirmware};
 
 QLabel* field(QWidget* parent, const QString& text = {}) {
     auto* l = new QLabel(text, parent);
@@ -239,6 +241,12 @@ void CTesselDlg::onCommand(int id) {
             version.exec();
             break;
         }
+        case cmd::MonitorExplosions: {
+            CMonitorExplosions monitor(this);
+            monitor.exec();
+            break;
+        }
+        case cmd::StartFmTest: CFMTest2::open(this); break;
         case cmd::FlashDump: {
             CDumpFlash1 dump(this);
             dump.exec();

@@ -8,6 +8,7 @@
 #include "monitor/CMonitorExplosionsIds.h"
 #include "monitor/ExplosionMonitor.h"
 #include "monitor/FmTest.h"
+#include "protocol/records/MiscControl.h"
 #include "shell/FakePanel.h"
 #include "support/TempFolder.h"
 
@@ -35,6 +36,9 @@ TEST(ExplosionScan, FailCodesAndTimes) {
         EXPECT_EQ(s.timeMs.value_or(-1), c.time) << c.text;
     }
     EXPECT_EQ(ScanMessage("x Detection Cond: UV\n").lines.front(), "    Detection Cond: UV");
+    // No zero byte: the text ends with byte 1400, before the CRC.
+    const std::vector<uint8_t> full(kMessageFrameSize, 'a');
+    EXPECT_EQ(DecodeMessageText(full, false).size(), 1385u);
     EXPECT_EQ(ViewLine("a\tb\nc"), "a    b c");
     EXPECT_EQ(ViewLine(std::string(5000, 'x')).size(), 4096u);
 }
