@@ -6,6 +6,7 @@
 #include "app/monitor/CMonitorExplosions.h"
 #include "monitor/CFMTest2Ids.h"
 #include "monitor/CMonitorExplosionsIds.h"
+#include "shell/CTesselMainIds.h"
 
 namespace {
 
@@ -45,6 +46,7 @@ TEST_F(FieldTestWindows, ExplosionStepsColourTheRows) {
 TEST_F(FieldTestWindows, FmTestTakesTheTicksAndAsksBeforeClosing) {
     using namespace fmwin;
     BoxRecorder boxes(IDCANCEL);
+    ASSERT_TRUE(pumpUntil([&] { return window->text(ctl::Address) == "1"; }));  // the main window settled
     control("fm-fire 1 300");
     PollClock& clock = *window->clock();
     const auto before = std::pair(clock.target(), clock.period());
@@ -52,11 +54,11 @@ TEST_F(FieldTestWindows, FmTestTakesTheTicksAndAsksBeforeClosing) {
     o.addresses = [] { return std::vector<uint8_t>{1, 2}; };
     auto* w = new CFMTest2(window.get(), o);
     w->show();
-    ASSERT_TRUE(pumpUntil([&] { return clock.target() != before.first && w->text(Cell(0, Label)) == "DET-1"; }));
+    ASSERT_TRUE(pumpUntil([&] { return clock.target() != before.first && w->text(Cell(0, Label)) == "DET-1"; }))
+        << clock.target() << " " << before.first << " " << w->text(Cell(0, Label));
     w->onCommand(kStartClear);
     ASSERT_TRUE(pumpUntil([&] { return w->test().shownState(0) == fmtest::Frozen; }));
-    ASSERT_TRUE(pumpUntil([&] { return !w->text(Cell(0, Timer)).empty(); }));
-    EXPECT_NE(w->item(Cell(0, Timer))->styleSheet().indexOf("255,0,0"), -1);
+    EXPECT_TRUE(pumpUntil([&] { return w->item(Cell(0, Timer))->styleSheet().contains("255,0,0"); }));
     EXPECT_EQ(w->text(kStartClear), "Clear &Timer");
     picture(*w, "fm-test.png");
     QPointer<CFMTest2> alive(w);

@@ -163,6 +163,9 @@ TEST_F(FieldTests, FmFreezesOnTheFirstAlarmAnswer) {
     EXPECT_EQ(saved.find("Date\t Time"), 0u);
     EXPECT_NE(saved.find("Date\t Time", 10), std::string::npos);
 
+    t.manualBit();  // broadcast, so every detector runs it
+    line->withDetector(5, [&](wsim::Detector& d, int64_t now) { EXPECT_EQ(d.mode(now), 'M'); });
+
     std::filesystem::remove("FMResults.txt");
     std::filesystem::create_directory("FMResults.txt");
     EXPECT_FALSE(t.save());
@@ -172,6 +175,11 @@ TEST_F(FieldTests, FmFreezesOnTheFirstAlarmAnswer) {
 TEST_F(FieldTests, CliExitStatuses) {
     startLine({testline::ir(1), testline::ir(2)});
     openWire(1);
+    for (const char* bad : {"fm-fire 1 none", "fm-fire 1 300 y", "explode 1 30 x", "explode 0 30", "explode 9 30"}) {
+        bool ok = true;
+        wsim::runControlCommand(*line, bad, &ok);
+        EXPECT_FALSE(ok) << bad;
+    }
     EXPECT_EQ(run(1, "explosion --addresses 1,2", "\n"), 4);
     EXPECT_EQ(out.str(), "1\t21030001\t-\t1\n2\t21030002\t-\t1\n");
     control("fm-fire 1 200");
