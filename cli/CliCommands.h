@@ -1,5 +1,6 @@
 #pragma once
 #include <iostream>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -98,6 +99,9 @@ private:
     int calib(const std::vector<std::string>& args);
     int calibDci(const std::vector<std::string>& args);
     int calib420();
+    // explosion [--addresses A,B,..]; fmtest [options] (cli/FieldTestCommands.cpp)
+    int explosion(const std::vector<std::string>& args);
+    int fmtest(const std::vector<std::string>& args);
     // trend --seconds S [--export FILE] [--csv FILE]
     int trend(const std::vector<std::string>& args);
     // firmware info|check|update FILE [options] (cli/FirmwareCommands.cpp).
@@ -125,6 +129,9 @@ private:
 // A decimal number; commas between digits are skipped ("30,001"). Nothing on
 // anything else or more than nine digits.
 std::optional<unsigned long> parseDecimal(const std::string& text);
+
+// "A,B,.." of addresses 1 to 247; nothing on anything else.
+std::optional<std::vector<uint8_t>> parseAddressList(const std::string& text);
 
 // Splits a script line into words at blanks.
 std::vector<std::string> splitWords(const std::string& line);

@@ -207,7 +207,7 @@ const char* controlHelp() {
            "alarm ADDR | bit ADDR | refuse-setup ADDR [N] | corrupt-setup ADDR [N] | message ADDR TEXT... |\n"
            "param ADDR [OFFSET HEX] | fire ADDR [weak] | set ADDR vin|temp|ma VALUE | set ADDR auto |\n"
            "bit-mode ADDR normal|never|stuck | devinfo-corrupt ADDR OFFSET [SKIP] | flash-silent ADDR HEXADDR |\n"
-           "version ADDR TEXT... | status |\n"
+           "version ADDR TEXT... | explode ADDR MS|none [false] | fm-fire ADDR MS [x] [norelay] | status |\n"
            "fw ADDR lose|restart K | fw ADDR status K CODE | fw ADDR ask K J | fw ADDR deaf K MS |\n"
            "fw ADDR end CODE | fw ADDR params-change | fw ADDR params-ignore N |\n"
            "lamp ADDR normal|weak|dead | lens ADDR covered|open |\n"
@@ -269,6 +269,7 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
             });
         return out.str();
     }
+    if (c == "explode" || c == "fm-fire") return runFieldTestCommand(line, w, ok);
     if (!num(1, 247, &a)) return fail("unknown command or missing address: '" + command + "'");
     const uint8_t addr = static_cast<uint8_t>(a);
     bool found = false;

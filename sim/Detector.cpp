@@ -87,6 +87,7 @@ void Detector::resetVolatile(int64_t now) {
     alarmLatched_ = false;
     fireStart_ = -1;
     fmOrigin_ = now;
+    fmFire_ = {};
     bootMs_ = now;
     messages_.clear();
     logPosition_ = 0;
@@ -185,6 +186,7 @@ void Detector::startManualBit(int64_t now, unsigned seconds) {
     alarmLatched_ = false;
     alarmStart_ = -1;
     fireStart_ = -1;
+    fmFire_.running = false;
 }
 
 LiveValues Detector::live(int64_t now) {
@@ -198,7 +200,8 @@ LiveValues Detector::live(int64_t now) {
     const bool autoBit = now >= autoBitStart_ && now < autoBitStart_ + kAutoBitMs;
     const bool anyFault = faults_[0] || faults_[1] || faults_[2];
 
-    const char fire = fireMode(now);
+    const char fm = bitStart_ >= 0 ? 0 : fmFireMode(now);
+    const char fire = fm ? fm : fireMode(now);
     v.mode = bitM ? 'M' : bitE ? 'E' : fire ? fire : warn ? 'W' : alarm ? 'A' : alarmLatched_ ? 'L'
              : autoBit ? 'B' : anyFault ? 'F' : 'N';
     if (now < startupUntil_)
@@ -220,7 +223,7 @@ LiveValues Detector::live(int64_t now) {
                         (s[setup::HeaterMode] == 1 && v.temperature < s[setup::HeaterOnTemp]);
     const bool accessory = (v.mode == 'W' && s[setup::EnableAccessory]) ||
                            (v.mode == 'E' && s[setup::AccessoryOnBIT]);
-    const bool alarmRelay = v.mode == 'A' || v.mode == 'L' || (v.mode == 'E' && s[setup::AlarmOnBIT]);
+    const bool alarmRelay = fm ? fmFire_.relay : v.mode == 'A' || v.mode == 'L' || (v.mode == 'E' && s[setup::AlarmOnBIT]);
     v.outputBits = static_cast<uint8_t>((flash_.tags ? 0x04 : 0) | (flash_.altSensor ? 0x08 : 0) |
                                         (accessory ? 0x10 : 0) |
                                         (alarmRelay ? 0x20 : 0) | (anyFault ? 0 : 0x40) |

@@ -400,6 +400,23 @@ private:
     } q100_;
     StreamFaults streamFaults_;
     bool streamAtLineSpeed_ = false;
+    // ---- Field tests (sim/FieldTests.cpp): a test explosion's message, a fire timed by the test timer ----
+public:
+    // The message lines of a test explosion: detected after `ms` (none: not
+    // reported), "nNegative" when it was a false one.
+    void explode(std::optional<unsigned> ms, bool falseExplosion);
+    // From the next start broadcast on, alarm ('A', or 'X' for an explosion)
+    // once the test timer reaches `ms`; the alarm relay unless `relay` is false.
+    void armFmFire(uint32_t ms, bool explosion, bool relay);
+
+private:
+    void startTestTimer(int64_t now);  // D_MISC_CONTROL 0
+    // The timed fire's mode now (0 outside it); tells the onset once.
+    char fmFireMode(int64_t now);
+    struct FmFire {
+        uint32_t atMs = 0;
+        bool explosion = false, relay = true, armed = false, running = false, told = false;
+    } fmFire_;
 };
 
 }  // namespace wsim

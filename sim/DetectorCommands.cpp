@@ -238,7 +238,7 @@ std::optional<RecordReply> Detector::misc(const RecordRequest& req, int64_t now)
     };
     switch (p[0]) {
     case 0:
-        fmOrigin_ = now;
+        startTestTimer(now);
         return ack(true);
     case 1: {
         if (!permitted(kMaint, now)) return ack(false);

@@ -21,8 +21,10 @@
 #include "app/kit/FileOpen.h"
 #include "app/kit/ScriptWindowTable.h"
 #include "app/kit/WindowTable.h"
+#include "app/monitor/CFMTest2.h"
 #include "app/monitor/CInfo.h"
 #include "app/monitor/CMaint.h"
+#include "app/monitor/CMonitorExplosions.h"
 #include "app/monitor/FireThresh.h"
 #include "app/network/CModbus.h"
 #include "app/network/CNetwork.h"
@@ -41,7 +43,7 @@ using namespace techdlg;
 namespace {
 
 // Menu entries whose windows the tool does not have yet.
-constexpr int kLaterEntries[] = {cmd::Ir4Calibration, cmd::Ir1Calibration, cmd::StartFmTest, cmd::MonitorExplosions};
+constexpr int kLaterEntries[] = {cmd::Ir4Calibration, cmd::Ir1Calibration};
 
 QLabel* field(QWidget* parent, const QString& text = {}) {
     auto* l = new QLabel(text, parent);
@@ -268,6 +270,12 @@ void CTesselDlg::onCommand(int id) {
             upload.exec();
             break;
         }
+        case cmd::MonitorExplosions: {
+            CMonitorExplosions monitor(this);
+            monitor.exec();
+            break;
+        }
+        case cmd::StartFmTest: CFMTest2::open(this); break;
         case cmd::FlashDump: {
             CDumpFlash1 dump(this);
             dump.exec();
