@@ -3,11 +3,14 @@
 #include <cstdio>
 #include <vector>
 
+#include "calib/Calib420.h"
+#include "config/ParamSession.h"
 #include "link/CommDriver.h"
 #include "protocol/Commands.h"
 #include "protocol/SwitchComm.h"
 #include "protocol/Transport.h"
 #include "protocol/records/LiveRecord.h"
+#include "shell/Catalogue.h"
 #include "shell/ShellState.h"
 #include "util/Log.h"
 #include "util/PumpWait.h"
@@ -73,6 +76,27 @@ OutsideProgram ConverterProgram(const std::string& samplePath, bool uvir) {
 }
 
 OutsideProgram PlotProgram(const std::string& samplePath) { return {"./Graph", {samplePath + ".txt"}}; }
+
+RecordingOpening ReadRecordingOpening(bool uvir) {
+    RecordingOpening o;
+    // UV/IR models' parameter records are not shown here.
+    if (!uvir) o.params = ReadParams().has_value();
+    o.setup = c420::ReadSetup().has_value();
+    o.who = ReadRecordedDetector();
+    return o;
+}
+
+std::string OpeningText(const RecordingOpening& o, bool uvir) {
+    std::string text = o.who ? Format("Address %u, S/N %u, %s", o.who->address, o.who->serial,
+                                      ModelName(o.who->model).c_str())
+                             : std::string("No live data record");
+    if (!uvir) text += o.params ? "; parameters read" : "; parameters not read";
+    return text + (o.setup ? "; setup read" : "; setup not read");
+}
+
+std::string RecordingDialogName(bool pulled, bool uvir) {
+    return Format("Make %s %s ADC Recording", pulled ? "100Hz" : "2.3KHz", uvir ? "UVIR" : "IR4");
+}
 
 std::string StreamTitle(unsigned rate) {
     return Format("Make streaming %s ADC Recording at 921600 baud", rate == 2 ? "100Hz" : "2.3KHz");

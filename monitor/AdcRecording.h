@@ -34,6 +34,19 @@ bool SwitchBaudProved(unsigned baud);
 // record, up to 3 attempts 100 ms apart).
 std::optional<RecordedDetector> ReadRecordedDetector();
 
+// The window's opening reads, for display: the parameter record (IR models
+// only), the setup record and the live data record, each up to 3 attempts.
+struct RecordingOpening {
+    std::optional<RecordedDetector> who;
+    bool params = false, setup = false;
+};
+RecordingOpening ReadRecordingOpening(bool uvir);
+// "Address 7, S/N 21030007, MODEL" and what was read, for the window's detector line.
+std::string OpeningText(const RecordingOpening& opening, bool uvir);
+// The dialog's own name, which scripts find it by: "Make 2.3KHz IR4 ADC
+// Recording" (streamed) or "Make 100Hz UVIR ADC Recording" (pulled).
+std::string RecordingDialogName(bool pulled, bool uvir);
+
 // The outside programs the windows start, from the working folder, with the
 // file as one argument and no shell: the converter ("./Rawconv", or
 // "./Rawconv_LB" for UV/IR models; its command line goes to DebugLog) and the

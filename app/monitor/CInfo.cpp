@@ -19,11 +19,13 @@ using namespace adcwin;
 CInfo::CInfo(QWidget* parent, unsigned rate, bool uvir) : Dialog(parent), rate_(rate == 2 ? 2 : 1), uvir_(uvir) {
     build();
     setWindowTitle(q(StreamTitle(rate_)));
+    open(false);
 }
 
 CInfo::CInfo(QWidget* parent, bool uvir) : Dialog(parent), rate_(2), uvir_(uvir) {
     build();
     setWindowTitle(PullTitle());
+    open(true);
 }
 
 CInfo::~CInfo() = default;
@@ -38,7 +40,7 @@ void CInfo::build() {
     grid->addWidget(addButton(kStop, "Stop"), 2, 1);
     grid->addWidget(addButton(kConvert, "Convert"), 2, 2);
     grid->addWidget(addButton(kPlot, "Plot"), 2, 3);
-    for (int id : {kStatus, kState, kElapsed}) {
+    for (int id : {kDetector, kStatus, kState, kElapsed}) {
         auto* label = add(id, new QLabel(this));
         label->setTextFormat(Qt::PlainText);
         label->setMinimumWidth(420);
@@ -46,6 +48,12 @@ void CInfo::build() {
     grid->addWidget(item(kStatus), 3, 0, 1, 4);
     grid->addWidget(item(kState), 4, 0, 1, 3);
     grid->addWidget(item(kElapsed), 4, 3);
+    grid->addWidget(item(kDetector), 5, 0, 1, 4);
+}
+
+void CInfo::open(bool pulled) {
+    setObjectName(q(RecordingDialogName(pulled, uvir_)));
+    RunProcedure(panel(), [uvir = uvir_](Panel& p) { p.setText(kDetector, OpeningText(ReadRecordingOpening(uvir), uvir)); });
 }
 
 std::shared_ptr<AdcRecording> CInfo::make(const RecordingOptions& files) {

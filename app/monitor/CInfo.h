@@ -29,6 +29,8 @@ protected:
 
 private:
     void build();
+    // The dialog's name and the opening reads, shown below the status.
+    void open(bool pulled);
     void start();
     void stop(bool closing);
     void startProgram(const OutsideProgram& program);
