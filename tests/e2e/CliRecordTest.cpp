@@ -97,6 +97,13 @@ TEST_F(CliRecord, StreamsByteExactAtBothRates) {
     EXPECT_EQ(slurp(bin + ".txt").rfind("# block " + std::to_string(first) + "\n" + std::to_string(first * 100) + "\n", 0),
               0u);
     EXPECT_EQ(WEXITSTATUS(std::system((std::string(WEXCON_RAWCONV) + " Recordings/r100.log 2>/dev/null").c_str())), 2);
+#ifdef WEXCON_GRAPH
+    // The plot program draws the converter's text, and refuses a file without samples.
+    const std::string graph = std::string("QT_QPA_PLATFORM=offscreen ") + WEXCON_GRAPH + " ";
+    EXPECT_EQ(std::system((graph + bin + ".txt --png r100.png").c_str()), 0);
+    EXPECT_GT(std::filesystem::file_size("r100.png"), 0u);
+    EXPECT_EQ(WEXITSTATUS(std::system((graph + "Recordings/r100.log --png x.png 2>/dev/null").c_str())), 2);
+#endif
 }
 
 TEST_F(CliRecord, FailuresStillStopTheDetector) {
