@@ -124,6 +124,20 @@ TEST_F(CliRecord, FailuresStillStopTheDetector) {
     EXPECT_NE(err.str().find("Starting IR Recording failed..."), std::string::npos);
     EXPECT_EQ(Value(out.str(), "stop"), "ok");
     EXPECT_EQ(detectorBaud(), 9600u);
+    // A late starter, after the host gave up looking, is stopped before it streams.
+    bool streaming = true;
+    EXPECT_EQ(wsim::runControlCommand(*line, "stream 1 normal"), "ok");
+    EXPECT_EQ(wsim::runControlCommand(*line, "stream 1 late 11000"), "ok");
+    EXPECT_EQ(run(1, "record stream late --seconds 1"), kCliFailed);
+    line->withDetector(1, [&](wsim::Detector& d, int64_t) { streaming = d.streaming(); });
+    EXPECT_FALSE(streaming);
+    EXPECT_EQ(detectorBaud(), 9600u);
+    // A detector deaf to the stop: every try goes out, then the failure is told.
+    EXPECT_EQ(wsim::runControlCommand(*line, "stream 1 deaf"), "ok");
+    EXPECT_EQ(run(1, "record stream deaf --seconds 1"), kCliFailed);
+    EXPECT_NE(err.str().find("Stopping IR Recording, try # 8"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("Stopping IR Recording failed..."), std::string::npos);
+    EXPECT_EQ(Value(out.str(), "stop"), "failed");
 }
 
 TEST_F(CliRecord, KilledMidStreamKeepsWholePieces) {
