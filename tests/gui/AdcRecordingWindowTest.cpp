@@ -26,6 +26,7 @@ protected:
         resetShell();
         TestLine::TearDown();
     }
+    const std::filesystem::path pictures = std::filesystem::current_path();  // before the folder moves there
     TempFolder folder;
 };
 
@@ -44,6 +45,7 @@ TEST_F(AdcWindow, RecordsAndStopsOnClosing) {
         ASSERT_TRUE(pumpUntil([&] { return !window->text(kState).empty(); }, 20000)) << window->text(kStatus);
         EXPECT_EQ(window->text(kState).substr(0, 2), "N ");
         EXPECT_EQ(window->text(kStatus).rfind("Current blk", 0), 0u);
+        window->grab().save(QString::fromStdString((pictures / (pulled ? "rec100hz.png" : "info.png")).string()));
         BoxRecorder boxes;
         window->onCommand(kPlot);
         ASSERT_EQ(boxes.calls.size(), 1u);
