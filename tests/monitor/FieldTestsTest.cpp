@@ -1,5 +1,6 @@
 // The explosion monitor and the FM approval test: their text and timer rules,
 // and both run against the simulated line.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -183,8 +184,10 @@ TEST_F(FieldTests, CliExitStatuses) {
     EXPECT_EQ(run(1, "explosion --addresses 1,2", "\n"), 4);
     EXPECT_EQ(out.str(), "1\t21030001\t-\t1\n2\t21030002\t-\t1\n");
     control("fm-fire 1 200");
-    EXPECT_EQ(run(1, "fmtest --seconds 5 --save --fuel Diesel"), 0) << err.str();
+    EXPECT_EQ(run(1, "fmtest --seconds 5 --save --fuel Diesel --pc-timer"), 0) << err.str();
     EXPECT_EQ(out.str().rfind("1\t21030001\t", 0), 0u) << out.str();
+    const std::string row = out.str().substr(0, out.str().find('\n'));
+    EXPECT_EQ(std::count(row.begin(), row.end(), '\t'), 5) << row;  // the PC timer after the relay
     EXPECT_NE(slurp("FMResults.txt").find("\tDiesel\tStraight\t0\t90\n"), std::string::npos);
     EXPECT_EQ(run(1, "fmtest --fuel Petrol"), 2);
     EXPECT_EQ(run(1, "fmtest --addresses 2 --seconds 1"), 1);
