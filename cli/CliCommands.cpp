@@ -134,6 +134,23 @@ const char* CliSession::usage() {
            "  firmware update FILE [--block B] [--allow-same] [--short-header] [--baud RATE]\n"
            "       [--verify N] [--give-up S] (backup, version, params, upm, result; 1 failed or aborted,\n"
            "                              3 refused, 4 parameters not restored)\n"
+           "  record stream NAME [--rate 2300|100] [--seconds S] [--comment TEXT]\n"
+           "                              (the streamed ADC recording at 921600 baud into\n"
+           "                              Recordings/NAME.bin and .log; S from the stream's start,\n"
+           "                              default until SIGINT/SIGTERM; then back to 9600. Prints\n"
+           "                              file, log, blocks, skipped, bytes, retrain, lost, stop\n"
+           "                              ok|failed; 1 switch, start, sync or stop failed, 2 a file)\n"
+           "  record pull NAME [--seconds S] [--comment TEXT] (the pulled 100 Hz recording at 57600\n"
+           "                              baud into Recordings/NAME.100; the same output)\n"
+           "  explosion [--addresses A,B,..] (erase the message buffers, wait for a line of standard\n"
+           "                              input while the explosion is set off, read the texts back;\n"
+           "                              ADDR<TAB>S/N<TAB>TIME<TAB>CODE per detector, logX.txt appended;\n"
+           "                              4 a code is not 0, 1 retries ran out)\n"
+           "  fmtest [--addresses A,B,..] [--seconds S] [--fuel T] [--facing T] [--angle T] [--distance T]\n"
+           "         [--pc-timer] [--save] (the FM approval test from the start broadcast until every\n"
+           "                              detector alarmed, at most S (60) seconds; ADDR<TAB>S/N<TAB>MODEL\n"
+           "                              <TAB>TIMER<TAB>RELAY per row; --save appends to FMResults.txt;\n"
+           "                              1 a detector did not alarm in time)\n"
            "  run FILE|-                  (the commands above, one per line; each elevate line\n"
            "                              takes the next line of standard input)\n"
            "exit status: 0 done, 1 the detector(s) did not do it, 2 bad command line, port or file,\n"
@@ -182,6 +199,9 @@ int CliSession::run(const std::vector<std::string>& args) {
     if (c == "summary") return summary(args);
     if (c == "trend") return trend(args);
     if (c == "calib") return calib(args);
+    if (c == "record") return record(args);
+    if (c == "explosion") return explosion(args);
+    if (c == "fmtest") return fmtest(args);
     return usageError("unknown command '" + c + "'");
 }
 
@@ -403,4 +423,17 @@ std::vector<std::string> splitWords(const std::string& line) {
     std::vector<std::string> words;
     for (std::string w; in >> w;) words.push_back(w);
     return words;
+}
+
+std::optional<std::vector<uint8_t>> parseAddressList(const std::string& text) {
+    std::vector<uint8_t> list;
+    size_t from = 0;
+    while (from <= text.size()) {
+        const size_t comma = std::min(text.find(',', from), text.size());
+        const auto v = parseDecimal(text.substr(from, comma - from));
+        if (!v || *v < 1 || *v > 247) return std::nullopt;
+        list.push_back(static_cast<uint8_t>(*v));
+        from = comma + 1;
+    }
+    return list;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <iostream>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -101,6 +102,9 @@ private:
     // calib run ir|uvir --serials LIST [--addresses A,B,..] [--retries N], calib scale, calib off
     // (cli/AutoCalibCommands.cpp)
     int calibAuto(const std::vector<std::string>& args);
+    // explosion [--addresses A,B,..]; fmtest [options] (cli/FieldTestCommands.cpp)
+    int explosion(const std::vector<std::string>& args);
+    int fmtest(const std::vector<std::string>& args);
     // trend --seconds S [--export FILE] [--csv FILE]
     int trend(const std::vector<std::string>& args);
     // firmware info|check|update FILE [options] (cli/FirmwareCommands.cpp).
@@ -111,6 +115,8 @@ private:
     // read-back that differs, `now` with the detector's `nowKeys` (exit 4).
     int burnCalibration(ParamKind expected, const std::vector<std::pair<const char*, unsigned long long>>& values,
                         const std::vector<const char*>& nowKeys);
+    // record stream|pull NAME [--rate 2300|100] [--seconds S] [--comment TEXT] (cli/RecordCommands.cpp)
+    int record(const std::vector<std::string>& args);
     int usageError(const std::string& what);
     nlohmann::ordered_json pollJson(const std::optional<StatusRecord>& answer, int result);
     nlohmann::ordered_json getJson(const std::string& name, unsigned command, const std::vector<uint8_t>& payload,
@@ -126,6 +132,9 @@ private:
 // A decimal number; commas between digits are skipped ("30,001"). Nothing on
 // anything else or more than nine digits.
 std::optional<unsigned long> parseDecimal(const std::string& text);
+
+// "A,B,.." of addresses 1 to 247; nothing on anything else.
+std::optional<std::vector<uint8_t>> parseAddressList(const std::string& text);
 
 // Splits a script line into words at blanks.
 std::vector<std::string> splitWords(const std::string& line);

@@ -29,19 +29,6 @@ std::optional<unsigned> RecordPeriod(const std::string& mode) {
     return std::nullopt;
 }
 
-std::optional<std::vector<uint8_t>> AddressList(const std::string& text) {
-    std::vector<uint8_t> list;
-    size_t from = 0;
-    while (from <= text.size()) {
-        const size_t comma = std::min(text.find(',', from), text.size());
-        const auto v = parseDecimal(text.substr(from, comma - from));
-        if (!v || *v < 1 || *v > 247) return std::nullopt;
-        list.push_back(static_cast<uint8_t>(*v));
-        from = comma + 1;
-    }
-    return list;
-}
-
 // The error text or "" when the arguments hold.
 std::string ParseLive(const std::vector<std::string>& args, LiveArgs& a) {
     for (size_t i = 1; i < args.size(); ++i) {
@@ -54,7 +41,7 @@ std::string ParseLive(const std::vector<std::string>& args, LiveArgs& a) {
             const std::string& value = args[++i];
             const auto number = parseDecimal(value);
             if (name == "--addresses") {
-                const auto list = AddressList(value);
+                const auto list = parseAddressList(value);
                 if (!list) return "bad address list '" + value + "' (1 to 247, comma separated)";
                 a.addresses = *list;
             } else if (name == "--units") {

@@ -343,11 +343,13 @@ int CommWrite(const uint8_t* data, size_t length) {
     return 1;
 }
 
-size_t GetFromRXQueue(int slot, uint8_t* buf, size_t max) {
+size_t GetFromRXQueue(int slot, uint8_t* buf, size_t max) { return GetFromRXQueue(slot, buf, max, nullptr); }
+
+size_t GetFromRXQueue(int slot, uint8_t* buf, size_t max, uint64_t* overwrittenOut) {
     if (!validSlot(slot) || !buf) return 0;
     std::shared_lock<std::shared_mutex> table(gTable);
     RxRing* ring = gPorts[slot].ring.get();
-    return ring ? ring->get(buf, max) : 0;
+    return ring ? ring->get(buf, max, overwrittenOut) : 0;
 }
 
 int PutInRXQueue(int slot, const uint8_t* data, size_t n) {
@@ -395,6 +397,14 @@ uint32_t GetCommStats(uint64_t* totalOut) {
 }
 
 uint32_t CommBytesAvail() { return GetCommStats(nullptr); }
+
+uint64_t CommOverwritten() {
+    const int slot = gCurrent.load();
+    if (!validSlot(slot)) return 0;
+    std::shared_lock<std::shared_mutex> table(gTable);
+    RxRing* ring = gPorts[slot].ring.get();
+    return ring ? ring->overwritten() : 0;
+}
 
 bool CommSlotOpen(int slot) {
     if (!validSlot(slot)) return false;

@@ -38,6 +38,8 @@ int CommWrite(const uint8_t* data, size_t length);
 
 // Moves up to max bytes, oldest first, from the slot's ring into buf.
 size_t GetFromRXQueue(int slot, uint8_t* buf, size_t max);
+// The same, with the ring's overwritten count at the moment of the take.
+size_t GetFromRXQueue(int slot, uint8_t* buf, size_t max, uint64_t* overwrittenOut);
 // What the read thread does with each read; 0 when nothing was queued.
 int PutInRXQueue(int slot, const uint8_t* data, size_t n);
 
@@ -52,6 +54,8 @@ bool EmptyCommRx(int slot);
 // Bytes waiting in the current port's ring, with the total received since the
 // start in *totalOut; 0 and 0 with no current port.
 uint32_t GetCommStats(uint64_t* totalOut);
+// Bytes the current port's ring overwrote unread since its start; 0 with no current port.
+uint64_t CommOverwritten();
 // Bytes waiting in the current port's ring ("BytesAvail").
 uint32_t CommBytesAvail();
 

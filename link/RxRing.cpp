@@ -49,6 +49,7 @@ int RxRing::put(const uint8_t* data, size_t n) {
     write_ = static_cast<uint32_t>((static_cast<uint64_t>(write_) + len) % size_);
 
     if (overrun) {
+        overwritten_ += static_cast<uint64_t>(count_) + len - size_;
         read_ = write_;
         count_ = size_;
     } else {
@@ -57,8 +58,11 @@ int RxRing::put(const uint8_t* data, size_t n) {
     return 1;
 }
 
-size_t RxRing::get(uint8_t* buf, size_t max) {
+size_t RxRing::get(uint8_t* buf, size_t max) { return get(buf, max, nullptr); }
+
+size_t RxRing::get(uint8_t* buf, size_t max, uint64_t* overwrittenOut) {
     std::lock_guard<std::mutex> g(lock_);
+    if (overwrittenOut) *overwrittenOut = overwritten_;
     if (count_ == 0 || max == 0) return 0;
     const uint32_t n = static_cast<uint32_t>(std::min<size_t>(count_, max));
     const uint32_t first = std::min(n, size_ - read_);
@@ -77,7 +81,7 @@ void RxRing::purge() {
 void RxRing::reset() {
     std::lock_guard<std::mutex> g(lock_);
     read_ = count_ = write_ = 0;
-    total_ = 0;
+    total_ = overwritten_ = 0;
 }
 
 uint32_t RxRing::count() {
@@ -88,4 +92,9 @@ uint32_t RxRing::count() {
 uint64_t RxRing::total() {
     std::lock_guard<std::mutex> g(lock_);
     return total_;
+}
+
+uint64_t RxRing::overwritten() {
+    std::lock_guard<std::mutex> g(lock_);
+    return overwritten_;
 }

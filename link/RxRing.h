@@ -45,6 +45,9 @@ public:
     // Moves up to max bytes, oldest first, into buf; returns how many. An empty
     // ring leaves buf untouched.
     size_t get(uint8_t* buf, size_t max);
+    // The same, with overwritten() as it stood when the bytes were taken, so
+    // that a reader can tell whether a gap lies before them.
+    size_t get(uint8_t* buf, size_t max, uint64_t* overwrittenOut);
     // Empties the ring (read, count, write and last index to 0); total stays.
     void purge();
     // purge() plus the total, as at a fresh start.
@@ -52,6 +55,9 @@ public:
 
     uint32_t count();
     uint64_t total();
+    // Bytes overwritten before anyone took them, since the start or reset();
+    // a reader that sees it rise knows its bytes are no longer contiguous.
+    uint64_t overwritten();
     uint32_t size() const { return size_; }
 
 private:
@@ -63,4 +69,5 @@ private:
     uint32_t count_ = 0;
     uint32_t write_ = 0;
     uint64_t total_ = 0;
+    uint64_t overwritten_ = 0;
 };

@@ -11,6 +11,8 @@ scripts/build.sh >/dev/null
 work=build/demo
 mkdir -p "$work/Masters"
 cp masters/*.bin "$work/Masters/"
+# The recording windows start their converter and plot program from the working folder.
+for tool in Rawconv Rawconv_LB Graph; do ln -sf "$(pwd)/build/tools/$tool" "$work/$tool"; done
 [ -e "$work/SanityCheckInput.ini" ] ||
   printf '[SanityCheck]\nszMasterParamBinFile=Masters/MasterParam_I.bin\n' >"$work/SanityCheckInput.ini"
 link=/tmp/wexcon-sim/ttyDET0

@@ -132,6 +132,7 @@ std::optional<DetectorConfig> parseDetectorOption(const std::string& text, std::
         else if (key == "notags" && eq == std::string::npos) c.tags = false;
         else if (key == "altsensor" && eq == std::string::npos) c.altSensor = true;
         else if (key == "lamp" && lampNumber(val) >= 0) c.lamp = static_cast<uint8_t>(lampNumber(val));
+        else if (key == "stream" && val == "line") c.streamAtLineSpeed = true;
         else if (key == "serial" && parseNumber(val, 0xFFFFFFFFul, &v)) c.serial = static_cast<uint32_t>(v);
         else if (key == "model" && parseNumber(val, 0xFFFF, &v)) c.model = static_cast<uint16_t>(v);
         else if (key == "picture" && parseNumber(val, 0xFF, &v)) c.picture = static_cast<uint8_t>(v);
@@ -207,12 +208,13 @@ const char* controlHelp() {
            "alarm ADDR | bit ADDR | refuse-setup ADDR [N] | corrupt-setup ADDR [N] | message ADDR TEXT... |\n"
            "param ADDR [OFFSET HEX] | fire ADDR [weak] | set ADDR vin|temp|ma VALUE | set ADDR auto |\n"
            "bit-mode ADDR normal|never|stuck | devinfo-corrupt ADDR OFFSET [SKIP] | flash-silent ADDR HEXADDR |\n"
-           "version ADDR TEXT... | status |\n"
+           "version ADDR TEXT... | explode ADDR MS|none [false] | fm-fire ADDR MS [x] [norelay] | status |\n"
            "fw ADDR lose|restart K | fw ADDR status K CODE | fw ADDR ask K J | fw ADDR deaf K MS |\n"
            "fw ADDR end CODE | fw ADDR params-change | fw ADDR params-ignore N |\n"
            "lamp ADDR normal|weak|dead | lens ADDR covered|open |\n"
            "corrupt-params ADDR SKIP | dci ADDR F|dead45|dead44 | meter ADDR | refuse420 ADDR N |\n"
-           "flame on|off | gain ADDR G[:G:G:G] | bg ADDR B | uvsum ADDR VALUE FROM TO";
+           "flame on|off | gain ADDR G[:G:G:G] | bg ADDR B | uvsum ADDR VALUE FROM TO |\n"
+           "stream ADDR skip N|junk BYTES|trailer|stall MS|late MS|never|deaf|normal";
 }
 
 std::string runControlCommand(Line& line, const std::string& command, bool* ok) {
@@ -275,6 +277,7 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
             line.withDetector(addr, [&](Detector& d, int64_t) { d.setFlame(w[1] == "on"); });
         return "ok";
     }
+    if (c == "explode" || c == "fm-fire") return runFieldTestCommand(line, w, ok);
     if (!num(1, 247, &a)) return fail("unknown command or missing address: '" + command + "'");
     const uint8_t addr = static_cast<uint8_t>(a);
     bool found = false;
@@ -400,6 +403,23 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok) 
     } else if (c == "gain" || c == "bg" || c == "uvsum") {
         const std::string why = autoCalibControl(line, addr, w, &found);
         if (!why.empty()) return fail(why);
+    } else if (c == "stream") {
+        const std::string what = w.size() > 2 ? w[2] : "";
+        const bool counted = what == "skip" || what == "junk" || what == "stall" || what == "late";
+        const bool flag = what == "trailer" || what == "never" || what == "deaf" || what == "normal";
+        if ((!counted && !flag) || (counted && !num(3, 10'000'000, &b)) || (flag && w.size() != 3))
+            return fail("stream ADDR skip N|junk BYTES|trailer|stall MS|late MS|never|deaf|normal");
+        found = line.withDetector(addr, [&](Detector& d, int64_t) {
+            Detector::StreamFaults& f = d.streamFaults();
+            if (what == "skip") f.skip = static_cast<uint32_t>(b);
+            else if (what == "junk") f.junk = b;
+            else if (what == "stall") f.stallMs = static_cast<int64_t>(b);
+            else if (what == "late") f.lateMs = static_cast<int64_t>(b);
+            else if (what == "trailer") f.trailer = true;
+            else if (what == "never") f.never = true;
+            else if (what == "deaf") f.deaf = true;
+            else f = {};
+        });
     } else if (c == "fault") {
         if (!num(2, 95, &b) || w.size() < 4 || (w[3] != "on" && w[3] != "off"))
             return fail("fault ADDR BIT on|off");

@@ -33,6 +33,8 @@ std::string runControlCommand(Line& line, const std::string& command, bool* ok =
 // "dci ADDR F|dead45|dead44", "meter ADDR" (the reading, "%.3f"), "refuse420 ADDR N":
 // "" when done, the reading, or "error: why".
 std::string calibControl(Detector& d, const std::vector<std::string>& words, int64_t now);
+// "explode ..." and "fm-fire ..." (sim/FieldTests.cpp), the words already split.
+std::string runFieldTestCommand(Line& line, const std::vector<std::string>& words, bool* ok);
 
 // "gain ADDR G[:G:G:G]", "bg ADDR B", "uvsum ADDR VALUE FROM TO" on the detector at
 // `addr` (*found: it is there): "" when done, else why not.

@@ -51,6 +51,7 @@ Detector::Detector(const DetectorConfig& cfg, int64_t now) {
     dciFactor_ = cfg.dciFactor;
     err420_[0] = cfg.err4;
     err420_[1] = cfg.err20;
+    streamAtLineSpeed_ = cfg.streamAtLineSpeed;
     flash_.params = factoryParams(uvir(), flash_.serial);
     scales_.assign(uvir() ? 3 : 10, 1.0);
     if (!cfg.gains.empty()) setGains(cfg.gains);
@@ -89,10 +90,13 @@ void Detector::resetVolatile(int64_t now) {
     alarmLatched_ = false;
     fireStart_ = -1;
     fmOrigin_ = now;
+    fmFire_ = {};
     bootMs_ = now;
     messages_.clear();
     logPosition_ = 0;
     resetCalibration();
+    raw_ = {};
+    q100_ = {};
 }
 
 void Detector::restart(int64_t now) {
@@ -121,7 +125,7 @@ void Detector::update(int64_t now) {
     }
     // A detector left at another speed by a host that went away must become
     // reachable again at the speed every host starts with.
-    if (baud_ != 9600 && !pendingBaud_ && now - lastHeard_ >= kBaudRevertMs) baud_ = 9600;
+    if (baud_ != 9600 && !pendingBaud_ && !streaming() && now - lastHeard_ >= kBaudRevertMs) baud_ = 9600;
     if (elevation_ && now >= elevationUntil_) elevation_ = 0;
     if (bitStart_ >= 0 && now >= bitEEnd_) bitStart_ = -1;
     if (alarmStart_ >= 0 && now >= alarmAEnd_) {
@@ -186,6 +190,7 @@ void Detector::startManualBit(int64_t now, unsigned seconds) {
     alarmLatched_ = false;
     alarmStart_ = -1;
     fireStart_ = -1;
+    fmFire_.running = false;
 }
 
 LiveValues Detector::live(int64_t now) {
@@ -199,7 +204,8 @@ LiveValues Detector::live(int64_t now) {
     const bool autoBit = now >= autoBitStart_ && now < autoBitStart_ + kAutoBitMs;
     const bool anyFault = faults_[0] || faults_[1] || faults_[2];
 
-    const char fire = fireMode(now);
+    const char fm = bitStart_ >= 0 ? 0 : fmFireMode(now);
+    const char fire = fm ? fm : fireMode(now);
     v.mode = bitM ? 'M' : bitE ? 'E' : fire ? fire : warn ? 'W' : alarm ? 'A' : alarmLatched_ ? 'L'
              : autoBit ? 'B' : anyFault ? 'F' : 'N';
     if (now < startupUntil_)
@@ -221,7 +227,7 @@ LiveValues Detector::live(int64_t now) {
                         (s[setup::HeaterMode] == 1 && v.temperature < s[setup::HeaterOnTemp]);
     const bool accessory = (v.mode == 'W' && s[setup::EnableAccessory]) ||
                            (v.mode == 'E' && s[setup::AccessoryOnBIT]);
-    const bool alarmRelay = v.mode == 'A' || v.mode == 'L' || (v.mode == 'E' && s[setup::AlarmOnBIT]);
+    const bool alarmRelay = fm ? fmFire_.relay : v.mode == 'A' || v.mode == 'L' || (v.mode == 'E' && s[setup::AlarmOnBIT]);
     v.outputBits = static_cast<uint8_t>((flash_.tags ? 0x04 : 0) | (flash_.altSensor ? 0x08 : 0) |
                                         (accessory ? 0x10 : 0) |
                                         (alarmRelay ? 0x20 : 0) | (anyFault ? 0 : 0x40) |

@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <deque>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -37,6 +38,7 @@ struct DetectorConfig {
     // and the background; either one puts the detector in the scene.
     std::vector<float> gains;
     float bg = -1;  // below 0: not given (2)
+    bool streamAtLineSpeed = false;  // "stream=line": raw stream seconds back to back
 };
 
 // "gain=G" or "gain=G:G:G:G", "bg=B"; false for any other key or a bad value.
@@ -57,6 +59,7 @@ constexpr uint8_t Calibration = 132, CalibObject = 139, CalibScale = 158;
 constexpr uint8_t CalibrateUvBit = 115, DataShort = 116, ManualBit = 117, SetupToDet = 118, SetupToHost = 119,
                   Data = 120, ParamToDet = 121, ParamToHost = 122, ReadFlash = 123, VerInfo = 125, SimulateAlarm = 130, SwitchBaud = 140,
                   UploadFw = 141, Elevate = 148, LogFile = 144, Misc = 156, DevInfoToHost = 162, DevInfoToDet = 163;
+constexpr uint8_t RecordRawAdc = 126, Record100Hz = 128;
 }
 
 // A record frame already delimited and CRC-checked by the line.
@@ -392,6 +395,66 @@ private:
     std::vector<double> scales_;  // flash
     float dipValue_ = 0;
     uint32_t dipFrom_ = 0, dipTo_ = 0;
+    // ---- ADC recordings (sim/RawStream.cpp): the raw stream and the 100 Hz queue ----
+public:
+    // Misbehaviour of the next raw stream (control command "stream ADDR ...").
+    struct StreamFaults {
+        uint32_t skip = 0;      // block numbers left out before the next block
+        size_t junk = 0;        // bytes before the next block
+        bool trailer = false;   // the next block's trailer not zero
+        int64_t stallMs = 0;    // the next block stops halfway for this long
+        int64_t lateMs = 0;     // streaming begins this long after the start
+        bool never = false;     // starts are ignored
+        bool deaf = false;      // stops are ignored
+    };
+    StreamFaults& streamFaults() { return streamFaults_; }
+    bool streaming() const { return raw_.rate != 0; }
+    // The raw stream's bytes due by `now` (at line speed: the next second's
+    // whole, whenever asked).
+    Bytes streamDue(int64_t now);
+
+private:
+    std::optional<RecordReply> recordRaw(const RecordRequest& req, int64_t now);
+    std::optional<RecordReply> record100(const RecordRequest& req, int64_t now);
+    void fill100(int64_t now);
+    Bytes adcStatusBlock(uint32_t number, int64_t now);
+    struct Timed {
+        int64_t due;
+        Bytes bytes;
+    };
+    struct RawStream {
+        unsigned rate = 0;         // 0 off, 1 2300 Hz, 2 100 Hz
+        int64_t origin = 0;        // when second 0 begins
+        uint64_t seconds = 0;      // seconds scheduled so far
+        uint32_t block = 0;        // the next block number
+        std::deque<Timed> out;     // scheduled, not yet sent
+    } raw_;
+    struct Queue100 {
+        bool on = false;
+        int64_t origin = 0;
+        uint32_t seconds = 0;     // status blocks made
+        uint64_t sampleBlocks = 0;
+        std::deque<Bytes> blocks;
+    } q100_;
+    StreamFaults streamFaults_;
+    bool streamAtLineSpeed_ = false;
+    // ---- Field tests (sim/FieldTests.cpp): a test explosion's message, a fire timed by the test timer ----
+public:
+    // The message lines of a test explosion: detected after `ms` (none: not
+    // reported), "nNegative" when it was a false one.
+    void explode(std::optional<unsigned> ms, bool falseExplosion);
+    // From the next start broadcast on, alarm ('A', or 'X' for an explosion)
+    // once the test timer reaches `ms`; the alarm relay unless `relay` is false.
+    void armFmFire(uint32_t ms, bool explosion, bool relay);
+
+private:
+    void startTestTimer(int64_t now);  // D_MISC_CONTROL 0
+    // The timed fire's mode now (0 outside it); tells the onset once.
+    char fmFireMode(int64_t now);
+    struct FmFire {
+        uint32_t atMs = 0;
+        bool explosion = false, relay = true, armed = false, running = false, told = false;
+    } fmFire_;
 };
 
 }  // namespace wsim

@@ -122,6 +122,10 @@ std::optional<RecordReply> Detector::handleRecord(const RecordRequest& req, int6
         return std::nullopt;
     case cmd::UploadFw:
         return req.isGet ? uploadFw(req, now) : std::nullopt;
+    case cmd::RecordRawAdc:
+        return recordRaw(req, now);
+    case cmd::Record100Hz:
+        return record100(req, now);
     default:
         return std::nullopt;
     }
@@ -238,7 +242,7 @@ std::optional<RecordReply> Detector::misc(const RecordRequest& req, int64_t now)
     };
     switch (p[0]) {
     case 0:
-        fmOrigin_ = now;
+        startTestTimer(now);
         return ack(true);
     case 1: {
         if (!permitted(kMaint, now)) return ack(false);

@@ -405,7 +405,26 @@ void Line::run() {
             }
             if (answer) send(out);
         }
+        sendStreams();
     }
+}
+
+// Raw streams go out between answers, as a detector's UART would interleave them.
+void Line::sendStreams() {
+    std::vector<Outgoing> streams;
+    {
+        std::lock_guard lock(mu_);
+        const int64_t now = clock_->nowMs();
+        for (auto& slot : slots_) {
+            if (slot.silent || !slot.det->streaming()) continue;
+            Bytes b = slot.det->streamDue(now);
+            if (b.empty()) continue;
+            // Sent at a speed the host does not listen at, the bytes reach it as noise.
+            if (hostBaud_ != slot.det->baud()) std::fill(b.begin(), b.end(), 0xFE);
+            streams.push_back({std::move(b), slot.det->baud(), 0});
+        }
+    }
+    for (const auto& out : streams) send(out);
 }
 
 }  // namespace wsim

@@ -110,6 +110,7 @@ private:
     bool authorised(uint8_t f4, uint8_t f5) const;
     void noteNonce(uint32_t nonce);
     void applyFaults(Outgoing* out);
+    void sendStreams();
     void send(const Outgoing& out);
     void echoBack(const uint8_t* p, size_t n);
     bool writeAll(const uint8_t* p, size_t n);

@@ -22,8 +22,11 @@
 #include "app/kit/FileOpen.h"
 #include "app/kit/ScriptWindowTable.h"
 #include "app/kit/WindowTable.h"
-#include "app/monitor/FireThresh.h"
+#include "app/monitor/CFMTest2.h"
+#include "app/monitor/CInfo.h"
 #include "app/monitor/CMaint.h"
+#include "app/monitor/CMonitorExplosions.h"
+#include "app/monitor/FireThresh.h"
 #include "app/network/CModbus.h"
 #include "app/network/CNetwork.h"
 #include "app/network/CSetAddr.h"
@@ -41,9 +44,7 @@ using namespace techdlg;
 namespace {
 
 // Menu entries whose windows the tool does not have yet.
-constexpr int kLaterEntries[] = {cmd::Streaming2k3,     cmd::Streaming100Hz,   cmd::Pulling100Hz,
-                                 cmd::Ir1Calibration,
-                                 cmd::StartFmTest,      cmd::MonitorExplosions};
+constexpr int kLaterEntries[] = {cmd::Ir1Calibration};
 
 QLabel* field(QWidget* parent, const QString& text = {}) {
     auto* l = new QLabel(text, parent);
@@ -240,6 +241,17 @@ void CTesselDlg::onCommand(int id) {
             calibration.exec();
             break;
         }
+        case cmd::Streaming2k3:
+        case cmd::Streaming100Hz: {
+            CInfo recording(this, id == cmd::Streaming2k3 ? 1 : 2, Shell().detector.uvirModel.load());
+            recording.exec();
+            break;
+        }
+        case cmd::Pulling100Hz: {
+            CRec100Hz recording(this, Shell().detector.uvirModel.load());
+            recording.exec();
+            break;
+        }
         case kSearch: c.setSearch(isChecked(kSearch)); break;
         case kBit: c.manualBit(); break;
         case kSuspend: c.setOutputSuspended(isChecked(kSuspend)); break;
@@ -266,6 +278,12 @@ void CTesselDlg::onCommand(int id) {
             upload.exec();
             break;
         }
+        case cmd::MonitorExplosions: {
+            CMonitorExplosions monitor(this);
+            monitor.exec();
+            break;
+        }
+        case cmd::StartFmTest: CFMTest2::open(this); break;
         case cmd::FlashDump: {
             CDumpFlash1 dump(this);
             dump.exec();

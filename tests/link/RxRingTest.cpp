@@ -41,12 +41,12 @@ TEST(RxRing, PutGetAndOverrunCases) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         RxRing ring(8);
-        size_t next = 0;
+        size_t next = 0, taken = 0;
         for (const auto& [kind, n] : c.ops) {
             std::vector<uint8_t> block = PatternRange(next, n);
             if (kind == 'g') {
                 block.assign(n + 1, 0xEE);
-                ring.get(block.data(), n);
+                taken += ring.get(block.data(), n);
                 EXPECT_EQ(block[n], 0xEE) << "wrote past max";
             } else if (ring.put(block.data(), n) == 1) {
                 next += n;
@@ -59,6 +59,7 @@ TEST(RxRing, PutGetAndOverrunCases) {
         EXPECT_EQ(ring.get(out.data(), out.size()), c.expectCount);
         EXPECT_EQ(out, expect);
         EXPECT_EQ(ring.count(), 0u);
+        EXPECT_EQ(ring.overwritten(), c.expectFrom - taken) << "bytes lost unread";
     }
 }
 
