@@ -33,7 +33,10 @@ void StatusPoll::subscribe(Listener listener) {
 }
 
 void StatusPoll::tick() {
-    if (inTick_ || !polling_ || CurrentKeys().shift) return;
+    // A tick queued before a procedure took the line reaches the worker only
+    // after it; the line may then be that procedure's (a stream at 921600
+    // baud), so the flag counts as it stands now.
+    if (inTick_ || !polling_ || Shell().busy || CurrentKeys().shift) return;
     inTick_ = true;
     std::lock_guard lock(LinkLock());
     WireState& w = Wire();

@@ -53,7 +53,12 @@ void CInfo::build() {
 
 void CInfo::open(bool pulled) {
     setObjectName(q(RecordingDialogName(pulled, uvir_)));
-    RunProcedure(panel(), [uvir = uvir_](Panel& p) { p.setText(kDetector, OpeningText(ReadRecordingOpening(uvir), uvir)); });
+    // Start waits for the opening reads: their end gives the poll clock back.
+    enable(kStart, false);
+    RunProcedure(panel(), [uvir = uvir_](Panel& p) {
+        p.setText(kDetector, OpeningText(ReadRecordingOpening(uvir), uvir));
+        p.enable(kStart, true);
+    });
 }
 
 std::shared_ptr<AdcRecording> CInfo::make(const RecordingOptions& files) {
@@ -97,12 +102,25 @@ void CInfo::start() {
     rec_ = make(files);
     QPointer<CInfo> self(this);
     const int period = timerMs();
-    // The poll clock stands aside from here; the streamed recording keeps it
-    // aside until its stop, the pulled one shares the line with it.
-    Shell().busy = true;
+    // One start at a time: Start comes back when this one has ended.
+    enable(kStart, false);
     RunProcedure(
         panel(),
-        [rec = rec_, self, period](Panel&) {
+        [rec = rec_, self, period](Panel& p) {
+            // The poll clock stands aside from here; the streamed recording
+            // keeps it aside until its stop, the pulled one shares the line
+            // with it. Set here, not before the procedure's turn, so that a
+            // start that never runs leaves nothing to clear.
+            Shell().busy = true;
+            struct Again {
+                Panel& p;
+                ~Again() { p.enable(kStart, true); }
+            } again{p};
+            // The file comes first: one that cannot be made is found before anything is sent.
+            if (!rec->createFile()) {
+                Shell().busy = false;
+                return;
+            }
             const auto who = ReadRecordedDetector();
             if (who) rec->setDetector(*who);
             const bool started = rec->start();
@@ -112,7 +130,9 @@ void CInfo::start() {
             QMetaObject::invokeMethod(qApp, [self, period] { if (self) self->setTimer(kStreamTimer, period); },
                                       Qt::QueuedConnection);
         },
-        false);
+        false, [self] {
+            QMetaObject::invokeMethod(qApp, [self] { if (self) self->enable(kStart, true); }, Qt::QueuedConnection);
+        });
 }
 
 void CInfo::onTimer(int id) {
