@@ -18,8 +18,7 @@ public:
     explicit RecordPanel(std::ostream& err) : CliPanel(std::cin, err), err_(err) {}
     void setText(int id, const std::string& text) override {
         CliPanel::setText(id, text);
-        if (id != adcwin::kStatus || text.rfind("Current blk", 0) == 0 || text == last_) return;
-        last_ = text;
+        if (id != adcwin::kStatus || text.rfind("Current blk", 0) == 0) return;
         std::string line;
         for (char c : text)
             if (c != '\r') line += c == '\n' ? ' ' : c;
@@ -29,7 +28,6 @@ public:
 
 private:
     std::ostream& err_;
-    std::string last_;
 };
 
 struct RecordArgs {
@@ -72,12 +70,17 @@ int CliSession::record(const std::vector<std::string>& args) {
     files.comment = a.comment;
     std::unique_ptr<AdcRecording> rec;
     StreamRecording* stream = nullptr;
+    // A signal cuts the start's looks short; the stop and the way back to
+    // 9600 baud still run, and are not cut short: the detector must not be
+    // left streaming or at a high speed.
+    AdcHooks hooks;
+    hooks.stopping = &StopSignals::stopRequested;
     if (a.stream) {
-        auto s = std::make_unique<StreamRecording>(panel, files, a.rate);
+        auto s = std::make_unique<StreamRecording>(panel, files, a.rate, hooks);
         stream = s.get();
         rec = std::move(s);
     } else {
-        rec = std::make_unique<PullRecording>(panel, files);
+        rec = std::make_unique<PullRecording>(panel, files, hooks);
     }
     StopSignals signals;
     if (!rec->createFile()) return kCliUsage;
@@ -89,8 +92,10 @@ int CliSession::record(const std::vector<std::string>& args) {
     rec->setDetector(*who);
 
     int status = kCliOk;
-    if (!rec->start()) {
-        status = rec->files().errorFile().empty() ? kCliFailed : kCliUsage;
+    if (StopSignals::stopRequested()) {
+        // Stopped before anything was started: nothing more to do.
+    } else if (!rec->start()) {
+        if (!StopSignals::stopRequested()) status = kCliFailed;
     } else {
         // Ticks keep their period from the start; one that comes while the
         // last still runs is left out.
@@ -103,7 +108,7 @@ int CliSession::record(const std::vector<std::string>& args) {
             if (next > now) std::this_thread::sleep_for(next - now);
             else while (next + period <= now) next += period;
             if (!rec->tick()) {
-                status = rec->files().errorFile().empty() ? kCliFailed : kCliUsage;
+                status = kCliFailed;
                 break;
             }
         }
@@ -114,6 +119,8 @@ int CliSession::record(const std::vector<std::string>& args) {
         if (status == kCliOk) status = kCliFailed;
     }
     if (!stopped && status == kCliOk) status = kCliFailed;
+    // A file not written (named on stderr by its "Error" text) outweighs the rest.
+    if (!rec->files().errorFile().empty()) status = kCliUsage;
 
     const RecordingCounters& c = rec->files().counters();
     out_ << "file " << rec->files().samplePath() << "\nlog " << rec->files().logPath() << "\nblocks " << c.blocks

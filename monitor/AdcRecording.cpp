@@ -115,6 +115,12 @@ bool AdcRecording::createFile() {
     return false;
 }
 
+bool AdcRecording::finish() {
+    if (files_.finish()) return true;
+    error("Failed writing file \"" + files_.errorFile() + "\"...");
+    return false;
+}
+
 void AdcRecording::show(const std::string& text) { panel_->setText(adcwin::kStatus, text); }
 
 void AdcRecording::error(const std::string& text) { panel_->ask(text, "Error", MB_ICONERROR); }
@@ -181,7 +187,7 @@ bool StreamRecording::start() {
     sleep(500);
     PurgeCommQueue(0);
     bool running = false;
-    for (unsigned attempt = 1; attempt <= 20 && !running; ++attempt) {
+    for (unsigned attempt = 1; attempt <= 20 && !running && !stopping(); ++attempt) {
         if (attempt <= 3) {
             const uint8_t rate = static_cast<uint8_t>(rate_);
             ModbusSet(1, &rate, Wire().ctx, D_RECORD_RAW_ADC);
@@ -236,26 +242,19 @@ bool StreamRecording::tick() {
 bool StreamRecording::stop() {
     panel_->enable(adcwin::kStop, false);
     // Every whole piece that came before the stop goes to the file.
-    if (active_ && !failed_) tick();
+    bool written = !active_ || failed_ || tick();
     sleep(100);
     bool ok = true;
-    if (startSent_) {
-        show("Stopping IR Recording...");
-        files_.finish();
-        if (rawOn_) SwitchComm(0);
-        rawOn_ = false;
-        ok = stopTries(D_RECORD_RAW_ADC, 8, 1000);
-    } else {
-        show("IR Recording inactive...");
-        files_.finish();
-        if (rawOn_) SwitchComm(0);
-        rawOn_ = false;
-    }
+    show(startSent_ ? "Stopping IR Recording..." : "IR Recording inactive...");
+    written = finish() && written;
+    if (rawOn_) SwitchComm(0);
+    rawOn_ = false;
+    if (startSent_) ok = stopTries(D_RECORD_RAW_ADC, 8, 1000);
     active_ = false;
     startSent_ = false;  // a second stop has nothing to stop
     Shell().busy = false;
     panel_->enable(adcwin::kStop, true);
-    return ok;
+    return ok && written;
 }
 
 // ---- the pulled 100 Hz recording ----
@@ -275,7 +274,7 @@ bool PullRecording::start() {
     show("Starting 100Hz ADC recording...");
     uint8_t answer[kStopAnswer + 8];
     bool started = false;
-    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+    for (int attempt = 0; attempt < 3 && !started && !stopping(); ++attempt) {
         if (attempt) sleep(500);
         answer[0] = 1;
         startSent_ = true;
@@ -349,17 +348,11 @@ bool PullRecording::pull() {
 
 bool PullRecording::stop() {
     panel_->enable(adcwin::kStop, false);
-    bool ok = true;
-    if (startSent_) {
-        show("Stopping IR Recording...");
-        files_.finish();
-        ok = stopTries(D_RECORD_100HZ_ADC, 3, 0);
-    } else {
-        show("IR Recording inactive...");
-        files_.finish();
-    }
+    show(startSent_ ? "Stopping IR Recording..." : "IR Recording inactive...");
+    const bool written = finish();
+    const bool ok = !startSent_ || stopTries(D_RECORD_100HZ_ADC, 3, 0);
     active_ = false;
     startSent_ = false;
     panel_->enable(adcwin::kStop, true);
-    return ok;
+    return ok && written;
 }

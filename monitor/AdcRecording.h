@@ -23,6 +23,9 @@ struct AdcHooks {
     std::function<bool(unsigned baud)> switchBaud;
     std::function<void(unsigned ms)> sleepMs;  // empty: PumpWait
     std::function<unsigned long long()> nowMs; // empty: TickMs
+    // True once the user wants the recording ended (the command line's
+    // signals): the start gives up between its looks. Empty: never.
+    std::function<bool()> stopping;
 };
 
 // The detector and the link to `baud` (D_SWITCH_BAUD, then the link
@@ -82,8 +85,9 @@ public:
     // One timer tick; false once the recording must stop (the reason shown).
     // A tick while another runs returns at once.
     virtual bool tick() = 0;
-    // Writes what is whole, closes the files and stops the detector. True
-    // when the detector confirmed the stop or none was needed.
+    // Writes what is whole, closes the files and stops the detector (the
+    // stop goes out even when a write failed). True when every write reached
+    // the disk and the detector confirmed the stop or none was needed.
     virtual bool stop() = 0;
 
     bool active() const { return active_; }
@@ -97,8 +101,11 @@ protected:
     void error(const std::string& text);
     void sleep(unsigned ms);
     unsigned long long now();
+    bool stopping() const { return hooks_.stopping && hooks_.stopping(); }
     // Up to `tries` stop requests of `command`; the texts as both windows show them.
     bool stopTries(unsigned command, int tries, unsigned waitBeforeMs);
+    // Closes both files; false (the "Error" box shown) when the log's end did not reach the disk.
+    bool finish();
 
     std::shared_ptr<Panel> panel_;
     RecordingFiles files_;
