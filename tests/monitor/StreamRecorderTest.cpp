@@ -1,9 +1,12 @@
 #include "monitor/StreamRecorder.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 
 #include "sim/Control.h"
 #include "support/TempFolder.h"
@@ -179,6 +182,27 @@ TEST(StreamRecorder, LogLineFromTheFrameImage) {
     EXPECT_NE(log.find("\n7\t"), std::string::npos) << log;
     EXPECT_NE(log.find("\t99887766\t"), std::string::npos) << log;
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4);
+}
+
+TEST(RecordingFiles, AShortWriteIsCutBackToTheCountedBytes) {
+    TempFolder folder;
+    RecordingFiles files({"s.bin", "", {}, {}, {}});
+    ASSERT_TRUE(files.openSample());
+    // The size limit plays the full disk: the second piece fits only in part.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 1000;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool first = files.writePiece(Junk(700)), second = files.writePiece(Junk(700));
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(first);
+    EXPECT_FALSE(second);
+    EXPECT_EQ(files.errorFile(), "s.bin");
+    EXPECT_EQ(files.counters().bytes, 700u);
+    EXPECT_EQ(std::filesystem::file_size("s.bin"), 700u);
 }
 
 }  // namespace
