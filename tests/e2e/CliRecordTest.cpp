@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "CliLine.h"
@@ -97,6 +98,11 @@ TEST_F(CliRecord, StreamsByteExactAtBothRates) {
     EXPECT_EQ(slurp(bin + ".txt").rfind("# block " + std::to_string(first) + "\n" + std::to_string(first * 100) + "\n", 0),
               0u);
     EXPECT_EQ(WEXITSTATUS(std::system((std::string(WEXCON_RAWCONV) + " Recordings/r100.log 2>/dev/null").c_str())), 2);
+    // A piece cut short at the end is left out; a folder's ".100" does not make a file pulled.
+    std::filesystem::create_directory("v.100");
+    std::ofstream("v.100/cut.bin", std::ios::binary) << slurp(bin) << slurp(bin).substr(0, 100);
+    EXPECT_EQ(std::system((std::string(WEXCON_RAWCONV) + " v.100/cut.bin 2>/dev/null").c_str()), 0);
+    EXPECT_EQ(slurp("v.100/cut.bin.txt"), slurp(bin + ".txt"));
 #ifdef WEXCON_GRAPH
     // The plot program draws the converter's text, and refuses a file without samples.
     const std::string graph = std::string("QT_QPA_PLATFORM=offscreen ") + WEXCON_GRAPH + " ";
@@ -140,15 +146,36 @@ TEST_F(CliRecord, FailuresStillStopTheDetector) {
     EXPECT_EQ(Value(out.str(), "stop"), "failed");
 }
 
-TEST_F(CliRecord, KilledMidStreamKeepsWholePieces) {
-    const std::string port = line->slavePath() + ":9600,n,8,1";
+// `record stream NAME` in a process of its own, on the line's port.
+pid_t SpawnRecord(wsim::Line& line, const std::string& name) {
+    const std::string port = line.slavePath() + ":9600,n,8,1";
     ResetWire();  // the port is the child's
-    std::vector<std::string> words{WEXCON_CLI, "--port", port, "--address", "1", "record", "stream", "k"};
+    std::vector<std::string> words{WEXCON_CLI, "--port", port, "--address", "1", "record", "stream", name};
     std::vector<char*> argv;
     for (auto& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+    EXPECT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+    return pid;
+}
+
+TEST_F(CliRecord, SignalDuringTheStartEndsItWithTheStop) {
+    EXPECT_EQ(wsim::runControlCommand(*line, "stream 1 never"), "ok");
+    const pid_t pid = SpawnRecord(*line, "s");
+    for (int i = 0; i < 200 && detectorBaud() != 921600; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::seconds(2));  // into the start's looks
+    ::kill(pid, SIGTERM);
+    const auto signalled = std::chrono::steady_clock::now();
+    int status = -1;
+    ::waitpid(pid, &status, 0);
+    // The looks alone had 8 s to go; the stop and the switch back take about 3.
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(6));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(detectorBaud(), 9600u);
+}
+
+TEST_F(CliRecord, KilledMidStreamKeepsWholePieces) {
+    const pid_t pid = SpawnRecord(*line, "k");
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (std::chrono::steady_clock::now() < deadline &&
            (!std::filesystem::exists("Recordings/k.bin") || std::filesystem::file_size("Recordings/k.bin") < 20000))
