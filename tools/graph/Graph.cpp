@@ -40,9 +40,10 @@ bool Load(const QString& path, Trace& t) {
 void Draw(QPainter& p, const QRect& area, const Trace& t) {
     p.fillRect(area, Qt::white);
     const auto [lo, hi] = std::minmax_element(t.samples.begin(), t.samples.end());
-    const double span = std::max(1, *hi - *lo), n = static_cast<double>(t.samples.size());
+    const double span = std::max(1.0, static_cast<double>(*hi) - *lo), n = static_cast<double>(t.samples.size());
     const int w = std::max(1, area.width()), h = area.height() - 1;
-    auto y = [&](int v) { return area.top() + h - static_cast<int>((v - *lo) * h / span); };
+    // In double: a span of millions of counts times the height does not fit an int.
+    auto y = [&](int v) { return area.top() + h - static_cast<int>((static_cast<double>(v) - *lo) * h / span); };
     p.setPen(QColor(200, 200, 200));
     for (size_t b : t.blocks) {
         const int x = area.left() + static_cast<int>(b * w / n);
