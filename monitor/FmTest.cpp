@@ -163,13 +163,16 @@ void FmTest::start() {
 }
 
 bool FmTest::clear() {
-    expected_ = -1;
     prompt_ = true;
-    bool saved = true;
+    // Results the disk refused stay on screen, so that they can be saved again.
     if (unsaved_ &&
         panel_->ask("Click 'Ok' to save results\r\nClick 'Cancel' to discard results", "Warning: Test not saved!",
-                    MB_OKCANCEL | MB_ICONEXCLAMATION) == IDOK)
-        saved = save();
+                    MB_OKCANCEL | MB_ICONEXCLAMATION) == IDOK &&
+        !save()) {
+        prompt_ = false;
+        return false;
+    }
+    expected_ = -1;
     prompt_ = false;
     panel_->setText(kStartClear, "Start &Timer");
     start_ = 0;
@@ -181,7 +184,7 @@ bool FmTest::clear() {
     }
     selectFirst();
     panel_->enable(kManualBit, true);
-    return saved;
+    return true;
 }
 
 void FmTest::tick(unsigned long long nowMs) {
@@ -326,10 +329,11 @@ bool FmTest::save() {
     return false;
 }
 
-void FmTest::close() {
-    if (running()) clear();
+bool FmTest::close() {
+    if (running() && !clear()) return false;
     Shell().busy = false;
     selectFirst();
+    return true;
 }
 
 }  // namespace fmtest

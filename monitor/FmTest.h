@@ -64,7 +64,8 @@ public:
 
     void open();
     void start();
-    // Asks to save unsaved results (saving on OK); false when that save failed.
+    // Asks to save unsaved results (saving on OK); false when that save
+    // failed, the test then left as it was.
     bool clear();
     void tick(unsigned long long nowMs);
     // Only while stopped.
@@ -74,7 +75,9 @@ public:
     bool save();
     // The results are not wanted: the next clear does not ask.
     void discard() { unsaved_ = false; }
-    void close();
+    // Clears a running test; false when its results could not be saved and
+    // the window must stay.
+    bool close();
 
     bool running() const { return start_ != 0; }
     int expected() const { return expected_; }

@@ -110,9 +110,13 @@ void CFMTest2::done(int result) {
     // A running test is cleared first, its save question still on this window.
     QPointer<CFMTest2> self(this);
     Shell().link().post([t = test_, self, result] {
-        t->close();
-        QMetaObject::invokeMethod(qApp, [self, result] {
+        const bool closed = t->close();
+        QMetaObject::invokeMethod(qApp, [self, result, closed] {
             if (!self) return;
+            if (!closed) {
+                self->closing_ = false;
+                return;
+            }
             self->release();
             self->Dialog::done(result);
             if (self->testAttribute(Qt::WA_DeleteOnClose)) self->deleteLater();

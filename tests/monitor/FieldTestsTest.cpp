@@ -171,6 +171,14 @@ TEST_F(FieldTests, FmFreezesOnTheFirstAlarmAnswer) {
     std::filesystem::create_directory("FMResults.txt");
     EXPECT_FALSE(t.save());
     EXPECT_EQ(panel->questions.back().rfind("Error: Failed writing \"FMResults.txt\"", 0), 0u);
+    // Refused at Clear or at closing: the results stay for another try.
+    t.start();
+    for (int i = 0; i < 4; ++i) t.tick(clock.nowMs());
+    panel->answers = {IDOK, IDOK};
+    EXPECT_FALSE(t.clear());
+    EXPECT_FALSE(t.close());
+    EXPECT_TRUE(t.running());
+    EXPECT_EQ(t.row(0).cells[fmwin::Address], "1");
 }
 
 TEST_F(FieldTests, CliExitStatuses) {
