@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/CliCommands.h"
+#include "cli/StopSignals.h"
 #include "monitor/CFMTest2Ids.h"
 #include "monitor/ExplosionMonitor.h"
 #include "monitor/FmTest.h"
@@ -112,13 +113,15 @@ int CliSession::fmtest(const std::vector<std::string>& args) {
     o.addresses = [addresses] { return addresses; };
     fmtest::FmTest test(panel, o);
     test.open();
+    // A signal ends the test as the time running out would: rows printed, then Clear.
+    StopSignals signals;
     test.start();
 
     RunOnClock(
         fmwin::kPollPeriodMs,
         [&](unsigned long long now) {
             test.tick(now);
-            return test.expected() != 0;
+            return test.expected() != 0 && !StopSignals::stopRequested();
         },
         TickMs() + seconds * 1000ull);
     const bool allFrozen = test.expected() == 0;
