@@ -55,10 +55,13 @@ void CInfo::open(bool pulled) {
     setObjectName(q(RecordingDialogName(pulled, uvir_)));
     // Start waits for the opening reads: their end gives the poll clock back.
     enable(kStart, false);
-    RunProcedure(panel(), [uvir = uvir_](Panel& p) {
-        p.setText(kDetector, OpeningText(ReadRecordingOpening(uvir), uvir));
-        p.enable(kStart, true);
-    });
+    RunProcedure(
+        panel(),
+        [uvir = uvir_](Panel& p) {
+            p.setText(kDetector, OpeningText(ReadRecordingOpening(uvir), uvir));
+            p.enable(kStart, true);
+        },
+        true, [p = panel()] { p->enable(kStart, true); });
 }
 
 std::shared_ptr<AdcRecording> CInfo::make(const RecordingOptions& files) {
@@ -71,7 +74,10 @@ std::shared_ptr<AdcRecording> CRec100Hz::make(const RecordingOptions& files) {
 
 void CInfo::onCommand(int id) {
     switch (id) {
-    case kStart: start(); break;
+    case kStart:
+        // Pressed by a script as well: a greyed Start (reads or a start under way) does nothing.
+        if (isEnabled(kStart)) start();
+        break;
     case kStop: stop(false); break;
     case kConvert:
     case kPlot:
@@ -130,9 +136,7 @@ void CInfo::start() {
             QMetaObject::invokeMethod(qApp, [self, period] { if (self) self->setTimer(kStreamTimer, period); },
                                       Qt::QueuedConnection);
         },
-        false, [self] {
-            QMetaObject::invokeMethod(qApp, [self] { if (self) self->enable(kStart, true); }, Qt::QueuedConnection);
-        });
+        false, [p = panel()] { p->enable(kStart, true); });
 }
 
 void CInfo::onTimer(int id) {

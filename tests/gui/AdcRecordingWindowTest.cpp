@@ -35,14 +35,18 @@ TEST_F(AdcWindow, RecordsAndStopsOnClosing) {
         SCOPED_TRACE(pulled ? "CRec100Hz" : "CInfo");
         QPointer<CInfo> window = pulled ? new CRec100Hz(nullptr, false) : new CInfo(nullptr, 2, false);
         window->show();
-        // The opening reads name the detector; scripts find the dialog by its name.
-        ASSERT_TRUE(pumpUntil([&] { return !window->text(kDetector).empty(); }, 10000));
+        // The opening reads name the detector, and only then may a start go out;
+        // scripts find the dialog by its name.
+        EXPECT_FALSE(window->isEnabled(kStart));
+        ASSERT_TRUE(pumpUntil([&] { return window->isEnabled(kStart); }, 10000));
         EXPECT_EQ(window->text(kDetector).rfind("Address 1, S/N 21030001, ", 0), 0u) << window->text(kDetector);
         EXPECT_NE(window->text(kDetector).find("; parameters read; setup read"), std::string::npos);
         EXPECT_EQ(window->objectName().toStdString(), pulled ? "Make 100Hz IR4 ADC Recording" : "Make 2.3KHz IR4 ADC Recording");
         window->setText(kName, "w");
         window->onCommand(kStart);
+        EXPECT_FALSE(window->isEnabled(kStart));  // one start at a time
         ASSERT_TRUE(pumpUntil([&] { return !window->text(kState).empty(); }, 20000)) << window->text(kStatus);
+        EXPECT_EQ(Shell().busy.load(), !pulled);  // the stream keeps the poll aside
         EXPECT_EQ(window->text(kState).substr(0, 2), "N ");
         EXPECT_EQ(window->text(kStatus).rfind("Current blk", 0), 0u);
         window->grab().save(QString::fromStdString((pictures / (pulled ? "rec100hz.png" : "info.png")).string()));
