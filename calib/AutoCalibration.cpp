@@ -414,6 +414,17 @@ Procedure::End Procedure::burn() {
             panel_.setText(calwin::kLo0 + static_cast<int>(k), lo);
             panel_.setText(calwin::kHi0 + static_cast<int>(k), hi);
         }
+    // A master that restarted, went silent or stalled holds no (or reset) totals:
+    // broadcasting its object would rescale every slave against it.
+    if (rows_[0].failed > 0 || rows_[0].counter < iterations_) {
+        if (o_.manual) {
+            box("Error: Can't proceed - the master's accumulation did not complete...", "Error");
+            return End::Stopped;
+        }
+        say("Auto Calibration: Can't proceed - the master's accumulation did not complete...");
+        setAll(-7);
+        return End::Stopped;
+    }
     say("Calibration: Get 'calib' from master");
     auto object = x_.readObject();
     if (!object && o_.manual) {
