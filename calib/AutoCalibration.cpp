@@ -594,21 +594,27 @@ RunResult Procedure::run() {
         const bool again = std::any_of(rows_.begin() + 1, rows_.end(), [](const Row& r) { return r.code != 0 && r.code != 10; });
         if (!again || retry >= o_.retries) break;
     }
-    std::string unfinished;
     for (size_t i = 0; i < rows_.size(); ++i) {
         const Row& r = rows_[i];
         const State st = stateOf(r, i == 0);
         result.rows.push_back({r.address, r.serial, r.code, st});
         say("Calibration: address %u, S/N %u, code %d: %s", r.address, r.serial, r.code, StateName(st));
-        if (st != State::CalibrationApplied && st != State::CalibrationMode) continue;
+    }
+    if (const std::string unfinished = UnfinishedText(result); !unfinished.empty()) box(unfinished, "Warning");
+    return result;
+}
+
+std::string UnfinishedText(const RunResult& result) {
+    std::string unfinished;
+    for (const DetectorEnd& r : result.rows) {
+        if (r.state != State::CalibrationApplied && r.state != State::CalibrationMode) continue;
         char line[200];
-        std::snprintf(line, sizeof line, "  address %u, S/N %u: %s - %s\r\n", r.address, r.serial, StateName(st),
-                      st == State::CalibrationMode ? "end the mode ('calib off') or reset the detector"
-                                                   : "it holds a calibration nobody checked: calibrate it again");
+        std::snprintf(line, sizeof line, "  address %u, S/N %u: %s - %s\r\n", r.address, r.serial, StateName(r.state),
+                      r.state == State::CalibrationMode ? "end the mode ('calib off') or reset the detector"
+                                                        : "it holds a calibration nobody checked: calibrate it again");
         unfinished += line;
     }
-    if (!unfinished.empty()) box("The calibration of these detectors is unfinished:\r\n" + unfinished, "Warning");
-    return result;
+    return unfinished.empty() ? unfinished : "The calibration of these detectors is unfinished:\r\n" + unfinished;
 }
 
 RunResult RunAutoCalibration(Panel& panel, CalibLink& link, const RunOptions& options) {

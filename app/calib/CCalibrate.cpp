@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -24,6 +25,7 @@
 #include "calib/AutoCalibWire.h"
 #include "calib/CalibrateTexts.h"
 #include "calib/CCalibrateIds.h"
+#include "cli/StopSignals.h"
 #include "network/AddressBook.h"
 #include "protocol/Transport.h"
 #include "shell/Procedure.h"
@@ -42,7 +44,7 @@ using End = Calibration::End;
 
 namespace {
 
-constexpr unsigned kTickMs = 50, kRefusedCloseMs = 100;
+constexpr unsigned kTickMs = 50, kRefusedCloseMs = 100, kStopPollMs = 100;
 const char* const kReadMe = "CalibrationReadMe.txt";
 
 const char* const kReadMeText =
@@ -443,12 +445,25 @@ int RunAutoCalibrationWindow(ParamKind kind, const std::string& serials, unsigne
         if (code) std::cerr << "Wexcon: " << error << "\n";
         std::optional<autocal::RunResult> result;
         if (!code) {
+            StopSignals stopSignals;
             std::unique_ptr<CCalibrate> window = kind == ParamKind::Ir
                                                      ? std::make_unique<CCalibrate>(nullptr, &options)
                                                      : std::make_unique<CUVIRCalibration>(nullptr, &options);
+            // A signal only aborts the run: its job still ends the mode and closes the window.
+            QTimer stopPoll;
+            QObject::connect(&stopPoll, &QTimer::timeout, [&window] {
+                if (StopSignals::stopRequested()) window->panel()->requestAbort();
+            });
+            stopPoll.start(static_cast<int>(kStopPollMs));
             window->exec();
+            stopPoll.stop();
+            Shell().link().call([] {});  // the run's job has ended: its result is all there
             result = window->result();
             code = result ? autocal::RunExitCode(*result) : autocal::kExitFailed;
+            // An aborted panel answers its boxes unshown: the end's warning is printed here.
+            if (result && result->outcome == autocal::RunResult::Outcome::Aborted)
+                if (const std::string unfinished = autocal::UnfinishedText(*result); !unfinished.empty())
+                    std::cerr << "Warning: " << unfinished << std::endl;
         }
         if (result && result->outcome == autocal::RunResult::Outcome::Refused) std::cerr << result->refusal << "\n";
         if (result && result->outcome != autocal::RunResult::Outcome::Refused) {
