@@ -81,6 +81,7 @@ public:
         }
         s_ = LoadSettings(family_, o_.ini);
         for (size_t i = 0; i < rows_.size(); ++i) rows_[i].verify = i == 0 ? 2 : 0;
+        recount();
     }
     RunResult run();
     End background();
@@ -89,15 +90,18 @@ public:
     End burn();
     bool close();
     void stopStep() { stopStep_ = true; }
-    bool begun() const { return accumulating_; }
-    unsigned responding(bool unverifiedOnly) const {
-        unsigned n = 0;
-        for (size_t i = 1; i < rows_.size(); ++i)
-            n += !rows_[i].notResponded && (!unverifiedOnly || rows_[i].verify != 2);
-        return n;
+    // A step of the manual mode, its counts kept for the interface thread.
+    End step(End (Procedure::*fn)()) {
+        const End e = (this->*fn)();
+        recount();
+        return e;
     }
+    bool begun() const { return accumulating_; }
+    unsigned responding() const { return responding_; }
+    unsigned unverified() const { return unverified_; }
     void verified(size_t i) {
         if (i < rows_.size()) rows_[i].verify = 2;
+        recount();
     }
     unsigned address(size_t i) const { return i < rows_.size() ? rows_[i].address : 0; }
     Settings& settings() { return s_; }
@@ -139,6 +143,16 @@ private:
         }
     }
     State stateOf(const Row& r, bool master) const;
+    // Between steps only: the rows are the running step's.
+    void recount() {
+        unsigned n = 0, open = 0;
+        for (size_t i = 1; i < rows_.size(); ++i) {
+            n += !rows_[i].notResponded;
+            open += !rows_[i].notResponded && rows_[i].verify != 2;
+        }
+        responding_ = n;
+        unverified_ = open;
+    }
 
     Panel& panel_;
     CalibLink& link_;
@@ -149,7 +163,10 @@ private:
     std::vector<Row> rows_;
     std::optional<uint16_t> masterModel_;
     bool masterAlt_ = false;
-    bool accumulating_ = false, modeOpen_ = false, objectTried_ = false, uvFailed_ = false;
+    // Read by the window's interface thread while a step may run.
+    std::atomic<bool> accumulating_{false};
+    std::atomic<unsigned> responding_{0}, unverified_{0};
+    bool modeOpen_ = false, objectTried_ = false, uvFailed_ = false;
     std::atomic<bool> stopStep_{false};
     bool mismatch_ = false;
     unsigned iterations_ = 0, objectSeq_ = 0;
@@ -624,16 +641,16 @@ RunResult RunAutoCalibration(Panel& panel, CalibLink& link, const RunOptions& op
 Calibration::Calibration(Panel& panel, CalibLink& link, RunOptions options)
     : p_(std::make_unique<Procedure>(panel, link, std::move(options))) {}
 Calibration::~Calibration() = default;
-Calibration::End Calibration::background() { return p_->background(); }
-Calibration::End Calibration::learn() { return p_->learn(); }
-Calibration::End Calibration::accumulate() { return p_->accumulate(); }
-Calibration::End Calibration::burn() { return p_->burn(); }
+Calibration::End Calibration::background() { return p_->step(&Procedure::background); }
+Calibration::End Calibration::learn() { return p_->step(&Procedure::learn); }
+Calibration::End Calibration::accumulate() { return p_->step(&Procedure::accumulate); }
+Calibration::End Calibration::burn() { return p_->step(&Procedure::burn); }
 bool Calibration::close() { return p_->close(); }
 void Calibration::showScale(size_t row) { p_->showScale(row); }
 void Calibration::stopStep() { p_->stopStep(); }
 bool Calibration::accumulationBegun() const { return p_->begun(); }
-unsigned Calibration::respondingSlaves() const { return p_->responding(false); }
-unsigned Calibration::unverifiedSlaves() const { return p_->responding(true); }
+unsigned Calibration::respondingSlaves() const { return p_->responding(); }
+unsigned Calibration::unverifiedSlaves() const { return p_->unverified(); }
 void Calibration::verified(size_t row) { p_->verified(row); }
 unsigned Calibration::address(size_t row) const { return p_->address(row); }
 Settings& Calibration::settings() { return p_->settings(); }

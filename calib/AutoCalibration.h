@@ -102,6 +102,8 @@ public:
     void showScale(size_t row);
     // The window's Abort of learning (it concludes at once) or accumulation.
     void stopStep();
+    // These three may be read from another thread while a step runs; the
+    // counts are those at the end of the last step.
     bool accumulationBegun() const;
     // Slaves that responded, and of those the ones not verified yet.
     unsigned respondingSlaves() const;

@@ -93,7 +93,7 @@ struct CCalibrate::Run {
     std::shared_ptr<QtPanel> panel;
     autocal::WireCalibLink link;
     std::unique_ptr<Calibration> calibration;  // manual mode
-    std::atomic<bool> busy{false}, burned{false};
+    std::atomic<bool> busy{false}, burned{false}, accumulationAsked{false};
     mutable std::mutex m;
     std::optional<autocal::RunResult> result;  // automatic mode
 };
@@ -256,6 +256,7 @@ void CCalibrate::step(int button, End (Calibration::*fn)(), int next) {
     run->busy = true;
     const bool again = fn == &Calibration::accumulate;
     const bool burn = fn == &Calibration::burn;
+    if (again) run->accumulationAsked = true;
     RunProcedure(
         panel(),
         [run, fn, button, next, again, burn](Panel& p) {
@@ -397,8 +398,9 @@ void CCalibrate::release() {
 }
 
 void CCalibrate::done(int result) {
-    if (run_->calibration && !refused_ && !confirmed_ && run_->calibration->accumulationBegun()) {
-        // Read on the interface thread while no step runs; a running step is aborted below anyway.
+    // An accumulation step asked for may not have begun yet, or be beginning now.
+    if (run_->calibration && !refused_ && !confirmed_ &&
+        (run_->accumulationAsked || run_->calibration->accumulationBegun())) {
         const unsigned open = run_->calibration->unverifiedSlaves();
         if (open && MessageBox(autocal::IncompleteText(open, run_->calibration->respondingSlaves()),
                                "Calibration Incomplete", MB_OKCANCEL | MB_ICONEXCLAMATION, this) != IDOK)
