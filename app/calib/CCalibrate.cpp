@@ -410,14 +410,17 @@ void CCalibrate::done(int result) {
     if (run_->calibration && !refused_) {
         panel()->requestAbort();
         auto run = run_;
-        auto end = [run] {
+        // A plain job after the running step, not a procedure: that would clear
+        // the abort the step has to see. Polling stays held until it ran.
+        Shell().busy = true;
+        Shell().link().post([run] {
             // The window is gone by now: the box is the application's.
             if (!run->calibration->close())
                 QMetaObject::invokeMethod(qApp, [] { MessageBox(autocal::kModeStillOnText, "Warning", MB_OK | MB_ICONEXCLAMATION); },
                                           Qt::QueuedConnection);
             SelectSlave(run->calibration->address(run->calibration->address(1) ? 1 : 0));
-        };
-        RunProcedure(panel(), [end](Panel&) { end(); }, true, end);
+            Shell().busy = false;
+        });
     } else if (!refused_) {
         panel()->requestAbort();
     }
