@@ -697,6 +697,8 @@ int PrepareRun(RunOptions& options, const std::string& serials, std::string* err
 
 int RunExitCode(const RunResult& result) {
     if (result.outcome == RunResult::Outcome::Refused) return kExitRefused;
+    // A results file that could not be written is the file's fault, whatever the detectors did.
+    if (!result.resultsWritten) return kExitUsage;
     if (result.outcome == RunResult::Outcome::Aborted) return kExitFailed;
     bool allDone = true, allWritten = true;
     for (size_t i = 1; i < result.rows.size(); ++i) {

@@ -125,6 +125,6 @@ int CliSession::calibAuto(const std::vector<std::string>& args) {
     }
     for (const auto& r : result.rows)
         out_ << r.address << '\t' << r.serial << '\t' << r.code << '\t' << autocal::StateName(r.state) << "\n";
-    out_ << "results " << options.resultsPath << std::endl;
+    if (result.resultsWritten) out_ << "results " << options.resultsPath << std::endl;
     return autocal::RunExitCode(result);
 }

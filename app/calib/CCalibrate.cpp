@@ -475,7 +475,7 @@ int RunAutoCalibrationWindow(ParamKind kind, const std::string& serials, unsigne
             for (const auto& r : result->rows)
                 std::cout << r.address << '\t' << r.serial << '\t' << r.code << '\t' << autocal::StateName(r.state)
                           << "\n";
-            std::cout << "results " << options.resultsPath << std::endl;
+            if (result->resultsWritten) std::cout << "results " << options.resultsPath << std::endl;
         }
         Shell().stopLink();
     }

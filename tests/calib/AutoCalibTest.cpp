@@ -327,6 +327,13 @@ TEST(AutoCalibRun, EveryEndWithItsStates) {
         const bool warned = !panel.questions.empty() && panel.questions.back().rfind("Warning: ", 0) == 0;
         EXPECT_EQ(warned, c.states[2] == S::CalibrationApplied || c.states[2] == S::CalibrationMode);
     }
+    TempFolder folder;  // a results file that cannot be written fails the run as a bad file, whatever the rows
+    std::ofstream("Param.ini") << kIni;
+    SimLink link({Det(247, false), Det(1, false)});
+    FakePanel panel;
+    const RunResult r = RunAutoCalibration(panel, link, {ParamKind::Ir, {247, 1}, {5001}, 0, "Param.ini", "no/results.txt"});
+    EXPECT_EQ(r.rows[1].state, State::Calibrated);
+    EXPECT_EQ(RunExitCode(r), kExitUsage);
 }
 
 // Manual mode, one step at a time: boxes instead of codes, learning cut short
