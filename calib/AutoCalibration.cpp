@@ -38,6 +38,15 @@ const char* StateName(State s) {
 
 std::optional<std::string> CheckRows(const std::vector<unsigned>& addresses) {
     if (addresses.size() < 2 || addresses[0] != kMasterAddress) return std::string(kRowsError);
+    // The object goes to everyone at once: a second row of one detector would
+    // burn two serial numbers into it, the master's row would burn a slave's.
+    for (size_t i = 1; i < addresses.size(); ++i) {
+        if (addresses[i] == kMasterAddress)
+            return std::string("Error: the master (ID 247) cannot also be a slave");
+        if (std::find(addresses.begin() + 1, addresses.begin() + static_cast<std::ptrdiff_t>(i), addresses[i]) !=
+            addresses.begin() + static_cast<std::ptrdiff_t>(i))
+            return "Error: address " + std::to_string(addresses[i]) + " is listed twice";
+    }
     return std::nullopt;
 }
 

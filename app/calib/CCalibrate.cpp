@@ -116,9 +116,9 @@ CCalibrate::CCalibrate(QWidget* parent, ParamKind kind, const autocal::RunOption
     build();
     const KeyState keys = CurrentKeys();
     const bool letThrough = options.addresses[0] == autocal::kMasterAddress && keys.ctrl && keys.shift;
-    if (autocal::CheckRows(options.addresses) && !letThrough) {
+    if (const auto rowsError = autocal::CheckRows(options.addresses); rowsError && !letThrough) {
         refused_ = true;
-        MessageBox(autocal::kRowsError, "Error", MB_OK | MB_ICONERROR, this);
+        MessageBox(*rowsError, "Error", MB_OK | MB_ICONERROR, this);
         return;
     }
     for (size_t i = 0; i < rows_; ++i)

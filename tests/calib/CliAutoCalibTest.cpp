@@ -53,6 +53,9 @@ TEST_F(CliAutoCalib, RunsToEachExitStatus) {
     EXPECT_EQ(run(9, "calib scale"), kCliFailed);
     EXPECT_EQ(run(247, "calib run ir --serials 5001 --addresses 1,2"), kCliRefused);
     EXPECT_NE(err.str().find("expecting a master (ID 247)"), std::string::npos);
+    EXPECT_EQ(run(247, "calib run ir --serials 5001,5002 --addresses 247,1,1"), kCliRefused);
+    EXPECT_EQ(err.str(), "Error: address 1 is listed twice\n");
+    EXPECT_EQ(run(247, "calib run ir --serials 5001,5002 --addresses 247,1,247"), kCliRefused);
     EXPECT_EQ(run(247, "calib run ir --serials 5001 --addresses 247,1,2"), kCliUsage);
     EXPECT_EQ(run(247, "calib run ir --serials 0,5002 --addresses 247,1,2"), kCliUsage);
     EXPECT_NE(err.str().find("Serial Number should be > 0"), std::string::npos);
