@@ -51,6 +51,8 @@ TEST_F(CliAutoCalib, RunsToEachExitStatus) {
     EXPECT_EQ(out.str(), "1\t1\t1\t1\t1\t1\t1\t1\t1\t1\n");
     EXPECT_EQ(run(1, "calib off"), kCliOk);
     EXPECT_EQ(run(9, "calib scale"), kCliFailed);
+    line->wrongAddressAnswers(3);  // another detector's scale record is none of this one's
+    EXPECT_EQ(run(1, "calib scale"), kCliFailed);
     EXPECT_EQ(run(247, "calib run ir --serials 5001 --addresses 1,2"), kCliRefused);
     EXPECT_NE(err.str().find("expecting a master (ID 247)"), std::string::npos);
     EXPECT_EQ(run(247, "calib run ir --serials 5001,5002 --addresses 247,1,1"), kCliRefused);
