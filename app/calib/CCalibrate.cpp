@@ -435,25 +435,32 @@ int RunAutoCalibrationWindow(ParamKind kind, const std::string& serials, unsigne
         return (box.buttons & 0xF) == MB_YESNO || (box.buttons & 0xF) == MB_YESNOCANCEL ? IDYES : IDOK;
     });
     LoadHostSettings();
-    int code = autocal::kExitUsage;
-    if (!OpenDetectorLink([] { return false; })) {
+    autocal::RunOptions options;
+    options.kind = kind;
+    options.retries = retries;
+    Book().load("Param.ini");
+    for (uint8_t a : Book().selected()) options.addresses.push_back(a);
+    if (options.addresses.empty()) options.addresses.push_back(Wire().slave);
+    // The rows and serials are refused before the port is even tried, as on the command line.
+    std::string error;
+    int code = autocal::PrepareRun(options, serials, &error);
+    if (code) {
+        std::cerr << "Wexcon: " << error << "\n";
+    } else if (!OpenDetectorLink([] { return false; })) {
         std::cerr << "Wexcon: the port of Param.ini did not open: " << Wire().openError << "\n";
+        code = autocal::kExitUsage;
     } else {
-        autocal::RunOptions options;
-        options.kind = kind;
-        options.retries = retries;
-        Book().load("Param.ini");
-        for (uint8_t a : Book().selected()) options.addresses.push_back(a);
-        if (options.addresses.empty()) options.addresses.push_back(Wire().slave);
-        std::string error;
-        code = autocal::PrepareRun(options, serials, &error);
-        if (code) std::cerr << "Wexcon: " << error << "\n";
         std::optional<autocal::RunResult> result;
-        if (!code) {
+        {
             StopSignals stopSignals;
             std::unique_ptr<CCalibrate> window = kind == ParamKind::Ir
                                                      ? std::make_unique<CCalibrate>(nullptr, &options)
                                                      : std::make_unique<CUVIRCalibration>(nullptr, &options);
+            // The run's log lines on standard error as they reach the window's list.
+            if (auto* list = window->itemAs<QListWidget>(kLogList))
+                QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, list, [list](const QModelIndex&, int first, int last) {
+                    for (int row = first; row <= last; ++row) std::cerr << s(list->item(row)->text()) << std::endl;
+                });
             // A signal only aborts the run: its job still ends the mode and closes the window.
             QTimer stopPoll;
             QObject::connect(&stopPoll, &QTimer::timeout, [&window] {
@@ -464,14 +471,14 @@ int RunAutoCalibrationWindow(ParamKind kind, const std::string& serials, unsigne
             stopPoll.stop();
             Shell().link().call([] {});  // the run's job has ended: its result is all there
             result = window->result();
-            code = result ? autocal::RunExitCode(*result) : autocal::kExitFailed;
-            // An aborted panel answers its boxes unshown: the end's warning is printed here.
-            if (result && result->outcome == autocal::RunResult::Outcome::Aborted)
-                if (const std::string unfinished = autocal::UnfinishedText(*result); !unfinished.empty())
-                    std::cerr << "Warning: " << unfinished << std::endl;
         }
+        code = result ? autocal::RunExitCode(*result) : autocal::kExitFailed;
         if (result && result->outcome == autocal::RunResult::Outcome::Refused) std::cerr << result->refusal << "\n";
         if (result && result->outcome != autocal::RunResult::Outcome::Refused) {
+            // An aborted panel answers its boxes unshown: the end's warning is printed here.
+            if (result->outcome == autocal::RunResult::Outcome::Aborted)
+                if (const std::string unfinished = autocal::UnfinishedText(*result); !unfinished.empty())
+                    std::cerr << "Warning: " << unfinished << std::endl;
             for (const auto& r : result->rows)
                 std::cout << r.address << '\t' << r.serial << '\t' << r.code << '\t' << autocal::StateName(r.state)
                           << "\n";
