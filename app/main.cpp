@@ -72,6 +72,7 @@ int main(int argc, char** argv) {
     bool userFolder = false;
     std::string screenshotRun, autoKind, serials;
     long retries = 0;
+    bool retriesGiven = false;
     for (int i = 1; i < argc; ++i) {
         const bool value = i + 1 < argc && *argv[i + 1];
         if (std::strcmp(argv[i], "--screenshot-run") == 0 && value) {
@@ -83,6 +84,7 @@ int main(int argc, char** argv) {
             serials = argv[++i];
         } else if (std::strcmp(argv[i], "--retries") == 0 && value) {
             char* end = nullptr;
+            retriesGiven = true;
             retries = std::strtol(argv[++i], &end, 10);
             if (*end || retries < 0 || retries > 100) {
                 std::cerr << kUsage;
@@ -106,7 +108,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (!screenshotRun.empty()) return RunScreenshotRun(screenshotRun);
-    if (autoKind.empty() != serials.empty()) {
+    if (autoKind.empty() != serials.empty() || (autoKind.empty() && retriesGiven)) {
         std::cerr << kUsage;
         return 2;
     }

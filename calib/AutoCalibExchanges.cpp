@@ -4,6 +4,7 @@
 #include "protocol/records/ByteOrder.h"
 #include "protocol/records/ResponseHeader.h"
 #include "util/Log.h"
+#include "util/PumpWait.h"
 
 namespace autocal {
 
@@ -75,6 +76,12 @@ std::optional<ParamRecord> Exchanges::readParams(unsigned address) {
 int Exchanges::burnSerial(unsigned address, uint32_t serial) {
     auto record = readParams(address);
     if (!record || !record->setValue("ordnum", 0, serial)) return -8;
+    // An abort would cut the wire's silence after the long write short, and the
+    // read-back request would run into the write still going out.
+    struct Unabortable {
+        const std::atomic<bool>* was = SetThreadAbortFlag(nullptr);
+        ~Unabortable() { SetThreadAbortFlag(was); }
+    } unabortable;
     link_.set(address, D_PARAM2DET, record->bytes());
     link_.sleep(kAfterWriteMs);
     const auto back = readParams(address);

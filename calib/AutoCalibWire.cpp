@@ -2,12 +2,13 @@
 
 #include "protocol/Commands.h"
 #include "protocol/Transport.h"
+#include "protocol/records/ResponseHeader.h"
 #include "util/Log.h"
 
 namespace autocal {
 
 namespace {
-constexpr unsigned kWaitMs = 100, kTimeoutMs = 500;
+constexpr unsigned kWaitMs = 100, kTimeoutMs = 500, kTries = 3, kTriesApartMs = 100;
 
 bool Select(unsigned address) {
     const bool ok = SelectSlave(address);
@@ -43,10 +44,16 @@ void WireCalibLink::flush() {
 }
 
 std::optional<std::vector<double>> ReadScaleRecord() {
-    std::lock_guard lock(LinkLock());
-    const auto frame = GetCurrent(D_CALIB_SCALE, calrec::LayoutOf(ParamKind::Ir).scaleAnswerSize);
-    if (auto s = DecodeScaleAnswer(ParamKind::Ir, frame)) return s;
-    return DecodeScaleAnswer(ParamKind::Uvir, frame);
+    for (unsigned i = 0; i < kTries; ++i) {
+        if (i) WireCalibLink().sleep(kTriesApartMs);
+        std::lock_guard lock(LinkLock());
+        const auto frame = GetCurrent(D_CALIB_SCALE, calrec::LayoutOf(ParamKind::Ir).scaleAnswerSize);
+        const auto header = DecodeHeader(frame);
+        if (!header || header->address != Wire().slave) continue;
+        if (auto s = DecodeScaleAnswer(ParamKind::Ir, frame)) return s;
+        if (auto s = DecodeScaleAnswer(ParamKind::Uvir, frame)) return s;
+    }
+    return std::nullopt;
 }
 
 }  // namespace autocal

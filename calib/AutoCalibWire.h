@@ -16,7 +16,8 @@ public:
     void flush() override;
 };
 
-// D_CALIB_SCALE of the current detector, either family's size: the values, or nothing.
+// D_CALIB_SCALE of the current detector (3 tries 100 ms apart, answers from
+// it only), either family's size: the values, or nothing.
 std::optional<std::vector<double>> ReadScaleRecord();
 
 }  // namespace autocal

@@ -38,6 +38,15 @@ const char* StateName(State s) {
 
 std::optional<std::string> CheckRows(const std::vector<unsigned>& addresses) {
     if (addresses.size() < 2 || addresses[0] != kMasterAddress) return std::string(kRowsError);
+    // The object goes to everyone at once: a second row of one detector would
+    // burn two serial numbers into it, the master's row would burn a slave's.
+    for (size_t i = 1; i < addresses.size(); ++i) {
+        if (addresses[i] == kMasterAddress)
+            return std::string("Error: the master (ID 247) cannot also be a slave");
+        if (std::find(addresses.begin() + 1, addresses.begin() + static_cast<std::ptrdiff_t>(i), addresses[i]) !=
+            addresses.begin() + static_cast<std::ptrdiff_t>(i))
+            return "Error: address " + std::to_string(addresses[i]) + " is listed twice";
+    }
     return std::nullopt;
 }
 
@@ -81,6 +90,7 @@ public:
         }
         s_ = LoadSettings(family_, o_.ini);
         for (size_t i = 0; i < rows_.size(); ++i) rows_[i].verify = i == 0 ? 2 : 0;
+        recount();
     }
     RunResult run();
     End background();
@@ -89,15 +99,18 @@ public:
     End burn();
     bool close();
     void stopStep() { stopStep_ = true; }
-    bool begun() const { return accumulating_; }
-    unsigned responding(bool unverifiedOnly) const {
-        unsigned n = 0;
-        for (size_t i = 1; i < rows_.size(); ++i)
-            n += !rows_[i].notResponded && (!unverifiedOnly || rows_[i].verify != 2);
-        return n;
+    // A step of the manual mode, its counts kept for the interface thread.
+    End step(End (Procedure::*fn)()) {
+        const End e = (this->*fn)();
+        recount();
+        return e;
     }
+    bool begun() const { return accumulating_; }
+    unsigned responding() const { return responding_; }
+    unsigned unverified() const { return unverified_; }
     void verified(size_t i) {
         if (i < rows_.size()) rows_[i].verify = 2;
+        recount();
     }
     unsigned address(size_t i) const { return i < rows_.size() ? rows_[i].address : 0; }
     Settings& settings() { return s_; }
@@ -139,6 +152,16 @@ private:
         }
     }
     State stateOf(const Row& r, bool master) const;
+    // Between steps only: the rows are the running step's.
+    void recount() {
+        unsigned n = 0, open = 0;
+        for (size_t i = 1; i < rows_.size(); ++i) {
+            n += !rows_[i].notResponded;
+            open += !rows_[i].notResponded && rows_[i].verify != 2;
+        }
+        responding_ = n;
+        unverified_ = open;
+    }
 
     Panel& panel_;
     CalibLink& link_;
@@ -149,7 +172,10 @@ private:
     std::vector<Row> rows_;
     std::optional<uint16_t> masterModel_;
     bool masterAlt_ = false;
-    bool accumulating_ = false, modeOpen_ = false, objectTried_ = false, uvFailed_ = false;
+    // Read by the window's interface thread while a step may run.
+    std::atomic<bool> accumulating_{false};
+    std::atomic<unsigned> responding_{0}, unverified_{0};
+    bool modeOpen_ = false, objectTried_ = false, uvFailed_ = false;
     std::atomic<bool> stopStep_{false};
     bool mismatch_ = false;
     unsigned iterations_ = 0, objectSeq_ = 0;
@@ -414,6 +440,17 @@ Procedure::End Procedure::burn() {
             panel_.setText(calwin::kLo0 + static_cast<int>(k), lo);
             panel_.setText(calwin::kHi0 + static_cast<int>(k), hi);
         }
+    // A master that restarted, went silent or stalled holds no (or reset) totals:
+    // broadcasting its object would rescale every slave against it.
+    if (rows_[0].failed > 0 || rows_[0].counter < iterations_) {
+        if (o_.manual) {
+            box("Error: Can't proceed - the master's accumulation did not complete...", "Error");
+            return End::Stopped;
+        }
+        say("Auto Calibration: Can't proceed - the master's accumulation did not complete...");
+        setAll(-7);
+        return End::Stopped;
+    }
     say("Calibration: Get 'calib' from master");
     auto object = x_.readObject();
     if (!object && o_.manual) {
@@ -583,21 +620,27 @@ RunResult Procedure::run() {
         const bool again = std::any_of(rows_.begin() + 1, rows_.end(), [](const Row& r) { return r.code != 0 && r.code != 10; });
         if (!again || retry >= o_.retries) break;
     }
-    std::string unfinished;
     for (size_t i = 0; i < rows_.size(); ++i) {
         const Row& r = rows_[i];
         const State st = stateOf(r, i == 0);
         result.rows.push_back({r.address, r.serial, r.code, st});
         say("Calibration: address %u, S/N %u, code %d: %s", r.address, r.serial, r.code, StateName(st));
-        if (st != State::CalibrationApplied && st != State::CalibrationMode) continue;
+    }
+    if (const std::string unfinished = UnfinishedText(result); !unfinished.empty()) box(unfinished, "Warning");
+    return result;
+}
+
+std::string UnfinishedText(const RunResult& result) {
+    std::string unfinished;
+    for (const DetectorEnd& r : result.rows) {
+        if (r.state != State::CalibrationApplied && r.state != State::CalibrationMode) continue;
         char line[200];
-        std::snprintf(line, sizeof line, "  address %u, S/N %u: %s - %s\r\n", r.address, r.serial, StateName(st),
-                      st == State::CalibrationMode ? "end the mode ('calib off') or reset the detector"
-                                                   : "it holds a calibration nobody checked: calibrate it again");
+        std::snprintf(line, sizeof line, "  address %u, S/N %u: %s - %s\r\n", r.address, r.serial, StateName(r.state),
+                      r.state == State::CalibrationMode ? "end the mode ('calib off') or reset the detector"
+                                                        : "it holds a calibration nobody checked: calibrate it again");
         unfinished += line;
     }
-    if (!unfinished.empty()) box("The calibration of these detectors is unfinished:\r\n" + unfinished, "Warning");
-    return result;
+    return unfinished.empty() ? unfinished : "The calibration of these detectors is unfinished:\r\n" + unfinished;
 }
 
 RunResult RunAutoCalibration(Panel& panel, CalibLink& link, const RunOptions& options) {
@@ -607,16 +650,16 @@ RunResult RunAutoCalibration(Panel& panel, CalibLink& link, const RunOptions& op
 Calibration::Calibration(Panel& panel, CalibLink& link, RunOptions options)
     : p_(std::make_unique<Procedure>(panel, link, std::move(options))) {}
 Calibration::~Calibration() = default;
-Calibration::End Calibration::background() { return p_->background(); }
-Calibration::End Calibration::learn() { return p_->learn(); }
-Calibration::End Calibration::accumulate() { return p_->accumulate(); }
-Calibration::End Calibration::burn() { return p_->burn(); }
+Calibration::End Calibration::background() { return p_->step(&Procedure::background); }
+Calibration::End Calibration::learn() { return p_->step(&Procedure::learn); }
+Calibration::End Calibration::accumulate() { return p_->step(&Procedure::accumulate); }
+Calibration::End Calibration::burn() { return p_->step(&Procedure::burn); }
 bool Calibration::close() { return p_->close(); }
 void Calibration::showScale(size_t row) { p_->showScale(row); }
 void Calibration::stopStep() { p_->stopStep(); }
 bool Calibration::accumulationBegun() const { return p_->begun(); }
-unsigned Calibration::respondingSlaves() const { return p_->responding(false); }
-unsigned Calibration::unverifiedSlaves() const { return p_->responding(true); }
+unsigned Calibration::respondingSlaves() const { return p_->responding(); }
+unsigned Calibration::unverifiedSlaves() const { return p_->unverified(); }
 void Calibration::verified(size_t row) { p_->verified(row); }
 unsigned Calibration::address(size_t row) const { return p_->address(row); }
 Settings& Calibration::settings() { return p_->settings(); }
@@ -663,6 +706,8 @@ int PrepareRun(RunOptions& options, const std::string& serials, std::string* err
 
 int RunExitCode(const RunResult& result) {
     if (result.outcome == RunResult::Outcome::Refused) return kExitRefused;
+    // A results file that could not be written is the file's fault, whatever the detectors did.
+    if (!result.resultsWritten) return kExitUsage;
     if (result.outcome == RunResult::Outcome::Aborted) return kExitFailed;
     bool allDone = true, allWritten = true;
     for (size_t i = 1; i < result.rows.size(); ++i) {

@@ -102,6 +102,8 @@ public:
     void showScale(size_t row);
     // The window's Abort of learning (it concludes at once) or accumulation.
     void stopStep();
+    // These three may be read from another thread while a step runs; the
+    // counts are those at the end of the last step.
     bool accumulationBegun() const;
     // Slaves that responded, and of those the ones not verified yet.
     unsigned respondingSlaves() const;
@@ -123,7 +125,11 @@ enum : int { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitRefused = 3, kEx
 // and the Results folder checked before anything is sent; fills `options`'
 // serials and results path. kExitOk, else kExitRefused / kExitUsage with *error.
 int PrepareRun(RunOptions& options, const std::string& serials, std::string* error);
-// 0 every slave at 0 or 10; 4 each at 0, 10, -10, -11 or -12; else 1.
+// 3 refused; 2 the results file not written; 1 aborted; 0 every slave at 0
+// or 10; 4 each at 0, 10, -10, -11 or -12; else 1.
 int RunExitCode(const RunResult& result);
+// The end's "Warning" box text naming the unfinished detectors with what to
+// do; empty when none is.
+std::string UnfinishedText(const RunResult& result);
 
 }  // namespace autocal

@@ -2,11 +2,11 @@
 // detectors against the master at 247 for production lines and tests.
 #include <cstdio>
 
+#include "calib/AutoCalibExchanges.h"
 #include "calib/AutoCalibWire.h"
 #include "cli/CliCommands.h"
 #include "cli/StopSignals.h"
 #include "network/AddressBook.h"
-#include "protocol/Commands.h"
 #include "protocol/Transport.h"
 
 namespace {
@@ -57,24 +57,22 @@ std::vector<std::string> SplitList(const std::string& text) {
 int CliSession::calibAuto(const std::vector<std::string>& args) {
     const std::string& what = args[1];
     if (what == "scale" && args.size() == 2) {
-        for (int i = 0; i < 3; ++i)
-            if (const auto scales = autocal::ReadScaleRecord()) {
-                for (size_t k = 0; k < scales->size(); ++k) {
-                    char buf[40];
-                    std::snprintf(buf, sizeof buf, "%s%.9g", k ? "\t" : "", (*scales)[k]);
-                    out_ << buf;
-                }
-                out_ << std::endl;
-                return kCliOk;
+        if (const auto scales = autocal::ReadScaleRecord()) {
+            for (size_t k = 0; k < scales->size(); ++k) {
+                char buf[40];
+                std::snprintf(buf, sizeof buf, "%s%.9g", k ? "\t" : "", (*scales)[k]);
+                out_ << buf;
             }
+            out_ << std::endl;
+            return kCliOk;
+        }
         err_ << "calib scale: no scale record from address " << Wire().slave << "\n";
         return kCliFailed;
     }
     if (what == "off" && args.size() == 2) {
         const unsigned address = Wire().slave;
-        bool sent = false;
-        const uint8_t off[4] = {0, 0, 0, 0};
-        for (int i = 0; i < 3 && !sent; ++i) sent = autocal::WireCalibLink().set(0, D_CALIBRATION, off);
+        autocal::WireCalibLink link;
+        const bool sent = autocal::Exchanges(link, ParamKind::Ir).broadcastIterations(0);
         SelectSlave(address);
         if (!sent) err_ << "ModbusSet(mdbs, D_CALIBRATION Off...) failed...\n";
         return sent ? kCliOk : kCliFailed;
@@ -125,6 +123,6 @@ int CliSession::calibAuto(const std::vector<std::string>& args) {
     }
     for (const auto& r : result.rows)
         out_ << r.address << '\t' << r.serial << '\t' << r.code << '\t' << autocal::StateName(r.state) << "\n";
-    out_ << "results " << options.resultsPath << std::endl;
+    if (result.resultsWritten) out_ << "results " << options.resultsPath << std::endl;
     return autocal::RunExitCode(result);
 }

@@ -18,6 +18,7 @@
 
 namespace {
 
+constexpr size_t kMaxControlLine = 4096;
 volatile std::sig_atomic_t g_stop = 0;
 void onSignal(int) { g_stop = 1; }
 
@@ -135,6 +136,11 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "wexcon-sim: cannot make %s: %s\n", controlPath.c_str(), std::strerror(errno));
             return 2;
         }
+        // Anything else would read as always readable and empty: a busy loop.
+        if (::stat(controlPath.c_str(), &st) != 0 || !S_ISFIFO(st.st_mode)) {
+            std::fprintf(stderr, "wexcon-sim: %s is not a named pipe\n", controlPath.c_str());
+            return 2;
+        }
         control = ::open(controlPath.c_str(), O_RDWR | O_NONBLOCK);
         if (control < 0) {
             std::fprintf(stderr, "wexcon-sim: cannot open %s: %s\n", controlPath.c_str(), std::strerror(errno));
@@ -146,6 +152,7 @@ int main(int argc, char** argv) {
 
     bool stdinOpen = true;
     std::string pendings[2];
+    bool dropping[2] = {false, false};  // the rest of an overlong line is still coming
     while (!g_stop) {
         pollfd p[2] = {{stdinOpen ? 0 : -1, POLLIN, 0}, {control, POLLIN, 0}};
         const int r = ::poll(p, 2, 200);
@@ -160,6 +167,11 @@ int main(int argc, char** argv) {
                 continue;
             }
             pending.append(buf, static_cast<size_t>(n));
+            if (dropping[src]) {
+                const size_t nl = pending.find('\n');
+                pending.erase(0, nl == std::string::npos ? std::string::npos : nl + 1);
+                dropping[src] = nl == std::string::npos;
+            }
             for (size_t nl; (nl = pending.find('\n')) != std::string::npos;) {
                 std::string cmd = pending.substr(0, nl);
                 pending.erase(0, nl + 1);
@@ -168,6 +180,12 @@ int main(int argc, char** argv) {
                 if (cmd == "quit" || cmd == "exit") g_stop = 1;
                 else std::printf("%s\n", wsim::runControlCommand(line, cmd).c_str());
                 std::fflush(stdout);
+            }
+            if (pending.size() > kMaxControlLine) {
+                std::printf("error: control line over %zu bytes dropped\n", kMaxControlLine);
+                std::fflush(stdout);
+                pending.clear();
+                dropping[src] = true;
             }
         }
     }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace {
 std::mutex g_mutex;
@@ -49,7 +50,7 @@ void SetProcedureWait(std::function<void(unsigned)> wait) {
     g_procedureWait = std::move(wait);
 }
 
-void SetThreadAbortFlag(const std::atomic<bool>* flag) { t_abort = flag; }
+const std::atomic<bool>* SetThreadAbortFlag(const std::atomic<bool>* flag) { return std::exchange(t_abort, flag); }
 
 bool AbortRequested() { return t_abort && t_abort->load(); }
 

@@ -16,8 +16,8 @@ void SetPumpWait(std::function<void(unsigned)> pump);
 void SetProcedureWait(std::function<void(unsigned)> wait);
 
 // The abort flag that waits on this thread watch (null: none). Set by the
-// procedure runner around each procedure.
-void SetThreadAbortFlag(const std::atomic<bool>* flag);
+// procedure runner around each procedure; returns the one it replaces.
+const std::atomic<bool>* SetThreadAbortFlag(const std::atomic<bool>* flag);
 // True when the procedure running on this thread has been asked to abort.
 bool AbortRequested();
 

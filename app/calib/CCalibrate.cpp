@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -24,6 +25,7 @@
 #include "calib/AutoCalibWire.h"
 #include "calib/CalibrateTexts.h"
 #include "calib/CCalibrateIds.h"
+#include "cli/StopSignals.h"
 #include "network/AddressBook.h"
 #include "protocol/Transport.h"
 #include "shell/Procedure.h"
@@ -42,7 +44,7 @@ using End = Calibration::End;
 
 namespace {
 
-constexpr unsigned kTickMs = 50, kRefusedCloseMs = 100;
+constexpr unsigned kTickMs = 50, kRefusedCloseMs = 100, kStopPollMs = 100;
 const char* const kReadMe = "CalibrationReadMe.txt";
 
 const char* const kReadMeText =
@@ -91,7 +93,7 @@ struct CCalibrate::Run {
     std::shared_ptr<QtPanel> panel;
     autocal::WireCalibLink link;
     std::unique_ptr<Calibration> calibration;  // manual mode
-    std::atomic<bool> busy{false}, burned{false};
+    std::atomic<bool> busy{false}, burned{false}, accumulationAsked{false};
     mutable std::mutex m;
     std::optional<autocal::RunResult> result;  // automatic mode
 };
@@ -114,9 +116,9 @@ CCalibrate::CCalibrate(QWidget* parent, ParamKind kind, const autocal::RunOption
     build();
     const KeyState keys = CurrentKeys();
     const bool letThrough = options.addresses[0] == autocal::kMasterAddress && keys.ctrl && keys.shift;
-    if (autocal::CheckRows(options.addresses) && !letThrough) {
+    if (const auto rowsError = autocal::CheckRows(options.addresses); rowsError && !letThrough) {
         refused_ = true;
-        MessageBox(autocal::kRowsError, "Error", MB_OK | MB_ICONERROR, this);
+        MessageBox(*rowsError, "Error", MB_OK | MB_ICONERROR, this);
         return;
     }
     for (size_t i = 0; i < rows_; ++i)
@@ -254,6 +256,7 @@ void CCalibrate::step(int button, End (Calibration::*fn)(), int next) {
     run->busy = true;
     const bool again = fn == &Calibration::accumulate;
     const bool burn = fn == &Calibration::burn;
+    if (again) run->accumulationAsked = true;
     RunProcedure(
         panel(),
         [run, fn, button, next, again, burn](Panel& p) {
@@ -395,8 +398,9 @@ void CCalibrate::release() {
 }
 
 void CCalibrate::done(int result) {
-    if (run_->calibration && !refused_ && !confirmed_ && run_->calibration->accumulationBegun()) {
-        // Read on the interface thread while no step runs; a running step is aborted below anyway.
+    // An accumulation step asked for may not have begun yet, or be beginning now.
+    if (run_->calibration && !refused_ && !confirmed_ &&
+        (run_->accumulationAsked || run_->calibration->accumulationBegun())) {
         const unsigned open = run_->calibration->unverifiedSlaves();
         if (open && MessageBox(autocal::IncompleteText(open, run_->calibration->respondingSlaves()),
                                "Calibration Incomplete", MB_OKCANCEL | MB_ICONEXCLAMATION, this) != IDOK)
@@ -406,14 +410,17 @@ void CCalibrate::done(int result) {
     if (run_->calibration && !refused_) {
         panel()->requestAbort();
         auto run = run_;
-        auto end = [run] {
+        // A plain job after the running step, not a procedure: that would clear
+        // the abort the step has to see. Polling stays held until it ran.
+        Shell().busy = true;
+        Shell().link().post([run] {
             // The window is gone by now: the box is the application's.
             if (!run->calibration->close())
                 QMetaObject::invokeMethod(qApp, [] { MessageBox(autocal::kModeStillOnText, "Warning", MB_OK | MB_ICONEXCLAMATION); },
                                           Qt::QueuedConnection);
             SelectSlave(run->calibration->address(run->calibration->address(1) ? 1 : 0));
-        };
-        RunProcedure(panel(), [end](Panel&) { end(); }, true, end);
+            Shell().busy = false;
+        });
     } else if (!refused_) {
         panel()->requestAbort();
     }
@@ -428,34 +435,54 @@ int RunAutoCalibrationWindow(ParamKind kind, const std::string& serials, unsigne
         return (box.buttons & 0xF) == MB_YESNO || (box.buttons & 0xF) == MB_YESNOCANCEL ? IDYES : IDOK;
     });
     LoadHostSettings();
-    int code = autocal::kExitUsage;
-    if (!OpenDetectorLink([] { return false; })) {
+    autocal::RunOptions options;
+    options.kind = kind;
+    options.retries = retries;
+    Book().load("Param.ini");
+    for (uint8_t a : Book().selected()) options.addresses.push_back(a);
+    if (options.addresses.empty()) options.addresses.push_back(Wire().slave);
+    // The rows and serials are refused before the port is even tried, as on the command line.
+    std::string error;
+    int code = autocal::PrepareRun(options, serials, &error);
+    if (code) {
+        std::cerr << "Wexcon: " << error << "\n";
+    } else if (!OpenDetectorLink([] { return false; })) {
         std::cerr << "Wexcon: the port of Param.ini did not open: " << Wire().openError << "\n";
+        code = autocal::kExitUsage;
     } else {
-        autocal::RunOptions options;
-        options.kind = kind;
-        options.retries = retries;
-        Book().load("Param.ini");
-        for (uint8_t a : Book().selected()) options.addresses.push_back(a);
-        if (options.addresses.empty()) options.addresses.push_back(Wire().slave);
-        std::string error;
-        code = autocal::PrepareRun(options, serials, &error);
-        if (code) std::cerr << "Wexcon: " << error << "\n";
         std::optional<autocal::RunResult> result;
-        if (!code) {
+        {
+            StopSignals stopSignals;
             std::unique_ptr<CCalibrate> window = kind == ParamKind::Ir
                                                      ? std::make_unique<CCalibrate>(nullptr, &options)
                                                      : std::make_unique<CUVIRCalibration>(nullptr, &options);
+            // The run's log lines on standard error as they reach the window's list.
+            if (auto* list = window->itemAs<QListWidget>(kLogList))
+                QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, list, [list](const QModelIndex&, int first, int last) {
+                    for (int row = first; row <= last; ++row) std::cerr << s(list->item(row)->text()) << std::endl;
+                });
+            // A signal only aborts the run: its job still ends the mode and closes the window.
+            QTimer stopPoll;
+            QObject::connect(&stopPoll, &QTimer::timeout, [&window] {
+                if (StopSignals::stopRequested()) window->panel()->requestAbort();
+            });
+            stopPoll.start(static_cast<int>(kStopPollMs));
             window->exec();
+            stopPoll.stop();
+            Shell().link().call([] {});  // the run's job has ended: its result is all there
             result = window->result();
-            code = result ? autocal::RunExitCode(*result) : autocal::kExitFailed;
         }
+        code = result ? autocal::RunExitCode(*result) : autocal::kExitFailed;
         if (result && result->outcome == autocal::RunResult::Outcome::Refused) std::cerr << result->refusal << "\n";
         if (result && result->outcome != autocal::RunResult::Outcome::Refused) {
+            // An aborted panel answers its boxes unshown: the end's warning is printed here.
+            if (result->outcome == autocal::RunResult::Outcome::Aborted)
+                if (const std::string unfinished = autocal::UnfinishedText(*result); !unfinished.empty())
+                    std::cerr << "Warning: " << unfinished << std::endl;
             for (const auto& r : result->rows)
                 std::cout << r.address << '\t' << r.serial << '\t' << r.code << '\t' << autocal::StateName(r.state)
                           << "\n";
-            std::cout << "results " << options.resultsPath << std::endl;
+            if (result->resultsWritten) std::cout << "results " << options.resultsPath << std::endl;
         }
         Shell().stopLink();
     }

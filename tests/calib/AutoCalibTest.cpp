@@ -243,15 +243,18 @@ const char* const kIni =
 TEST(AutoCalibRun, EveryEndWithItsStates) {
     using S = State;
     using Setup = std::function<void(SimLink&, Panel&)>;
-    // Restarts slave 2 once its counter reaches 5 in the first accumulation.
-    auto restart2 = [](SimLink& l, Panel&) {
-        auto done = std::make_shared<bool>(false);
-        l.hook = [&l, done](unsigned a, unsigned c, std::span<const uint8_t>) {
-            wsim::Detector* d = l.at(2);
-            if (!*done && a == 2 && c == D_DATA2HOST && d && d->iterationCounter(l.clock.nowMs()) >= 5)
-                *done = true, d->restart(l.clock.nowMs());
+    // Restarts a detector once its counter reaches 5 in the first accumulation.
+    auto restartAt = [](unsigned address) {
+        return [address](SimLink& l, Panel&) {
+            auto done = std::make_shared<bool>(false);
+            l.hook = [&l, done, address](unsigned a, unsigned c, std::span<const uint8_t>) {
+                wsim::Detector* d = l.at(address);
+                if (!*done && a == address && c == D_DATA2HOST && d && d->iterationCounter(l.clock.nowMs()) >= 5)
+                    *done = true, d->restart(l.clock.nowMs());
+            };
         };
     };
+    const Setup restart2 = restartAt(2);
     auto abortAt = [](unsigned command) {
         return [command](SimLink& l, Panel& p) {
             l.hook = [&p, command](unsigned, unsigned c, std::span<const uint8_t>) {
@@ -283,6 +286,8 @@ TEST(AutoCalibRun, EveryEndWithItsStates) {
          {S::Reference, S::Calibrated, S::CalibrationApplied}},
         {"restart in accumulation", false, {Det(2, false)}, restart2, 0, {0, 0, -4},
          {S::Reference, S::Calibrated, S::CalibrationApplied}},
+        {"master restart in accumulation", false, {Det(2, false)}, restartAt(247), 0, {-7, -7, -7},
+         {S::Reference, S::Unchanged, S::Unchanged}},
         {"master background too high", false, {Det(2, false)},
          [](SimLink& l, Panel&) { l.at(247)->setBackground(20); }, 0, {-3, -4, -4},
          {S::Reference, S::Unchanged, S::Unchanged}},
@@ -322,6 +327,13 @@ TEST(AutoCalibRun, EveryEndWithItsStates) {
         const bool warned = !panel.questions.empty() && panel.questions.back().rfind("Warning: ", 0) == 0;
         EXPECT_EQ(warned, c.states[2] == S::CalibrationApplied || c.states[2] == S::CalibrationMode);
     }
+    TempFolder folder;  // a results file that cannot be written fails the run as a bad file, whatever the rows
+    std::ofstream("Param.ini") << kIni;
+    SimLink link({Det(247, false), Det(1, false)});
+    FakePanel panel;
+    const RunResult r = RunAutoCalibration(panel, link, {ParamKind::Ir, {247, 1}, {5001}, 0, "Param.ini", "no/results.txt"});
+    EXPECT_EQ(r.rows[1].state, State::Calibrated);
+    EXPECT_EQ(RunExitCode(r), kExitUsage);
 }
 
 // Manual mode, one step at a time: boxes instead of codes, learning cut short

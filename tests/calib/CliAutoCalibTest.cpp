@@ -51,8 +51,13 @@ TEST_F(CliAutoCalib, RunsToEachExitStatus) {
     EXPECT_EQ(out.str(), "1\t1\t1\t1\t1\t1\t1\t1\t1\t1\n");
     EXPECT_EQ(run(1, "calib off"), kCliOk);
     EXPECT_EQ(run(9, "calib scale"), kCliFailed);
+    line->wrongAddressAnswers(3);  // another detector's scale record is none of this one's
+    EXPECT_EQ(run(1, "calib scale"), kCliFailed);
     EXPECT_EQ(run(247, "calib run ir --serials 5001 --addresses 1,2"), kCliRefused);
     EXPECT_NE(err.str().find("expecting a master (ID 247)"), std::string::npos);
+    EXPECT_EQ(run(247, "calib run ir --serials 5001,5002 --addresses 247,1,1"), kCliRefused);
+    EXPECT_EQ(err.str(), "Error: address 1 is listed twice\n");
+    EXPECT_EQ(run(247, "calib run ir --serials 5001,5002 --addresses 247,1,247"), kCliRefused);
     EXPECT_EQ(run(247, "calib run ir --serials 5001 --addresses 247,1,2"), kCliUsage);
     EXPECT_EQ(run(247, "calib run ir --serials 0,5002 --addresses 247,1,2"), kCliUsage);
     EXPECT_NE(err.str().find("Serial Number should be > 0"), std::string::npos);
