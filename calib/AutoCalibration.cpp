@@ -513,6 +513,7 @@ Procedure::End Procedure::burn() {
         if (i == 0) continue;
         if (o_.manual) {
             r.verify = 1;
+            panel_.setIndicator(calwin::kRadio0 + static_cast<int>(i), 2);
             continue;
         }
         const int burned = x_.burnSerial(r.address, r.serial);

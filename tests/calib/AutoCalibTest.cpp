@@ -375,6 +375,7 @@ TEST(AutoCalibRun, ManualStepsAskAndLeaveTheSerialsToTheUser) {
     ASSERT_EQ(cal.burn(), E::Done);
     EXPECT_EQ(last(), "Burn complete");
     EXPECT_EQ(paramWrites, 0);
+    EXPECT_EQ(panel.indicators[calwin::kRadio0 + 2], 2);  // yellow until verified
     EXPECT_EQ(cal.unverifiedSlaves(), 2u);
     cal.verified(1);
     EXPECT_EQ(cal.unverifiedSlaves(), 1u);

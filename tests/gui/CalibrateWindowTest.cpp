@@ -68,6 +68,7 @@ TEST_F(CalibrateWindow, EachStoppingBoxWithItsAnswer) {
             if (c.until == Until::Close) {
                 ASSERT_TRUE(pumpUntil([&] { return w->text(calwin::kBurn) == "Done." && w->idle(); }, 15000));
                 EXPECT_EQ(boxes.calls.back().caption, "Burn complete");
+                EXPECT_TRUE(w->item(calwin::kRadio0 + 1)->styleSheet().contains("240, 220, 10"));
                 boxes.next = {c.answer};
                 w->done(IDCANCEL);
             }
