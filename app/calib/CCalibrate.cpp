@@ -279,6 +279,13 @@ void CCalibrate::step(int button, End (Calibration::*fn)(), int next, std::funct
         true, [run] { --run->busy; });
 }
 
+// A row's scale record, as a job: a running step would otherwise share the line.
+void CCalibrate::showScale(size_t row) {
+    if (!run_->burned || !idle()) return;
+    auto run = run_;
+    RunProcedure(panel(), [run, row](Panel&) { run->calibration->showScale(row); });
+}
+
 void CCalibrate::onCommand(int id) {
     if (id == kHelp) return showHelp();
     if (!run_->calibration) return Dialog::onCommand(id);
@@ -323,11 +330,7 @@ void CCalibrate::onCommand(int id) {
         case kDefaults: saveDefaults(); break;
         case kRadio0 + 0: case kRadio0 + 1: case kRadio0 + 2: case kRadio0 + 3: case kRadio0 + 4:
         case kRadio0 + 5: case kRadio0 + 6: case kRadio0 + 7: case kRadio0 + 8:
-            if (run_->burned && idle()) {
-                auto run = run_;
-                const size_t row = static_cast<size_t>(id - kRadio0);
-                RunProcedure(panel(), [run, row](Panel&) { run->calibration->showScale(row); });
-            }
+            showScale(static_cast<size_t>(id - kRadio0));
             break;
         default: Dialog::onCommand(id);
     }
@@ -338,6 +341,7 @@ bool CCalibrate::eventFilter(QObject* watched, QEvent* event) {
     const bool radio = id >= kRadio0 && id < kRadio0 + static_cast<int>(rows_);
     const bool field = id >= kIterStat0 && id < kIterStat0 + static_cast<int>(rows_);
     if (run_->calibration && run_->burned) {
+        if (field && event->type() == QEvent::FocusIn) showScale(static_cast<size_t>(id - kIterStat0));
         if (radio && event->type() == QEvent::MouseButtonDblClick) {
             verify(static_cast<size_t>(id - kRadio0));
             return true;

@@ -41,6 +41,7 @@ private:
     void build();
     void step(int button, autocal::Calibration::End (autocal::Calibration::*fn)(), int next,
               std::function<void(autocal::Settings&)> set = {});
+    void showScale(size_t row);
     void showHelp();
     void saveDefaults();
     void release();

@@ -2,6 +2,9 @@
 // questions a step, on a simulated group.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFocusEvent>
+
 #include "MainWindowLine.h"
 #include "app/calib/CCalibrate.h"
 #include "app/kit/OpenDocument.h"
@@ -69,6 +72,11 @@ TEST_F(CalibrateWindow, EachStoppingBoxWithItsAnswer) {
                 ASSERT_TRUE(pumpUntil([&] { return w->text(calwin::kBurn) == "Done." && w->idle(); }, 15000));
                 EXPECT_EQ(boxes.calls.back().caption, "Burn complete");
                 EXPECT_TRUE(w->item(calwin::kRadio0 + 1)->styleSheet().contains("240, 220, 10"));
+                // A focus on a row's field shows its scale record, as a click on its radio button.
+                w->setText(calwin::kScale0, "");
+                QFocusEvent focus(QEvent::FocusIn);
+                QApplication::sendEvent(w->item(calwin::kIterStat0 + 1), &focus);
+                EXPECT_TRUE(pumpUntil([&] { return !w->text(calwin::kScale0).empty(); }, 5000));
                 boxes.next = {c.answer};
                 w->done(IDCANCEL);
             }
