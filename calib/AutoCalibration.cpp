@@ -211,6 +211,7 @@ bool Procedure::pollRound(bool learning) {
     for (size_t i = 0; i < rows_.size(); ++i) {
         Row& r = rows_[i];
         if (aborted()) return false;
+        if (!learning && stopStep_) return true;  // learning was started: no need to finish the round
         if (r.failed >= kFailedOut || (learning && r.failed > 0)) continue;
         readAny = true;
         const auto rec = x_.live(r.address);
@@ -261,18 +262,17 @@ bool Procedure::pollRound(bool learning) {
 }
 
 Procedure::End Procedure::background() {
+    bool learnable = false;
     for (;;) {
         if (!pollRound(false)) return !refusal_.empty() ? End::Refused : mismatch_ ? End::Stopped : End::Aborted;
-        if (std::all_of(rows_.begin(), rows_.end(), [](const Row& r) { return r.good >= kGoodIn || r.failed >= kFailedOut; }))
-            break;
-    }
-    if (o_.manual) {
-        std::vector<unsigned> silent;
-        for (const auto& r : rows_)
-            if (r.notResponded) silent.push_back(r.address);
-        if (!silent.empty() && panel_.ask(NotRespondedText(silent), "Warning", MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK)
-            return End::Stopped;
-        return End::Done;
+        if (!learnable &&
+            std::all_of(rows_.begin(), rows_.end(), [](const Row& r) { return r.good >= kGoodIn || r.failed >= kFailedOut; })) {
+            if (!o_.manual) break;
+            learnable = true;
+            panel_.enable(calwin::kLearnStart, true);
+        }
+        // The user watches the rows until starting learning, which stops this step.
+        if (learnable && stopStep_.exchange(false)) return End::Done;
     }
     for (auto& r : rows_)
         if (r.failed >= kFailedOut && r.code == 0) r.code = -2;
@@ -285,8 +285,13 @@ Procedure::End Procedure::background() {
 
 Procedure::End Procedure::learn() {
     for (auto& r : rows_) r.bg = {};
-    stopStep_ = false;
     if (o_.manual) {
+        // Not cleared here: an Abort pressed before this step began still counts.
+        std::vector<unsigned> silent;
+        for (const auto& r : rows_)
+            if (r.notResponded) silent.push_back(r.address);
+        if (!silent.empty() && panel_.ask(NotRespondedText(silent), "Warning", MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK)
+            return End::Stopped;
         box("Mask the sensors from IR radiation and then click 'OK'", "Learn Background");
     } else {
         box("Click 'OK' to mask the sensors from IR radiation and start learning the background", "Learn Background");
@@ -508,6 +513,7 @@ Procedure::End Procedure::burn() {
         if (i == 0) continue;
         if (o_.manual) {
             r.verify = 1;
+            panel_.setIndicator(calwin::kRadio0 + static_cast<int>(i), 2);
             continue;
         }
         const int burned = x_.burnSerial(r.address, r.serial);

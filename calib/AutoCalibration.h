@@ -91,7 +91,9 @@ public:
     enum class End { Done, Stopped, Aborted, Refused };
     Calibration(Panel& panel, CalibLink& link, RunOptions options);
     ~Calibration();
-    End background();  // polls until every detector answered or failed 3 times
+    // Polls until every detector answered or failed 3 times, then enables
+    // learning's Start and polls on until stopStep() (that Start pressed).
+    End background();
     End learn();
     End accumulate();  // Stopped after stopStep(): Start may be pressed again
     End burn();
@@ -100,7 +102,8 @@ public:
     bool close();
     // A row's scale record read and shown (a click on its radio button).
     void showScale(size_t row);
-    // The window's Abort of learning (it concludes at once) or accumulation.
+    // The window's Start of learning (ends the background poll), its Abort
+    // (learning concludes at once) or accumulation's Abort.
     void stopStep();
     // These three may be read from another thread while a step runs; the
     // counts are those at the end of the last step.

@@ -20,7 +20,7 @@ public:
     virtual void setText(int id, const std::string& text) = 0;
     virtual std::string text(int id) const = 0;
     virtual void enable(int id, bool on) = 0;
-    // Relay indicators: 1 is drawn green, 0 red.
+    // Relay indicators: 1 is drawn green, 0 red, 2 yellow.
     virtual void setIndicator(int id, int value) = 0;
     virtual void setTitle(int window, const std::string& title) = 0;
     // Check boxes and buttons: 0 clear, 1 checked, 2 indeterminate.

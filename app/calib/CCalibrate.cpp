@@ -93,7 +93,8 @@ struct CCalibrate::Run {
     std::shared_ptr<QtPanel> panel;
     autocal::WireCalibLink link;
     std::unique_ptr<Calibration> calibration;  // manual mode
-    std::atomic<bool> busy{false}, burned{false}, accumulationAsked{false};
+    std::atomic<int> busy{0};  // steps asked for and not ended: a Start queues one behind the background poll
+    std::atomic<bool> burned{false}, accumulationAsked{false};
     mutable std::mutex m;
     std::optional<autocal::RunResult> result;  // automatic mode
 };
@@ -251,15 +252,18 @@ std::optional<autocal::RunResult> CCalibrate::result() const {
 }
 
 // One step of the manual mode on the link worker; its end enables the next.
-void CCalibrate::step(int button, End (Calibration::*fn)(), int next) {
+// The fields' values reach the settings through `set`, on the worker: the
+// step before may still be running there.
+void CCalibrate::step(int button, End (Calibration::*fn)(), int next, std::function<void(autocal::Settings&)> set) {
     auto run = run_;
-    run->busy = true;
+    ++run->busy;
     const bool again = fn == &Calibration::accumulate;
     const bool burn = fn == &Calibration::burn;
     if (again) run->accumulationAsked = true;
     RunProcedure(
         panel(),
-        [run, fn, button, next, again, burn](Panel& p) {
+        [run, fn, button, next, again, burn, set = std::move(set)](Panel& p) {
+            if (set) set(run->calibration->settings());
             const End e = ((*run->calibration).*fn)();
             if (e == End::Done) {
                 if (button) p.setText(button, "Done."), p.enable(button, false);
@@ -270,51 +274,63 @@ void CCalibrate::step(int button, End (Calibration::*fn)(), int next) {
             } else if (e == End::Stopped || e == End::Refused) {
                 p.close(IDCANCEL, kRefusedCloseMs);
             }
-            run->busy = false;
+            --run->busy;
         },
-        true, [run] { run->busy = false; });
+        true, [run] { --run->busy; });
+}
+
+// A row's scale record, as a job: a running step would otherwise share the line.
+void CCalibrate::showScale(size_t row) {
+    if (!run_->burned || !idle()) return;
+    auto run = run_;
+    RunProcedure(panel(), [run, row](Panel&) { run->calibration->showScale(row); });
 }
 
 void CCalibrate::onCommand(int id) {
     if (id == kHelp) return showHelp();
     if (!run_->calibration) return Dialog::onCommand(id);
-    autocal::Settings& st = run_->calibration->settings();
     switch (id) {
         case kLearnStart:
-        case kAccumStart:
-            if (text(id) == "Abort") {
-                run_->calibration->stopStep();
-                break;
-            }
+        case kAccumStart: {
+            // Learning's Start also ends the background poll, which runs until then.
+            if (id == kLearnStart || text(id) == "Abort") run_->calibration->stopStep();
+            if (text(id) == "Abort") break;
+            std::function<void(autocal::Settings&)> set;
             if (id == kLearnStart) {
                 const long long duration = std::atoll(text(kDuration).c_str());
-                st.learnSec = static_cast<unsigned>(std::clamp<long long>(duration, 0, autocal::kMaxLearnSec));
-                setText(kDuration, std::to_string(st.learnSec));
+                const auto sec = static_cast<unsigned>(std::clamp<long long>(duration, 0, autocal::kMaxLearnSec));
+                setText(kDuration, std::to_string(sec));
                 setText(kMonitorLabel, "Monitor Sums");
+                set = [sec](autocal::Settings& st) { st.learnSec = sec; };
             } else {
-                st.iterations = autocal::IterationsRule(std::atoll(text(kIterations).c_str()));
+                const unsigned n = autocal::IterationsRule(std::atoll(text(kIterations).c_str()));
                 setText(kMonitorLabel, "Monitor Accumulating");
+                set = [n](autocal::Settings& st) { st.iterations = n; };
             }
             setText(id, "Abort");
             step(id, id == kLearnStart ? &Calibration::learn : &Calibration::accumulate,
-                 id == kLearnStart ? kAccumStart : kBurn);
+                 id == kLearnStart ? kAccumStart : kBurn, std::move(set));
             break;
-        case kBurn:
+        }
+        case kBurn: {
             enable(kBurn, false);
             setText(kBurn, "Processing...");
-            for (unsigned k = 0; k < st.bands.size(); ++k)
-                if (autocal::FamilyOf(kind_).banded(k))
-                    st.bands[k] = {FieldValue(text(kLo0 + static_cast<int>(k))), FieldValue(text(kHi0 + static_cast<int>(k)))};
-            step(kBurn, &Calibration::burn, 0);
+            const auto& family = autocal::FamilyOf(kind_);
+            std::vector<std::optional<autocal::Band>> bands(family.quantities);
+            for (unsigned k = 0; k < family.quantities; ++k)
+                if (family.banded(k))
+                    bands[k] = autocal::Band{FieldValue(text(kLo0 + static_cast<int>(k))),
+                                             FieldValue(text(kHi0 + static_cast<int>(k)))};
+            step(kBurn, &Calibration::burn, 0, [bands](autocal::Settings& st) {
+                for (size_t k = 0; k < bands.size() && k < st.bands.size(); ++k)
+                    if (bands[k]) st.bands[k] = *bands[k];
+            });
             break;
+        }
         case kDefaults: saveDefaults(); break;
         case kRadio0 + 0: case kRadio0 + 1: case kRadio0 + 2: case kRadio0 + 3: case kRadio0 + 4:
         case kRadio0 + 5: case kRadio0 + 6: case kRadio0 + 7: case kRadio0 + 8:
-            if (run_->burned && idle()) {
-                auto run = run_;
-                const size_t row = static_cast<size_t>(id - kRadio0);
-                RunProcedure(panel(), [run, row](Panel&) { run->calibration->showScale(row); });
-            }
+            showScale(static_cast<size_t>(id - kRadio0));
             break;
         default: Dialog::onCommand(id);
     }
@@ -325,6 +341,7 @@ bool CCalibrate::eventFilter(QObject* watched, QEvent* event) {
     const bool radio = id >= kRadio0 && id < kRadio0 + static_cast<int>(rows_);
     const bool field = id >= kIterStat0 && id < kIterStat0 + static_cast<int>(rows_);
     if (run_->calibration && run_->burned) {
+        if (field && event->type() == QEvent::FocusIn) showScale(static_cast<size_t>(id - kIterStat0));
         if (radio && event->type() == QEvent::MouseButtonDblClick) {
             verify(static_cast<size_t>(id - kRadio0));
             return true;

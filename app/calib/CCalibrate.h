@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -38,7 +39,9 @@ protected:
 private:
     struct Run;
     void build();
-    void step(int button, autocal::Calibration::End (autocal::Calibration::*fn)(), int next);
+    void step(int button, autocal::Calibration::End (autocal::Calibration::*fn)(), int next,
+              std::function<void(autocal::Settings&)> set = {});
+    void showScale(size_t row);
     void showHelp();
     void saveDefaults();
     void release();

@@ -98,7 +98,9 @@ bool Dialog::isEnabled(int id) const {
 
 void Dialog::setIndicator(int id, int value) {
     if (QWidget* w = item(id))
-        w->setStyleSheet(value ? "color: #00AA00; background: white;" : "color: #D00000; background: white;");
+        w->setStyleSheet(value == 2 ? "color: rgb(240, 220, 10); background: white;"
+                         : value    ? "color: #00AA00; background: white;"
+                                    : "color: #D00000; background: white;");
 }
 
 bool Dialog::isChecked(int id) const {

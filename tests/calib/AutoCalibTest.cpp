@@ -349,7 +349,17 @@ TEST(AutoCalibRun, ManualStepsAskAndLeaveTheSerialsToTheUser) {
     o.manual = true;
     Calibration cal(panel, link, o);
     auto last = [&] { return panel.questions.back().substr(0, panel.questions.back().find(':')); };
+    // The poll goes on, showing the rows, once learning may start and until it is started.
+    panel.enable(calwin::kLearnStart, false);
+    int readsAfter = 0;
+    link.hook = [&](unsigned, unsigned c, std::span<const uint8_t>) {
+        if (c != D_DATA2HOST || panel.disabled.count(calwin::kLearnStart)) return;
+        if (++readsAfter == 1) panel.setText(calwin::kIterStat0 + 2, "");
+        if (readsAfter == 4) cal.stopStep();
+    };
     ASSERT_EQ(cal.background(), E::Done);
+    EXPECT_EQ(readsAfter, 4);  // the round in which Start came is cut short
+    EXPECT_EQ(panel.text(calwin::kIterStat0 + 2), "N0");
     link.hook = [&](unsigned, unsigned c, std::span<const uint8_t>) { if (c == D_DATA2HOST) cal.stopStep(); };
     ASSERT_EQ(cal.learn(), E::Done);
     EXPECT_EQ(panel.questions.back().find("Learning Background - done.: You can now start accumulating"), 0u);
@@ -365,6 +375,7 @@ TEST(AutoCalibRun, ManualStepsAskAndLeaveTheSerialsToTheUser) {
     ASSERT_EQ(cal.burn(), E::Done);
     EXPECT_EQ(last(), "Burn complete");
     EXPECT_EQ(paramWrites, 0);
+    EXPECT_EQ(panel.indicators[calwin::kRadio0 + 2], 2);  // yellow until verified
     EXPECT_EQ(cal.unverifiedSlaves(), 2u);
     cal.verified(1);
     EXPECT_EQ(cal.unverifiedSlaves(), 1u);

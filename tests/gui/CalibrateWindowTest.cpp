@@ -2,6 +2,9 @@
 // questions a step, on a simulated group.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFocusEvent>
+
 #include "MainWindowLine.h"
 #include "app/calib/CCalibrate.h"
 #include "app/kit/OpenDocument.h"
@@ -10,7 +13,7 @@
 
 namespace {
 
-enum class Until { Open, Burn, Close };
+enum class Until { Open, Learn, Burn, Close };
 
 struct BoxCase {
     const char* name;
@@ -27,7 +30,7 @@ class CalibrateWindow : public MainWindowLine {};
 TEST_F(CalibrateWindow, EachStoppingBoxWithItsAnswer) {
     auto uv = [](uint8_t a) { return testline::uvir(a); };
     const BoxCase cases[] = {
-        {"not responded", false, {testline::ir(247), testline::ir(1)}, Until::Open, "Warning",
+        {"not responded", false, {testline::ir(247), testline::ir(1)}, Until::Learn, "Warning",
          autocal::NotRespondedText({2}), IDCANCEL, true},
         {"mismatch", false, {testline::ir(247), testline::ir(1), uv(2)}, Until::Open,
          "Master / Slave Model or I / M mismatch", "", IDOK, true},
@@ -53,24 +56,30 @@ TEST_F(CalibrateWindow, EachStoppingBoxWithItsAnswer) {
                 if (b.caption == c.caption && (c.text.empty() || b.text == c.text)) return true;
             return false;
         };
+        w->show();
         if (c.until != Until::Open) {
-            boxes.next.clear();
-            w->show();
+            if (c.until != Until::Learn) boxes.next.clear();
             ASSERT_TRUE(pumpUntil([&] { return w->isEnabled(calwin::kLearnStart); }, 10000));
-            w->onCommand(calwin::kLearnStart);
+            w->onCommand(calwin::kLearnStart);  // ends the background poll, which went on until now
+        }
+        if (c.until > Until::Learn) {
             ASSERT_TRUE(pumpUntil([&] { return w->isEnabled(calwin::kAccumStart); }, 10000));
             w->onCommand(calwin::kAccumStart);
             ASSERT_TRUE(pumpUntil([&] { return w->isEnabled(calwin::kBurn); }, 10000));
             if (c.until == Until::Burn) boxes.next = {c.answer};
             w->onCommand(calwin::kBurn);
             if (c.until == Until::Close) {
-                ASSERT_TRUE(pumpUntil([&] { return w->text(calwin::kBurn) == "Done."; }, 15000));
+                ASSERT_TRUE(pumpUntil([&] { return w->text(calwin::kBurn) == "Done." && w->idle(); }, 15000));
                 EXPECT_EQ(boxes.calls.back().caption, "Burn complete");
+                EXPECT_TRUE(w->item(calwin::kRadio0 + 1)->styleSheet().contains("240, 220, 10"));
+                // A focus on a row's field shows its scale record, as a click on its radio button.
+                w->setText(calwin::kScale0, "");
+                QFocusEvent focus(QEvent::FocusIn);
+                QApplication::sendEvent(w->item(calwin::kIterStat0 + 1), &focus);
+                EXPECT_TRUE(pumpUntil([&] { return !w->text(calwin::kScale0).empty(); }, 5000));
                 boxes.next = {c.answer};
                 w->done(IDCANCEL);
             }
-        } else {
-            w->show();
         }
         EXPECT_TRUE(pumpUntil(asked, 15000));
         EXPECT_EQ(pumpUntil([&] { return !w->isVisible(); }, 2000), c.closes);
