@@ -115,6 +115,16 @@ bool AdcRecording::createFile() {
     return false;
 }
 
+bool AdcRecording::begin() {
+    if (!files_.openLog()) {
+        error("Failed writing file \"" + files_.errorFile() + "\"...");
+        return false;
+    }
+    startedMs_ = now();
+    active_ = true;
+    return true;
+}
+
 bool AdcRecording::finish() {
     if (files_.finish()) return true;
     error("Failed writing file \"" + files_.errorFile() + "\"...");
@@ -204,13 +214,7 @@ bool StreamRecording::start() {
     }
     PurgeCommQueue(1);
     if (!source_) source_ = CommRingSource();
-    if (!files_.openLog()) {
-        error("Failed writing file \"" + files_.errorFile() + "\"...");
-        return false;
-    }
-    startedMs_ = now();
-    active_ = true;
-    return true;
+    return begin();
 }
 
 bool StreamRecording::tick() {
@@ -284,13 +288,7 @@ bool PullRecording::start() {
         show("Starting IR Recording failed...");
         return false;
     }
-    if (!files_.openLog()) {
-        error("Failed writing file \"" + files_.errorFile() + "\"...");
-        return false;
-    }
-    startedMs_ = now();
-    active_ = true;
-    return true;
+    return begin();
 }
 
 bool PullRecording::tick() {

@@ -104,6 +104,9 @@ protected:
     bool stopping() const { return hooks_.stopping && hooks_.stopping(); }
     // Up to `tries` stop requests of `command`; the texts as both windows show them.
     bool stopTries(unsigned command, int tries, unsigned waitBeforeMs);
+    // The detector streams: the log opened and the clock started; false (the
+    // "Error" box shown) when the log could not be written.
+    bool begin();
     // Closes both files; false (the "Error" box shown) when the log's end did not reach the disk.
     bool finish();
 
