@@ -11,6 +11,7 @@
 #include <fstream>
 #include <vector>
 
+#include "QtBenchMain.h"
 #include "SimLink.h"
 #include "SimProcess.h"
 #include "app/calib/CCalibrate.h"
@@ -69,12 +70,4 @@ BENCHMARK(BM_InterfaceWhileCalibrating)->Arg(9600)->Arg(115200)->Iterations(1)->
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
-    InstallQtPumpWait();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return RunQtBenchmarks(argc, argv); }

@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "QtBenchMain.h"
 #include "app/kit/QtPump.h"
 #include "app/shell/CTesselMain.h"
 #include "protocol/SwitchComm.h"
@@ -147,12 +148,4 @@ BENCHMARK(BM_PollsThroughTheWorker)->Arg(9600)->Arg(115200)->Iterations(30)->Uni
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
-    InstallQtPumpWait();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return RunQtBenchmarks(argc, argv); }
